@@ -1,0 +1,53 @@
+// Shared plumbing of the stand-in: one lock for the whole simulated machine,
+// reset hooks for each area, and the table of kernel handles.
+#ifndef HOSTWIN_INTERNAL_H
+#define HOSTWIN_INTERNAL_H
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace hostwin {
+namespace internal {
+
+// Every API entry point that touches shared state holds this lock.
+std::recursive_mutex& MachineLock();
+#define HOSTWIN_LOCK() std::lock_guard<std::recursive_mutex> hostwinLock_(::hostwin::internal::MachineLock())
+
+// Each area registers how it returns to a fresh machine; Reset runs them in
+// registration order. Use from a static initialiser:
+//   static const bool registered = RegisterReset([] { ... });
+bool RegisterReset(std::function<void()> reset);
+
+// Kernel objects behind HANDLE values. Each kind supplies its own object;
+// CloseHandle removes the entry and lets the object go.
+enum class HandleKind { Mutex, File, Thread, Other };
+struct KernelObject {
+    virtual ~KernelObject() = default;
+    virtual HandleKind Kind() const = 0;
+};
+HANDLE AddHandle(std::shared_ptr<KernelObject> object);
+std::shared_ptr<KernelObject> FindHandle(HANDLE handle);
+template <typename T>
+std::shared_ptr<T> FindHandleAs(HANDLE handle, HandleKind kind) {
+    std::shared_ptr<KernelObject> object = FindHandle(handle);
+    if (!object || object->Kind() != kind) return nullptr;
+    return std::static_pointer_cast<T>(object);
+}
+bool RemoveHandle(HANDLE handle);
+int HandleCount();
+
+// Upper-cases ASCII letters (Windows names compare case-insensitively).
+std::string UpperAscii(const std::string& text);
+
+// Copies text into a caller's buffer the way most Win32 text getters do:
+// at most size - 1 characters and a NUL; returns the characters copied.
+size_t CopyOut(const std::string& text, char* buffer, size_t size);
+
+}  // namespace internal
+}  // namespace hostwin
+
+#endif

@@ -1,0 +1,34 @@
+#include "core/format.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+int FormatText(char* buffer, std::size_t size, const char* format, ...) {
+    if (!buffer || size == 0) return 0;
+    if (!format) {
+        buffer[0] = '\0';
+        return 1;
+    }
+    va_list args;
+    va_start(args, format);
+    int needed = std::vsnprintf(buffer, size, format, args);
+    va_end(args);
+    // Some C runtimes leave a cut text unterminated; terminate it ourselves.
+    buffer[size - 1] = '\0';
+    if (needed < 0) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return static_cast<std::size_t>(needed) < size ? 1 : 0;
+}
+
+int CopyText(char* buffer, std::size_t size, const char* text) {
+    if (!buffer || size == 0) return 0;
+    if (!text) text = "";
+    std::size_t length = std::strlen(text);
+    std::size_t n = length < size ? length : size - 1;
+    std::memmove(buffer, text, n);
+    buffer[n] = '\0';
+    return n == length ? 1 : 0;
+}

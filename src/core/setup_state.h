@@ -1,0 +1,69 @@
+// SetupState: the one process-wide record of the setup program. Every part
+// reads and writes its fields directly.
+#ifndef SETUP_CORE_SETUP_STATE_H
+#define SETUP_CORE_SETUP_STATE_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "core/shared_types.h"
+
+const int PRODUCT_KEY_FORMAT_SIZE = 256;
+const int PRODUCT_NAME_SIZE = 64;
+const int CAPTION_SIZE = 128;
+const int DIRECTORY_SIZE = 260;
+
+// Values shared between the UI thread and a worker thread, without locks:
+// single aligned 32-bit loads and stores.
+typedef std::atomic<std::int32_t> SharedValue;
+
+struct SetupState {
+    HINSTANCE instance;
+    HWND mainWindow;
+    HANDLE instanceMutex;  // held until the process ends
+
+    char productKeyFormat[PRODUCT_KEY_FORMAT_SIZE];
+    char productName[PRODUCT_NAME_SIZE];
+    char caption[CAPTION_SIZE];
+    char setupDirectory[DIRECTORY_SIZE];    // distribution directory, no trailing backslash
+    char windowsDirectory[DIRECTORY_SIZE];  // no trailing backslash
+
+    int osFamily;
+    int osDetail;
+
+    int existingInstallation;  // the product key holds a non-empty "BaseDirectory"
+    int didKeywordsPresent;    // btcall.cfg held at least one DID keyword at start-up
+
+    ManifestEntry* manifest;
+    std::uint32_t totalBytes;
+    SharedValue progress;  // 0..1000
+
+    BoardSettings boards;
+    DidSettings did;
+
+    SharedValue removalDone;
+    SharedValue installSucceeded;
+    SharedValue preparingAlive;
+    SharedValue preparationDone;
+    int countdown;
+
+    HWND wizardWindow;
+    HWND wizardToCenter;
+
+    HBRUSH buttonFaceBrush;
+    COLORREF buttonHighlightColour;
+    HBRUSH buttonHighlightBrush;
+    COLORREF navyColour;
+    HBRUSH navyBrush;
+    HICON appIcon;
+};
+
+extern SetupState setupState;
+
+// The record as it stands when the process starts (used at start-up and by
+// tests that need a fresh state).
+void ResetSetupState();
+
+#endif

@@ -1,0 +1,31 @@
+// Windows version classification (OsClass) and the system checks made before
+// anything is installed.
+#ifndef SETUP_CORE_WINDOWS_VERSION_H
+#define SETUP_CORE_WINDOWS_VERSION_H
+
+#include <windows.h>
+
+struct OsClass {
+    int family;
+    int detail;
+};
+
+// The classification rule; info == nullptr stands for a failed query.
+OsClass ClassifyVersion(const OSVERSIONINFOA* info);
+
+// Queries the version and stores osFamily / osDetail. Always 1.
+int ClassifyWindows();
+
+// Predicates on a family code.
+int IsNtFamily(int family);
+int ServicesManaged(int family);
+
+// String id of the name of the running Windows version.
+UINT WindowsName();
+
+int CheckSupported(HWND owner);
+int IsAdministrator();
+int ConfirmAdministrator(HWND owner);
+UINT GetWindowsDirectoryPath(char* buffer, UINT size);
+
+#endif

@@ -1,0 +1,16 @@
+// Entry point of setup.exe.
+#include <windows.h>
+
+#include "core/names.h"
+#include "core/setup_state.h"
+#include "core/startup.h"
+#include "core/windows_version.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    setupState.instance = instance;
+    if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) return 0;
+    ClassifyWindows();
+    InitSetupNames();
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    return 0;
+}
