@@ -104,4 +104,10 @@ const std::vector<int>& CursorHistory();
 
 }  // namespace hostwin
 
+// Controls of the larger areas, one header each.
+#include <hostwin/files.h>
+#include <hostwin/lz.h>
+#include <hostwin/registry.h>
+#include <hostwin/services.h>
+
 #endif
