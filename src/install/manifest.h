@@ -1,0 +1,17 @@
+// The file list Files.ini: reading it into the manifest, measuring every
+// listed file (expanded size of LZ-compressed files) and the total.
+#ifndef SETUP_INSTALL_MANIFEST_H
+#define SETUP_INSTALL_MANIFEST_H
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Number of entries read and measured; 0 after showing the message that the
+// list cannot be used. owner: message boxes and redraws of control 1022.
+int ReadFileManifest(HWND owner);
+void MeasureManifest(HWND owner, int count);
+std::uint32_t GetExpandedSize(const char* path);
+void ComputeTotalBytes();
+
+#endif
