@@ -412,21 +412,6 @@ TEST_F(ServicesTest, StartShowsTheWaitCursorAndPausesAfterEachService) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_REQUEST_TIMEOUT), hostwin::ServiceCalls()[2].error);
 }
 
-TEST_F(ServicesTest, StartingAServiceStartsWhatItDependsOnFirst) {
-    AddRunning("bfax");
-    AddRunning("faxinit", "bfax");
-    hostwin::SetServiceState("faxinit", SERVICE_STOPPED);
-    hostwin::SetServiceState("bfax", SERVICE_STOPPED);
-    hostwin::SetStartFails("bfax", ERROR_SERVICE_REQUEST_TIMEOUT);
-    StartDriverService("faxinit");
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DEPENDENCY_FAIL), hostwin::ServiceCalls()[2].error);
-    hostwin::SetStartFails("bfax", 0);
-    StartDriverService("faxinit");
-    hostwin::ServiceRecord record;
-    hostwin::FindService("bfax", &record);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), record.state);
-}
-
 #endif
 
 }  // namespace
