@@ -35,7 +35,10 @@ void OnCancel(HWND dialog) {
 INT_PTR RunInstallingDialog(HWND owner) {
     setupState.progress = 0;
     setupState.abortRequested = 0;
-    return RunDialog(IDD_INSTALLING, owner, InstallingDialogProc);
+    INT_PTR result = RunDialog(IDD_INSTALLING, owner, InstallingDialogProc);
+    // A worker that stopped for the abort may have ended the dialog with 1
+    // before its modal loop noticed the user's 0.
+    return setupState.abortRequested ? 0 : result;
 }
 
 INT_PTR CALLBACK InstallingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -54,8 +57,9 @@ INT_PTR CALLBACK InstallingDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 DWORD WINAPI InstallationWorker(LPVOID parameter) {
     HWND dialog = static_cast<HWND>(parameter);
     RunInstallation(dialog);
-    // The outcome travels in installSucceeded; the dialog always ends with 1.
-    EndDialog(dialog, 1);
+    // The outcome travels in installSucceeded; the dialog always ends with 1
+    // unless the user has already closed it.
+    if (!setupState.abortRequested) EndDialog(dialog, 1);
     return 0;
 }
 

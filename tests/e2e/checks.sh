@@ -46,9 +46,10 @@ destination_of() {  # NAME PLACEMENT
     esac
 }
 
-# The entries of the sample Files.ini: "name placement" lines.
-sample_entries() {
-    tr -d '\r' <"$sample/Files.ini" | awk -F, '{ n = 0; for (i = 1; i <= NF; i++) if ($i != "") f[++n] = $i;
+# The entries of a Files.ini (the sample's by default): "name placement"
+# lines.
+sample_entries() {  # [FILE]
+    tr -d '\r' <"${1:-$sample/Files.ini}" | awk -F, '{ n = 0; for (i = 1; i <= NF; i++) if ($i != "") f[++n] = $i;
         if (n == 3) print f[1], f[2] }'
 }
 
@@ -128,4 +129,31 @@ HW_INTR_LEVEL $(printf '0x%x' "$1")
 NBFAX 0x10
 EOF2
     expect_value "$services_key\\faxinit\\Parameters" CMD_LINE 'REG_SZ -n faxinit.cfg'
+}
+
+# Size of a distribution file once installed: the packed form (name ending
+# in '_') expanded when present, else the plain file; -1 when neither.
+installed_size() {  # PATH
+    local packed="${1%?}_"
+    if [ -f "$packed" ]; then
+        msexpand <"$packed" | wc -c
+    elif [ -f "$1" ]; then
+        stat -c %s "$1"
+    else
+        echo -1
+    fi
+}
+
+# Every destination of C:\dist\Files.ini that exists holds at least as
+# many bytes as its source.
+expect_no_partial_files() {
+    local dist="$WINEPREFIX/drive_c/dist" name placement destination
+    while read -r name placement; do
+        destination=$(destination_of "$name" "$placement")
+        [ -e "$destination" ] || continue
+        local want have
+        want=$(installed_size "$dist/${name//\\//}")
+        have=$(stat -c %s "$destination")
+        [ "$have" -ge "$want" ] || fail "$destination holds $have of $want bytes"
+    done < <(sample_entries "$dist/Files.ini" | sort -u)
 }
