@@ -4,6 +4,7 @@
 
 #include "core/format.h"
 #include "core/names.h"
+#include "core/registry.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "core/windows_version.h"
@@ -60,5 +61,10 @@ int InitSetupNames() {
         SetCurrentDrive(DriveNumber(setupState.setupDirectory));
         SetCurrentDirectoryA(setupState.setupDirectory);
     }
+
+    // Only a non-empty directory counts as an installation.
+    char baseDirectory[DIRECTORY_SIZE];
+    setupState.existingInstallation =
+        ReadProductValue("BaseDirectory", REG_SZ, baseDirectory, sizeof baseDirectory) && baseDirectory[0] ? 1 : 0;
     return 1;
 }
