@@ -7,6 +7,7 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "core/windows_version.h"
+#include "driver/btcall.h"
 
 int CheckSingleInstance(const char* name) {
     setupState.instanceMutex = CreateMutexA(nullptr, FALSE, name);
@@ -60,5 +61,6 @@ int InitSetupNames() {
         SetCurrentDrive(DriveNumber(setupState.setupDirectory));
         SetCurrentDirectoryA(setupState.setupDirectory);
     }
+    setupState.didKeywordsPresent = ReadDidSettings();
     return 1;
 }
