@@ -321,6 +321,29 @@ TEST_F(BtcallTest, AReaderWithoutDeleteSharingBlocksTheReplacement) {
 }
 
 #if ON_STAND_IN
+TEST_F(BtcallTest, NoHandleOrBlockOutlivesAnOperation) {
+    Write("path %windir%\r\ndid_variable 0\r\ndid_digits 4\r\nimmediate\r\n");
+    int handles = hostwin::OpenHandleCount();
+    EXPECT_EQ(1, ReadDidSettings());
+    EXPECT_EQ(1, WriteDidSettings());
+    EXPECT_EQ(1, ExpandWindirInBtcall());
+    EXPECT_EQ(0, WriteKeywordLine("absent", "1"));
+    EXPECT_EQ(handles, hostwin::OpenHandleCount());
+    EXPECT_EQ(0, hostwin::LiveLocalAllocations());
+}
+
+TEST_F(BtcallTest, WithoutMemoryNothingIsReadOrWritten) {
+    std::string content = "path %windir%\r\ndid_digits 8\r\n";
+    Write(content);
+    hostwin::SetLocalAllocFails(true);
+    EXPECT_EQ(0, ReadDidSettings());
+    EXPECT_EQ(4, setupState.did.didDigits);
+    EXPECT_EQ(0, WriteDidSettings());
+    EXPECT_EQ(0, ExpandWindirInBtcall());
+    hostwin::SetLocalAllocFails(false);
+    EXPECT_EQ(content, Content());
+}
+
 TEST_F(BtcallTest, StartUpLoadsTheDidSettings) {
     hostwin::SetWindowsDirectory("C:\\BTCALLTEST");
     hostwin::SetSystemWindowsDirectory("C:\\BTCALLTEST");
