@@ -43,6 +43,13 @@ int HandleCount();
 // Upper-cases ASCII letters (Windows names compare case-insensitively).
 std::string UpperAscii(const std::string& text);
 
+// Paths (files.cpp). The full path GetFullPathNameA would form, against the
+// current directory; 0 or the error code the file functions give.
+DWORD FullPathName(const char* path, std::string* full);
+// For SetCurrentDirectoryA: 0 and the full path when path names an existing
+// directory, else the error code.
+DWORD ExistingDirectory(const char* path, std::string* full);
+
 // Copies text into a caller's buffer the way most Win32 text getters do:
 // at most size - 1 characters and a NUL; returns the characters copied.
 size_t CopyOut(const std::string& text, char* buffer, size_t size);

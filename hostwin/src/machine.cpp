@@ -46,8 +46,11 @@ const bool handlesRegistered = RegisterReset([] {
 HANDLE AddHandle(std::shared_ptr<KernelObject> object) {
     HOSTWIN_LOCK();
     HandleTable& table = Handles();
+    // As on Windows: multiples of 4, the lowest free value first. The values
+    // LZ32 hands out for its own handles (0x400..0x40F) are left out, so that
+    // a file handle passed through the expander is never taken for one.
     ULONG_PTR value = table.next;
-    table.next += 4;  // handle values are multiples of 4, as on Windows
+    while (table.objects.count(value) || (value >= 0x400 && value < 0x410)) value += 4;
     table.objects[value] = std::move(object);
     return reinterpret_cast<HANDLE>(value);
 }

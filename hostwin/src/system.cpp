@@ -70,18 +70,26 @@ void SetVersionQueryFails(bool fails) {
     Sys().versionFails = fails;
 }
 DWORD LastVersionQuerySize() { return Sys().lastVersionSize; }
+// The directories a machine reports exist on its disks.
 void SetWindowsDirectory(const char* path) {
     HOSTWIN_LOCK();
     Sys().windowsDirectory = path;
+    MakeDirectories(path);
 }
 void SetSystemWindowsDirectory(const char* pathOrNull) {
     HOSTWIN_LOCK();
     Sys().systemWindowsDirectoryPresent = pathOrNull != nullptr;
     Sys().systemWindowsDirectory = pathOrNull ? pathOrNull : "";
+    if (pathOrNull) MakeDirectories(pathOrNull);
 }
 void SetModuleFileName(const char* path) {
     HOSTWIN_LOCK();
     Sys().moduleFileName = path;
+    std::string directory = path;
+    size_t lastBackslash = directory.rfind('\\');
+    if (lastBackslash != std::string::npos && lastBackslash > 0) {
+        MakeDirectories(directory.substr(0, lastBackslash).c_str());
+    }
 }
 void SetAdministrator(bool administrator) {
     HOSTWIN_LOCK();
@@ -185,24 +193,17 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::string p = path;
-    BOOL result = FALSE;
-    bool driveForm = p.size() >= 2 && p[1] == ':' &&
-                     ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
-    if (driveForm && p.size() == 2) {
-        // "X:" selects that drive's current directory (its root here).
-        p = internal::UpperAscii(p.substr(0, 1)) + ":\\";
-        result = TRUE;
-    } else if (driveForm && p.size() > 2 && (p[2] == '\\' || p[2] == '/')) {
-        result = TRUE;
-    } else if (p.size() >= 2 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/')) {
-        result = TRUE;
+    // The directory must exist on the simulated disks; "X:" alone means the
+    // current directory of that drive (its root unless it is the current one).
+    std::string full;
+    DWORD error = internal::ExistingDirectory(path, &full);
+    if (error) {
+        SetLastError(error);
     } else {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+        Sys().currentDirectory = full;
     }
-    if (result) Sys().currentDirectory = p;
-    Sys().directoryChanges.push_back({path, result});
-    return result;
+    Sys().directoryChanges.push_back({path, error ? FALSE : TRUE});
+    return error ? FALSE : TRUE;
 }
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {

@@ -1,0 +1,272 @@
+// LZ32 of the stand-in: LZOpenFileA (reading), LZSeek, LZRead and LZClose
+// for files in the "SZDD" format, compression mode 'A'. Files without that
+// header pass through unchanged, as LZ32 passes them.
+//
+// The format: a 14-byte header (magic, mode 'A', the last character of the
+// name, the expanded size as 32-bit little-endian), then groups of a flag
+// byte and eight items, lowest bit first: 1 is a literal byte, 0 a two-byte
+// reference into a 4096-byte window of the bytes produced so far (12-bit
+// position, length 3..18). The window starts filled with blanks and the
+// writing starts 16 bytes before its end. Nothing marks the end of the data:
+// expansion stops where the file ends.
+#include "internal.h"
+
+#include <hostwin/machine.h>
+#include <lzexpand.h>
+
+#include <cstring>
+#include <memory>
+
+namespace hostwin {
+namespace {
+
+const int LZ_FIRST_HANDLE = 0x400;
+const int LZ_SLOTS = 16;
+const DWORD LZ_HEADER_SIZE = 14;
+const BYTE LZ_MAGIC[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+const UINT WINDOW_SIZE = 4096;
+const DWORD INPUT_CHUNK = 2048;
+
+struct LzFile {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    LONG length = 0;   // expanded size from the header
+    LONG current = 0;  // where the decoder stands
+    LONG wanted = 0;   // where the caller reads next; LZSeek moves only this
+    BYTE window[WINDOW_SIZE];
+    UINT windowPosition = 0;
+    UINT matchPosition = 0;
+    UINT matchLeft = 0;
+    UINT flags = 0;  // flag bits of the current group, a marker bit above them
+    BYTE input[INPUT_CHUNK];
+    DWORD inputPosition = 0;
+    DWORD inputLength = 0;
+
+    void Restart() {
+        SetFilePointer(file, static_cast<LONG>(LZ_HEADER_SIZE), nullptr, FILE_BEGIN);
+        current = 0;
+        matchLeft = 0;
+        flags = 0;
+        inputPosition = inputLength = 0;
+        std::memset(window, ' ', sizeof window);
+        windowPosition = WINDOW_SIZE - 16;
+    }
+
+    // 1 with the next compressed byte, 0 at the end of the file, -1 when the
+    // file cannot be read.
+    int NextInput(BYTE* byte) {
+        if (inputPosition == inputLength) {
+            DWORD got = 0;
+            if (!ReadFile(file, input, INPUT_CHUNK, &got, nullptr)) return -1;
+            if (got == 0) return 0;
+            inputPosition = 0;
+            inputLength = got;
+        }
+        *byte = input[inputPosition++];
+        return 1;
+    }
+
+    // The next expanded byte, with the result of NextInput.
+    int Decode(BYTE* byte) {
+        if (matchLeft == 0) {
+            BYTE first;
+            int result;
+            if (!(flags & 0x100)) {
+                if ((result = NextInput(&first)) <= 0) return result;
+                flags = first | 0xFF00u;
+            }
+            if ((result = NextInput(&first)) <= 0) return result;
+            if (flags & 1) {
+                *byte = first;
+            } else {
+                BYTE second;
+                if ((result = NextInput(&second)) <= 0) return result;
+                matchPosition = first | ((second & 0xF0u) << 4);
+                matchLeft = (second & 0x0Fu) + 3;
+            }
+            flags >>= 1;
+        }
+        if (matchLeft > 0) {
+            *byte = window[matchPosition];
+            matchPosition = (matchPosition + 1) % WINDOW_SIZE;
+            --matchLeft;
+        }
+        window[windowPosition] = *byte;
+        windowPosition = (windowPosition + 1) % WINDOW_SIZE;
+        ++current;
+        return 1;
+    }
+};
+
+struct Expander {
+    std::unique_ptr<LzFile> slots[LZ_SLOTS];
+};
+
+Expander& TheExpander() {
+    static Expander expander;
+    return expander;
+}
+
+// Their file handles go with the handle table.
+const bool registered = internal::RegisterReset([] {
+    for (auto& slot : TheExpander().slots) slot.reset();
+});
+
+LzFile* FindLz(INT handle) {
+    if (handle < LZ_FIRST_HANDLE || handle >= LZ_FIRST_HANDLE + LZ_SLOTS) return nullptr;
+    return TheExpander().slots[handle - LZ_FIRST_HANDLE].get();
+}
+
+HANDLE KernelHandle(INT handle) { return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(static_cast<UINT>(handle))); }
+
+// What OpenFile does for reading: the full path must fit OFSTRUCT.
+HANDLE OpenForReading(const char* name, DWORD share, std::string* full) {
+    DWORD error = internal::FullPathName(name, full);
+    if (!error && full->size() >= OFS_MAXPATHNAME) error = ERROR_INVALID_DATA;
+    if (error) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(full->c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// The name a compressed copy of a file has: the extension's last character
+// replaced by '_', or '_' added to a shorter extension, or "._" added.
+std::string CompressedName(const std::string& name) {
+    size_t nameStart = name.rfind('\\');
+    size_t dot = name.find('.', nameStart == std::string::npos ? 0 : nameStart);
+    if (dot == std::string::npos) return name + "._";
+    if (name.size() - dot - 1 < 3) return name + "_";
+    return name.substr(0, name.size() - 1) + "_";
+}
+
+DWORD ShareOf(WORD style) {
+    switch (style & 0x70) {
+        case OF_SHARE_EXCLUSIVE: return 0;
+        case OF_SHARE_DENY_WRITE: return FILE_SHARE_READ;
+        case OF_SHARE_DENY_READ: return FILE_SHARE_WRITE;
+        default: return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    }
+}
+
+}  // namespace
+
+int OpenLzFileCount() {
+    HOSTWIN_LOCK();
+    int count = 0;
+    for (auto& slot : TheExpander().slots) {
+        if (slot) ++count;
+    }
+    return count;
+}
+
+}  // namespace hostwin
+
+using namespace hostwin;
+
+INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT reopen, WORD style) {
+    HOSTWIN_LOCK();
+    // Only reading is simulated.
+    if (!name || !reopen || (style & ~0x70) != OF_READ) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return LZERROR_BADINHANDLE;
+    }
+    std::string full;
+    HANDLE file = OpenForReading(name, ShareOf(style), &full);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::string compressed = CompressedName(name);
+        file = OpenForReading(compressed.c_str(), ShareOf(style), &full);
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        reopen->nErrCode = static_cast<WORD>(GetLastError());
+        return LZERROR_BADINHANDLE;
+    }
+    reopen->cBytes = sizeof(OFSTRUCT);
+    reopen->fFixedDisk = 1;
+    reopen->nErrCode = 0;
+    reopen->Reserved1 = reopen->Reserved2 = 0;
+    internal::CopyOut(full, reopen->szPathName, OFS_MAXPATHNAME);
+
+    BYTE header[LZ_HEADER_SIZE];
+    DWORD got = 0;
+    bool compressed = ReadFile(file, header, LZ_HEADER_SIZE, &got, nullptr) && got == LZ_HEADER_SIZE &&
+                      std::memcmp(header, LZ_MAGIC, sizeof LZ_MAGIC) == 0 && header[8] == 'A';
+    // A file without the header, or of another mode, is handed out as the
+    // plain file.
+    if (!compressed) {
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        return static_cast<INT>(reinterpret_cast<ULONG_PTR>(file));
+    }
+    int slot = 0;
+    while (slot < LZ_SLOTS && TheExpander().slots[slot]) ++slot;
+    if (slot == LZ_SLOTS) {
+        CloseHandle(file);
+        return LZERROR_GLOBALLOC;  // at most 16 compressed files are open at once
+    }
+    auto lz = std::make_unique<LzFile>();
+    lz->file = file;
+    lz->length = static_cast<LONG>(header[10] | (header[11] << 8) | (header[12] << 16) |
+                                   (static_cast<DWORD>(header[13]) << 24));
+    lz->Restart();
+    TheExpander().slots[slot] = std::move(lz);
+    return LZ_FIRST_HANDLE + slot;
+}
+
+LONG WINAPI LZSeek(INT handle, LONG offset, INT origin) {
+    HOSTWIN_LOCK();
+    LzFile* lz = FindLz(handle);
+    if (!lz) {
+        SetLastError(NO_ERROR);
+        DWORD position = SetFilePointer(KernelHandle(handle), offset, nullptr, static_cast<DWORD>(origin));
+        if (position == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return LZERROR_BADINHANDLE;
+        return static_cast<LONG>(position);
+    }
+    LONGLONG position;
+    switch (origin) {
+        case 0: position = offset; break;
+        case 1: position = static_cast<LONGLONG>(lz->wanted) + offset; break;
+        case 2: position = static_cast<LONGLONG>(lz->length) + offset; break;
+        default: return LZERROR_BADVALUE;
+    }
+    if (position < 0 || position > lz->length) return LZERROR_BADVALUE;
+    lz->wanted = static_cast<LONG>(position);
+    return lz->wanted;
+}
+
+INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
+    HOSTWIN_LOCK();
+    // A negative count would let the real LZ32 write past any buffer.
+    if (count < 0 || (!buffer && count > 0)) return LZERROR_BADVALUE;
+    LzFile* lz = FindLz(handle);
+    if (!lz) {
+        DWORD got = 0;
+        if (!ReadFile(KernelHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr)) {
+            return LZERROR_BADINHANDLE;
+        }
+        return static_cast<INT>(got);
+    }
+    if (count == 0) return 0;
+    // A seek backwards can only be served by expanding again from the start.
+    if (lz->current > lz->wanted) lz->Restart();
+    BYTE byte;
+    while (lz->current < lz->wanted) {
+        if (lz->Decode(&byte) <= 0) return LZERROR_READ;
+    }
+    INT produced = 0;
+    while (produced < count && lz->Decode(&byte) > 0) {
+        buffer[produced++] = static_cast<char>(byte);
+        ++lz->wanted;
+    }
+    // Windows reports a read at the end as an error (Wine returns 0).
+    return produced > 0 ? produced : LZERROR_READ;
+}
+
+void WINAPI LZClose(INT handle) {
+    HOSTWIN_LOCK();
+    LzFile* lz = FindLz(handle);
+    if (!lz) {
+        CloseHandle(KernelHandle(handle));
+        return;
+    }
+    CloseHandle(lz->file);
+    TheExpander().slots[handle - LZ_FIRST_HANDLE].reset();
+}
