@@ -1,6 +1,8 @@
 // btcall.cfg: finding keyword lines, reading and rewriting them, the DID
 // settings and the %windir% placeholder.
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -342,6 +344,35 @@ TEST_F(BtcallTest, WithoutMemoryNothingIsReadOrWritten) {
     EXPECT_EQ(0, ExpandWindirInBtcall());
     hostwin::SetLocalAllocFails(false);
     EXPECT_EQ(content, Content());
+}
+
+TEST_F(BtcallTest, AFailedReplacementLeavesTheOldFile) {
+    const std::string content = "path %windir%\r\ndid_digits 4\r\nimmediate\r\n";
+    for (const FileFault& fault : ReplacementFaults(directory_->Path(BTCALL))) {
+        testing_support::ResetAll();
+        Use("C:\\BTCALLTEST");
+        Write(content);
+        int handles = hostwin::OpenHandleCount();
+        fault.inject();
+        EXPECT_EQ(0, WriteDidSettings()) << fault.name;
+        EXPECT_EQ(0, ExpandWindirInBtcall()) << fault.name;
+        EXPECT_EQ(content, Content()) << fault.name;
+        EXPECT_FALSE(TemporaryLeft()) << fault.name;
+        EXPECT_EQ(handles, hostwin::OpenHandleCount()) << fault.name;
+    }
+}
+
+TEST_F(BtcallTest, AFailedReadChangesNothing) {
+    const std::string content = Filler(8 * 1024) + "path %windir%\r\ndid_digits 4\r\n";
+    Write(content);
+    hostwin::FailReadAt(directory_->Path(BTCALL).c_str(), 4096);
+    EXPECT_EQ(0, ReadDidSettings());
+    EXPECT_EQ(0, WriteKeywordLine("did_digits", "5"));
+    EXPECT_EQ(0, ExpandWindirInBtcall());
+    // The fault stays on the file, so look at it from the host's side.
+    std::ifstream host(hostwin::HostPath(directory_->Path(BTCALL).c_str()), std::ios::binary);
+    std::string stored((std::istreambuf_iterator<char>(host)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(stored == content) << stored.size() << " bytes";
 }
 
 TEST_F(BtcallTest, StartUpLoadsTheDidSettings) {

@@ -7,6 +7,11 @@
 
 #include "core/format.h"
 #include "core/setup_state.h"
+#include "driver/config_file.h"
+
+#ifndef _WIN32
+#include <hostwin/machine.h>
+#endif
 
 namespace {
 
@@ -58,3 +63,18 @@ std::string DriverDirectory::Read(const std::string& relative) const {
 bool DriverDirectory::Exists(const std::string& relative) const {
     return GetFileAttributesA(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+#ifndef _WIN32
+std::vector<FileFault> ReplacementFaults(const std::string& path) {
+    char buffer[MAX_PATH];
+    TemporaryFileName(path.c_str(), buffer, sizeof buffer);
+    std::string temporary = buffer;
+    return {
+        {"disk full", [] { hostwin::SetDiskFullAfter(0); }},
+        {"write fails", [temporary] { hostwin::FailWriteAt(temporary.c_str(), 0); }},
+        {"short write", [temporary] { hostwin::ShortWriteAt(temporary.c_str(), 3); }},
+        {"flush fails", [temporary] { hostwin::FailFlush(temporary.c_str()); }},
+        {"move fails", [path] { hostwin::FailMove(path.c_str()); }},
+    };
+}
+#endif
