@@ -91,6 +91,25 @@ TEST_F(FaxinitFileTest, NoDirectoryOrAFileInUseGivesZero) {
     EXPECT_EQ(0, WriteFaxinitConfig());
 }
 
+#if ON_STAND_IN
+TEST_F(FaxinitFileTest, AFailedReplacementLeavesTheOldFile) {
+    const std::string old = "addrs 104 8\r\n";
+    for (const FileFault& fault : ReplacementFaults(directory_->Path(FAXINIT))) {
+        testing_support::ResetAll();
+        directory_.reset();
+        directory_.reset(new DriverDirectory("C:\\FAXINITTEST"));
+        directory_->Write(FAXINIT, old);
+        SetBoard(1, BOARD_TR114_ISA, 0x300, 4);
+        int handles = hostwin::OpenHandleCount();
+        fault.inject();
+        EXPECT_EQ(0, WriteFaxinitConfig()) << fault.name;
+        EXPECT_EQ(old, Content()) << fault.name;
+        EXPECT_FALSE(TemporaryLeft()) << fault.name;
+        EXPECT_EQ(handles, hostwin::OpenHandleCount()) << fault.name;
+    }
+}
+#endif
+
 // ---- registry values -------------------------------------------------------------------
 
 const char PRODUCT_KEY[] = "Software\\Morvik Communication\\Loxbrine";
