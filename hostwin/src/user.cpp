@@ -27,6 +27,7 @@ struct User {
     ULONG_PTR nextWindow = 0x10010;
     std::deque<int> answers;
     std::function<int(const MessageBoxRecord&)> handler;
+    std::function<void(HWND, BOOL)> redrawHandler;
     bool messageBoxFails = false;
     std::vector<MessageBoxRecord> boxes;
     int cursor = 32512;
@@ -131,6 +132,11 @@ int ErasingRedrawCount(HWND window) {
     return w ? w->erasingRedraws : 0;
 }
 
+void SetRedrawHandler(std::function<void(HWND, BOOL)> handler) {
+    HOSTWIN_LOCK();
+    Usr().redrawHandler = std::move(handler);
+}
+
 void QueueMessageBoxAnswers(std::initializer_list<int> answers) {
     HOSTWIN_LOCK();
     Usr().answers.insert(Usr().answers.end(), answers.begin(), answers.end());
@@ -207,6 +213,7 @@ BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL erase) {
     }
     ++w->redraws;
     if (erase) ++w->erasingRedraws;
+    if (Usr().redrawHandler) Usr().redrawHandler(window, erase);
     return TRUE;
 }
 

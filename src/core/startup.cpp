@@ -4,6 +4,7 @@
 
 #include "core/format.h"
 #include "core/names.h"
+#include "core/registry.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "core/windows_version.h"
@@ -61,6 +62,11 @@ int InitSetupNames() {
         SetCurrentDrive(DriveNumber(setupState.setupDirectory));
         SetCurrentDirectoryA(setupState.setupDirectory);
     }
+
+    // Only a non-empty directory counts as an installation.
+    char baseDirectory[DIRECTORY_SIZE];
+    setupState.existingInstallation =
+        ReadProductValue("BaseDirectory", REG_SZ, baseDirectory, sizeof baseDirectory) && baseDirectory[0] ? 1 : 0;
     setupState.didKeywordsPresent = ReadDidSettings();
     return 1;
 }

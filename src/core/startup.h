@@ -16,8 +16,9 @@ int DriveNumber(const char* path);
 // Makes drive 1..26 current; 0 for any other number.
 int SetCurrentDrive(int number);
 
-// Fills product name, caption and directories, and makes the distribution
-// directory current. Always 1.
+// Fills product name, caption and directories, makes the distribution
+// directory current, and notes whether the product key records an
+// installation. Always 1.
 int InitSetupNames();
 
 #endif

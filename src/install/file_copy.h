@@ -9,6 +9,15 @@
 
 const int FILE_PATH_SIZE = 1024;
 
+// The name a listed file is installed under: the part of the listed name
+// after its last '\' or '/' (Windows takes both as separators).
+const char* DestinationNameOf(const char* name);
+// 1 when that name can only name a file inside the driver directory: not
+// empty, not dots and blanks alone (Windows would take "." or ".." from it),
+// no ':' (drive-relative paths, streams), no DOS device name (CON, NUL,
+// COM1, ...).
+int IsSafeDestinationName(const char* name);
+
 // Each text buffer holds FILE_PATH_SIZE bytes; destinationName may be null.
 int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* plainSource, char* destination,
                    char* destinationName, int createDirectories);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "core/names.h"
+#include "core/registry.h"
 #include "core/setup_state.h"
 #include "core/startup.h"
 #include "core/windows_version.h"
@@ -9,6 +10,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     setupState.instance = instance;
     if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) return 0;
+    ChooseProductRoot();
     ClassifyWindows();
     InitSetupNames();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

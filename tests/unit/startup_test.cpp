@@ -2,7 +2,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/format.h"
 #include "core/names.h"
+#include "core/registry.h"
 #include "core/setup_state.h"
 #include "core/startup.h"
 #include "core/windows_version.h"
@@ -43,6 +45,49 @@ TEST_F(StartupTest, DriveNumbersAsTheRuntimeCountsThem) {
     EXPECT_EQ(0, SetCurrentDrive(-4));
     EXPECT_EQ(0, SetCurrentDrive(0));
     EXPECT_EQ(0, SetCurrentDrive(27));
+}
+
+// The product key of these tests is their own, so that nothing else on the
+// machine is read or changed.
+class ExistingInstallationTest : public StartupTest {
+protected:
+    void SetUp() override {
+        StartupTest::SetUp();
+        CopyText(setupState.productKeyFormat, sizeof setupState.productKeyFormat, "Software\\Loxbrine Startup Test\\%s");
+        CopyText(setupState.productName, sizeof setupState.productName, "Loxbrine");
+        Clean();
+        ClassifyWindows();
+    }
+    void TearDown() override {
+        Clean();
+        StartupTest::TearDown();
+    }
+    static void Clean() {
+        DeleteProductKey("BaseDirectory");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Loxbrine Startup Test");
+    }
+};
+
+TEST_F(ExistingInstallationTest, OnlyANonEmptyBaseDirectoryCounts) {
+    InitSetupNames();
+    EXPECT_EQ(0, setupState.existingInstallation);
+    WriteProductValue("BaseDirectory", REG_SZ, "", 0);
+    InitSetupNames();
+    EXPECT_EQ(0, setupState.existingInstallation);
+    WriteProductValue("BaseDirectory", REG_SZ, "C:\\WINDOWS\\bfax", 0);
+    InitSetupNames();
+    EXPECT_EQ(1, setupState.existingInstallation);
+}
+
+TEST_F(ExistingInstallationTest, UserWhoMayNotWriteHklmFindsHisOwnRecord) {
+    REQUIRE_STAND_IN();
+#if ON_STAND_IN
+    hostwin::SetAdministrator(false);
+    WriteProductValue("BaseDirectory", REG_SZ, "C:\\WINDOWS\\bfax", 0);
+    EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Loxbrine Startup Test"));
+    InitSetupNames();
+    EXPECT_EQ(1, setupState.existingInstallation);
+#endif
 }
 
 #if ON_STAND_IN

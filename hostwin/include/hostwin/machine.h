@@ -95,6 +95,9 @@ std::vector<std::string> TextHistory(HWND window);
 // Redraw requests (InvalidateRect) of a window, and how many asked to erase.
 int RedrawCount(HWND window);
 int ErasingRedrawCount(HWND window);
+// Called at every redraw request, after it is counted: lets a test see what
+// a window would show at each one.
+void SetRedrawHandler(std::function<void(HWND window, BOOL erase)> handler);
 
 // ---- cursor -------------------------------------------------------------------------
 // The cursor currently shown and every change, by resource id (32512 arrow,

@@ -1,0 +1,132 @@
+#include "driver/services.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "core/format.h"
+#include "core/setup_state.h"
+#include "core/windows_version.h"
+
+namespace {
+
+const char* const DRIVER_SERVICE = "bfax";
+const char* const INIT_SERVICE = "faxinit";
+const char* const SYSTEM_ROOT = "%SystemRoot%";  // resolved by the service control manager
+const char* const DRIVER_DIRECTORY = "bfax";
+const char* const DRIVER_FILE = "bfax.sys";
+const char* const INIT_FILE = "runfaxin.exe";
+
+const int DEPENDENCY_LIST_SIZE = 256;
+const DWORD SERVICE_PAUSE_MS = 2000;
+const DWORD STOP_POLL_MS = 250;
+// A service still stopping after 30 s is left to itself; its deletion is
+// requested all the same.
+const int STOP_POLL_LIMIT = 120;
+
+// Receives the status while a service is stopped; only its state is read.
+SERVICE_STATUS serviceStatus;
+
+class ServiceHandle {
+public:
+    explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
+    ~ServiceHandle() {
+        if (handle_) CloseServiceHandle(handle_);
+    }
+    ServiceHandle(const ServiceHandle&) = delete;
+    ServiceHandle& operator=(const ServiceHandle&) = delete;
+    SC_HANDLE Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    SC_HANDLE handle_;
+};
+
+SC_HANDLE OpenManager() { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
+
+// Both services are created alike: named and displayed by their name,
+// started automatically, normal error control, the system account.
+int CreateDriverPackageService(const char* name, const char* imagePath, DWORD type, const char* dependencies) {
+    ServiceHandle manager(OpenManager());
+    if (!manager) return 0;
+    ServiceHandle service(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS, type, SERVICE_AUTO_START,
+                                         SERVICE_ERROR_NORMAL, imagePath, nullptr, nullptr, dependencies, nullptr,
+                                         nullptr));
+    return service ? 1 : 0;
+}
+
+void WaitWhileStopPending(SC_HANDLE service) {
+    for (int poll = 0; poll < STOP_POLL_LIMIT; ++poll) {
+        if (!QueryServiceStatus(service, &serviceStatus)) return;
+        if (serviceStatus.dwCurrentState != SERVICE_STOP_PENDING) return;
+        Sleep(STOP_POLL_MS);
+    }
+}
+
+void ImagePath(char* path, std::size_t size, const char* file) {
+    FormatText(path, size, "%s\\%s\\%s", SYSTEM_ROOT, DRIVER_DIRECTORY, file);
+}
+
+}  // namespace
+
+int ServiceExists(const char* name) {
+    ServiceHandle manager(OpenManager());
+    if (!manager) return 0;
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+    return service ? 1 : 0;
+}
+
+int CreateKernelDriverService(const char* name, const char* imagePath) {
+    char dependencies[DEPENDENCY_LIST_SIZE];
+    std::memset(dependencies, 0, sizeof dependencies);
+    return CreateDriverPackageService(name, imagePath, SERVICE_KERNEL_DRIVER, dependencies);
+}
+
+int CreateDependentService(const char* name, const char* imagePath) {
+    // A zero-filled list: one name is followed by the two zero bytes that end it.
+    char dependencies[DEPENDENCY_LIST_SIZE];
+    std::memset(dependencies, 0, sizeof dependencies);
+    if (ServiceExists(DRIVER_SERVICE)) CopyText(dependencies, sizeof dependencies, DRIVER_SERVICE);
+    return CreateDriverPackageService(name, imagePath, SERVICE_WIN32_OWN_PROCESS, dependencies);
+}
+
+int CreateDriverServices() {
+    if (!ServicesManaged(setupState.osFamily)) return 1;
+    char driverPath[MAX_PATH];
+    char initPath[MAX_PATH];
+    ImagePath(driverPath, sizeof driverPath, DRIVER_FILE);
+    ImagePath(initPath, sizeof initPath, INIT_FILE);
+    if (!CreateKernelDriverService(DRIVER_SERVICE, driverPath)) return 0;
+    Sleep(SERVICE_PAUSE_MS);
+    if (!CreateDependentService(INIT_SERVICE, initPath)) return 0;
+    Sleep(SERVICE_PAUSE_MS);
+    return 1;
+}
+
+void StopAndDeleteService(const char* name) {
+    ServiceHandle manager(OpenManager());
+    if (!manager) return;
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+    if (!service) return;
+    if (ControlService(service.Get(), SERVICE_CONTROL_STOP, &serviceStatus)) WaitWhileStopPending(service.Get());
+    // Marked now, the service goes once it has stopped and nobody holds it.
+    DeleteService(service.Get());
+}
+
+void StartDriverService(const char* name) {
+    ServiceHandle manager(OpenManager());
+    if (!manager) return;
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
+    if (service) StartServiceA(service.Get(), 0, nullptr);
+}
+
+int StartDriverServices() {
+    if (!ServicesManaged(setupState.osFamily)) return 1;
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    StartDriverService(DRIVER_SERVICE);
+    Sleep(SERVICE_PAUSE_MS);
+    StartDriverService(INIT_SERVICE);
+    Sleep(SERVICE_PAUSE_MS);
+    SetCursor(previous);
+    return 1;
+}

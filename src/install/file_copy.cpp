@@ -1,0 +1,230 @@
+#include "install/file_copy.h"
+
+#include <lzexpand.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/format.h"
+#include "core/names.h"
+#include "core/setup_state.h"
+#include "core/text.h"
+#include "install/file_guards.h"
+#include "install/progress.h"
+
+namespace {
+
+const DWORD COPY_BUFFER_SIZE = 0x8000;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// DOS device names, which Windows opens as devices in any directory and
+// with any extension.
+bool IsDeviceName(const char* name) {
+    char stem[8];
+    std::size_t length = 0;
+    while (name[length] && name[length] != '.') {
+        if (length == sizeof stem - 1) return false;
+        char c = name[length];
+        stem[length++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    while (length > 0 && stem[length - 1] == ' ') --length;
+    stem[length] = '\0';
+    static const char* const fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : fixed) {
+        if (std::strcmp(stem, device) == 0) return true;
+    }
+    return length == 4 && (std::strncmp(stem, "COM", 3) == 0 || std::strncmp(stem, "LPT", 3) == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+// Every missing directory on the way to path, from the top down; results
+// do not matter (an existing directory, or a bare drive, simply fails).
+void CreateDirectoriesOf(const char* path) {
+    char prefix[FILE_PATH_SIZE];
+    std::size_t length = std::strlen(path);
+    for (std::size_t i = 1; i < length && i < sizeof prefix; ++i) {
+        if (path[i] != '\\' || path[i - 1] == '\\') continue;
+        std::memcpy(prefix, path, i);
+        prefix[i] = '\0';
+        CreateDirectoryA(prefix, nullptr);
+    }
+}
+
+bool DestinationExists(const char* destination) {
+    FileGuard probe(CreateFileA(destination, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return probe.IsOpen();
+}
+
+// One distribution file being read: the compressed form through the
+// expander when it can be opened, else the plain file.
+class CopySource {
+public:
+    bool Open(char* compressed, const char* plain) {
+        OFSTRUCT reopen;
+        std::memset(&reopen, 0, sizeof reopen);
+        lz_.Reset(LZOpenFileA(compressed, &reopen, OF_READ));
+        if (lz_.IsOpen()) {
+            path_ = compressed;
+            LONG size = LZSeek(lz_.Get(), 0, 2);
+            size_ = size < 0 ? 0 : static_cast<std::uint32_t>(size);
+            LZSeek(lz_.Get(), 0, 0);
+            return true;
+        }
+        file_.Reset(CreateFileA(plain, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+        if (!file_.IsOpen()) return false;
+        path_ = plain;
+        size_ = GetFileSize(file_.Get(), nullptr);
+        return true;
+    }
+
+    // Bytes read, 0 when the reading has stopped. The expander reports its
+    // end (and a damaged file) with a value below 0 on Windows.
+    DWORD Read(char* buffer, DWORD size) {
+        if (lz_.IsOpen()) {
+            INT got = LZRead(lz_.Get(), buffer, static_cast<INT>(size));
+            return got > 0 ? static_cast<DWORD>(got) : 0;
+        }
+        DWORD got = 0;
+        if (!ReadFile(file_.Get(), buffer, size, &got, nullptr)) {
+            failed_ = true;
+            return 0;
+        }
+        return got;
+    }
+
+    // The whole file came through: as many bytes as its size, from the
+    // header for a compressed file.
+    bool Complete(std::uint64_t copied) const { return !failed_ && copied >= size_; }
+    const char* Path() const { return path_; }
+    void Close() {
+        lz_.Close();
+        file_.Close();
+    }
+
+private:
+    LzFileGuard lz_;
+    FileGuard file_;
+    const char* path_ = "";
+    std::uint32_t size_ = 0;
+    bool failed_ = false;
+};
+
+enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED };
+
+CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND owner, std::uint32_t* bytesDone) {
+    std::uint64_t copied = 0;
+    while (DWORD got = source->Read(buffer, COPY_BUFFER_SIZE)) {
+        DWORD written = 0;
+        if (!WriteFile(destination, buffer, got, &written, nullptr) || written != got) return COPY_WRITE_FAILED;
+        copied += got;
+        *bytesDone += got;
+        if (setupState.totalBytes != 0) ShowProgress(owner, ProgressPermille(*bytesDone, setupState.totalBytes));
+    }
+    return source->Complete(copied) ? COPY_COMPLETE : COPY_SOURCE_FAILED;
+}
+
+// The missing-file question; false when the user answers No.
+bool AskToContinue(HWND owner, const char* path) {
+    char text[3 * FILE_PATH_SIZE];
+    FormatText(text, sizeof text, LoadText(IDS_CANNOT_OPEN_FILE), path, setupState.productName);
+    return MessageBoxA(owner, text, setupState.caption, MB_ICONERROR | MB_YESNO | MB_SETFOREGROUND) != IDNO;
+}
+
+}  // namespace
+
+const char* DestinationNameOf(const char* name) {
+    const char* start = name;
+    for (const char* p = name; *p; ++p) {
+        if (IsSeparator(*p)) start = p + 1;
+    }
+    return start;
+}
+
+int IsSafeDestinationName(const char* name) {
+    if (!name) return 0;
+    const char* base = DestinationNameOf(name);
+    if (std::strchr(base, ':')) return 0;
+    if (base[std::strspn(base, ". ")] == '\0') return 0;
+    return IsDeviceName(base) ? 0 : 1;
+}
+
+int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* plainSource, char* destination,
+                   char* destinationName, int createDirectories) {
+    if (!entry || !compressedSource || !plainSource || !destination) return 0;
+    const char* name = DestinationNameOf(entry->name);
+    char directory[FILE_PATH_SIZE];
+    int fits = FormatText(plainSource, FILE_PATH_SIZE, "%s\\%s", setupState.setupDirectory, entry->name);
+    fits &= CopyText(compressedSource, FILE_PATH_SIZE, plainSource);
+    std::size_t length = std::strlen(compressedSource);
+    if (length >= 2) compressedSource[length - 1] = '_';
+    if (entry->flags & ENTRY_SUBDIR) {
+        fits &= FormatText(directory, sizeof directory, "%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik");
+    } else {
+        fits &= FormatText(directory, sizeof directory, "%s\\%s", setupState.windowsDirectory, "bfax");
+    }
+    fits &= FormatText(destination, FILE_PATH_SIZE, "%s\\%s", directory, name);
+    if (destinationName) fits &= CopyText(destinationName, FILE_PATH_SIZE, name);
+    // Paths cut short, or a name that would leave the directory, are not used.
+    if (!fits || !IsSafeDestinationName(entry->name)) return 0;
+    if (createDirectories) CreateDirectoriesOf(destination);
+    return 1;
+}
+
+int CreateDriverDirectories() {
+    char path[FILE_PATH_SIZE];
+    FormatText(path, sizeof path, "%s\\%s", setupState.windowsDirectory, "bfax");
+    CreateDirectoryA(path, nullptr);
+    FormatText(path, sizeof path, "%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik");
+    CreateDirectoryA(path, nullptr);
+    return 1;
+}
+
+int CopyManifestFiles(HWND owner) {
+    char buffer[COPY_BUFFER_SIZE];  // the one copy buffer for every file
+    std::uint32_t bytesDone = 0;
+    int attempted = 0;
+    bool stopped = false;
+    for (const ManifestEntry* entry = setupState.manifest; entry && !stopped; entry = entry->next) {
+        char compressed[FILE_PATH_SIZE];
+        char plain[FILE_PATH_SIZE];
+        char destination[FILE_PATH_SIZE];
+        if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1)) continue;
+        // An installed file stays untouched unless the list says to replace it.
+        if (!(entry->flags & ENTRY_OVERWRITE) && DestinationExists(destination)) {
+            bytesDone += entry->expandedSize;
+            continue;
+        }
+        ++attempted;
+        char status[2 * FILE_PATH_SIZE];
+        FormatText(status, sizeof status, LoadText(IDS_INSTALLING_FILE), entry->name);
+        SetControlText(owner, STATUS_CONTROL_ID, status);
+
+        CopySource source;
+        if (!source.Open(compressed, plain)) {
+            stopped = !AskToContinue(owner, compressed);
+            continue;
+        }
+        FileGuard target(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+        if (!target.IsOpen()) {
+            bytesDone += entry->expandedSize;  // in use or not writable: left as it is
+            continue;
+        }
+        CopyOutcome outcome = CopyData(&source, target.Get(), buffer, owner, &bytesDone);
+        target.Close();
+        source.Close();
+        if (outcome == COPY_COMPLETE) continue;
+        // A cut-off driver file is worse than none: it is never left behind.
+        DeleteFileA(destination);
+        if (outcome == COPY_WRITE_FAILED) {
+            stopped = true;
+        } else {
+            stopped = !AskToContinue(owner, source.Path());
+        }
+    }
+    ShowProgress(owner, 1000);
+    return stopped ? 0 : attempted;
+}

@@ -1,0 +1,54 @@
+// Guards that close a file handle, or an LZ expander handle, on every path
+// out of the operation that opened it.
+#ifndef SETUP_INSTALL_FILE_GUARDS_H
+#define SETUP_INSTALL_FILE_GUARDS_H
+
+#include <windows.h>
+#include <lzexpand.h>
+
+class FileGuard {
+public:
+    explicit FileGuard(HANDLE file = INVALID_HANDLE_VALUE) : file_(file) {}
+    ~FileGuard() { Close(); }
+    FileGuard(const FileGuard&) = delete;
+    FileGuard& operator=(const FileGuard&) = delete;
+
+    HANDLE Get() const { return file_; }
+    bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE file) {
+        Close();
+        file_ = file;
+    }
+    void Close() {
+        if (IsOpen()) CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE file_;
+};
+
+// LZOpenFileA gives a negative value when it fails.
+class LzFileGuard {
+public:
+    explicit LzFileGuard(INT file = -1) : file_(file) {}
+    ~LzFileGuard() { Close(); }
+    LzFileGuard(const LzFileGuard&) = delete;
+    LzFileGuard& operator=(const LzFileGuard&) = delete;
+
+    INT Get() const { return file_; }
+    bool IsOpen() const { return file_ >= 0; }
+    void Reset(INT file) {
+        Close();
+        file_ = file;
+    }
+    void Close() {
+        if (IsOpen()) LZClose(file_);
+        file_ = -1;
+    }
+
+private:
+    INT file_;
+};
+
+#endif

@@ -1,0 +1,135 @@
+#include "install/manifest.h"
+
+#include <lzexpand.h>
+
+#include <cstring>
+
+#include "core/format.h"
+#include "core/names.h"
+#include "core/setup_state.h"
+#include "core/text.h"
+#include "install/file_copy.h"
+#include "install/file_guards.h"
+#include "install/progress.h"
+
+namespace {
+
+const char FILE_LIST_NAME[] = "Files.ini";
+const int LINE_LIMIT = 1023;  // bytes of a line that count
+const DWORD READ_CHUNK = 1024;
+const int MAX_FIELDS = 32;
+const std::size_t EXPANDED_PATH_SIZE = 256;  // the work buffer of GetExpandedSize
+
+// The list being read; the tail makes every append O(1).
+struct ListBuilder {
+    ManifestEntry** tail;
+    int count;
+};
+
+// A line with exactly three fields becomes an entry, unless its name could
+// not be kept whole or could be installed outside the driver directories:
+// such a line is left out like any other unusable line.
+void ProcessLine(char* line, ListBuilder* list) {
+    char* fields[MAX_FIELDS];
+    if (SplitFields(line, ",", fields, MAX_FIELDS, 1) != 3) return;
+    const char* name = fields[0];
+    std::size_t length = std::strlen(name);
+    if (length >= static_cast<std::size_t>(MANIFEST_NAME_SIZE)) return;
+    if (std::strlen(setupState.setupDirectory) + 1 + length >= EXPANDED_PATH_SIZE) return;
+    if (!IsSafeDestinationName(name)) return;
+
+    ManifestEntry* entry = static_cast<ManifestEntry*>(LocalAlloc(LPTR, sizeof(ManifestEntry)));
+    if (!entry) return;
+    CopyText(entry->name, sizeof entry->name, name);
+    if (std::strchr(fields[1], 'A')) entry->flags |= ENTRY_SUBDIR;
+    if (std::strchr(fields[2], '1')) entry->flags |= ENTRY_OVERWRITE;
+    *list->tail = entry;
+    list->tail = &entry->next;
+    ++list->count;
+}
+
+void ShowListDamaged(HWND owner, const char* path) {
+    char text[2 * FILE_PATH_SIZE];
+    FormatText(text, sizeof text, LoadText(IDS_FILE_LIST_DAMAGED), path);
+    MessageBoxA(owner, text, setupState.caption, MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace
+
+int ReadFileManifest(HWND owner) {
+    // Earlier entries are not released: the list is read once per run.
+    setupState.manifest = nullptr;
+    ListBuilder list = {&setupState.manifest, 0};
+    char path[FILE_PATH_SIZE];
+    FormatText(path, sizeof path, "%s\\%s", setupState.setupDirectory, FILE_LIST_NAME);
+
+    FileGuard file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    if (file.IsOpen()) {
+        char line[LINE_LIMIT + 1];
+        int lineLength = 0;
+        char chunk[READ_CHUNK];
+        DWORD got = 0;
+        // A line may span two chunks; what is left when reading stops had no
+        // line end and is not used.
+        while (ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+            for (DWORD i = 0; i < got; ++i) {
+                char c = chunk[i];
+                if (c == '\r' || c == '\n') {
+                    line[lineLength] = '\0';
+                    ProcessLine(line, &list);
+                    lineLength = 0;
+                } else if (lineLength < LINE_LIMIT) {
+                    line[lineLength++] = c;  // a NUL byte ends the text when it is split
+                }
+            }
+        }
+        file.Close();
+    }
+    if (list.count > 0) {
+        MeasureManifest(owner, list.count);
+        return list.count;
+    }
+    ShowListDamaged(owner, path);
+    return 0;
+}
+
+void MeasureManifest(HWND owner, int count) {
+    int measured = 0;
+    for (ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
+        char path[FILE_PATH_SIZE];
+        int fits = FormatText(path, sizeof path, "%s\\%s", setupState.setupDirectory, entry->name);
+        entry->expandedSize = fits ? GetExpandedSize(path) : 0;
+        ++measured;
+        if (count > 0) ShowProgress(owner, ProgressPermille(measured, count));
+    }
+}
+
+std::uint32_t GetExpandedSize(const char* path) {
+    char compressed[EXPANDED_PATH_SIZE];
+    // A path that does not fit is not measured under a cut name.
+    if (!path || !CopyText(compressed, sizeof compressed, path)) return 0;
+    std::size_t length = std::strlen(compressed);
+    if (length >= 2) compressed[length - 1] = '_';
+
+    // The expander reads the size from the header; a file under that name
+    // that is not compressed comes through as it is.
+    OFSTRUCT reopen;
+    std::memset(&reopen, 0, sizeof reopen);
+    LzFileGuard lz(LZOpenFileA(compressed, &reopen, OF_READ));
+    if (lz.IsOpen()) {
+        LONG size = LZSeek(lz.Get(), 0, 2);
+        return size < 0 ? 0 : static_cast<std::uint32_t>(size);
+    }
+    FileGuard file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) return 0;
+    DWORD size = GetFileSize(file.Get(), nullptr);
+    return size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : size;
+}
+
+void ComputeTotalBytes() {
+    std::uint32_t total = 0;
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) total += entry->expandedSize;
+    setupState.totalBytes = total;
+}
