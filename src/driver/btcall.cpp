@@ -7,6 +7,7 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "driver/config_file.h"
+#include "install/file_guards.h"
 
 namespace {
 
@@ -27,23 +28,16 @@ public:
     }
 
     int Load(const char* path) {
-        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file == INVALID_HANDLE_VALUE) return 0;
-        size_ = GetFileSize(file, nullptr);
+        FileGuard file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsOpen()) return 0;
+        size_ = GetFileSize(file.Get(), nullptr);
         // Offsets into the text are signed 32-bit numbers; larger files are not ours.
-        if (size_ == INVALID_FILE_SIZE || size_ > static_cast<DWORD>(INT_MAX) - TEXT_SLACK) {
-            CloseHandle(file);
-            return 0;
-        }
+        if (size_ == INVALID_FILE_SIZE || size_ > static_cast<DWORD>(INT_MAX) - TEXT_SLACK) return 0;
         capacity_ = size_ + TEXT_SLACK;
         block_ = static_cast<char*>(LocalAlloc(LPTR, capacity_));
-        if (!block_) {
-            CloseHandle(file);
-            return 0;
-        }
-        if (size_ > 0 && !ReadFile(file, block_, size_, &read_, nullptr)) read_ = 0;
-        CloseHandle(file);
+        if (!block_) return 0;
+        if (size_ > 0 && !ReadFile(file.Get(), block_, size_, &read_, nullptr)) read_ = 0;
         return 1;
     }
 

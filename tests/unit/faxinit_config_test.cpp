@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/format.h"
 #include "core/setup_state.h"
@@ -276,6 +277,28 @@ TEST_F(DriverRegistryTest, TheInstallRecordReadsAsDateAndTime) {
 }
 
 #if ON_STAND_IN
+TEST_F(DriverRegistryTest, ValuesAreWrittenInTheirOrder) {
+    CreateBothServices();
+    EXPECT_EQ(1, WriteDriverRegistry());
+    EXPECT_EQ(std::vector<std::string>(BFAX_VALUES.begin(), BFAX_VALUES.end()),
+              hostwin::ValueNames(HKEY_LOCAL_MACHINE, BFAX_KEY));
+    EXPECT_EQ((std::vector<std::string>{"BaseDirectory", "InstallDate", "InstallTime"}),
+              hostwin::ValueNames(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
+}
+
+TEST_F(DriverRegistryTest, DriverParametersNeverFallBackToTheUser) {
+    CreateBothServices();
+    hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services", hostwin::KEY_RIGHTS_READ);
+    hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "Software", hostwin::KEY_RIGHTS_READ);
+    EXPECT_EQ(1, WriteDriverRegistry());
+    EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, BFAX_KEY));
+    EXPECT_FALSE(hostwin::KeyExists(HKEY_CURRENT_USER, BFAX_KEY));
+    EXPECT_FALSE(hostwin::KeyExists(HKEY_CURRENT_USER, FAXINIT_KEY));
+    // The install record goes where the user may write.
+    EXPECT_TRUE(hostwin::FindValue(HKEY_CURRENT_USER, PRODUCT_KEY, "InstallTime"));
+    EXPECT_EQ(0, hostwin::OpenKeyCount());
+}
+
 TEST_F(DriverRegistryTest, DateAndTimeDigitsOnTheClock) {
     struct Case {
         SYSTEMTIME clock;

@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/setup_state.h"
 #include "driver/config_file.h"
+#include "support/files.h"
 
 #ifndef _WIN32
 #include <hostwin/machine.h>
@@ -22,9 +23,9 @@ const char* const KNOWN_FILES[] = {"bfax\\faxinit.cfg", "bfax\\faxinit.cfg.new",
 
 DriverDirectory::DriverDirectory(const std::string& windowsDirectory) : root_(windowsDirectory) {
     for (const std::string& directory : {root_, Path("bfax"), Path("bfax\\morvik")}) {
-        if (CreateDirectoryA(directory.c_str(), nullptr)) created_.push_back(directory);
+        if (MakeDirectory(directory)) created_.push_back(directory);
     }
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("bfax\\morvik").c_str())) << root_;
+    EXPECT_TRUE(DirectoryExists(Path("bfax\\morvik"))) << root_;
     CopyText(setupState.windowsDirectory, sizeof setupState.windowsDirectory, root_.c_str());
 }
 
@@ -37,32 +38,15 @@ DriverDirectory::~DriverDirectory() {
 std::string DriverDirectory::Path(const std::string& relative) const { return root_ + "\\" + relative; }
 
 void DriverDirectory::Write(const std::string& relative, const std::string& content) {
-    HANDLE file = CreateFileA(Path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file) << relative;
-    DWORD written = 0;
-    if (!content.empty()) {
-        EXPECT_TRUE(WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
-    }
-    EXPECT_EQ(content.size(), written);
-    CloseHandle(file);
+    EXPECT_TRUE(PutFile(Path(relative), content)) << relative;
 }
 
 std::string DriverDirectory::Read(const std::string& relative) const {
-    HANDLE file = CreateFileA(Path(relative).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string content(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!content.empty()) ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &read, nullptr);
-    content.resize(read);
-    CloseHandle(file);
-    return content;
+    std::string content;
+    return GetFile(Path(relative), &content) ? content : "<missing>";
 }
 
-bool DriverDirectory::Exists(const std::string& relative) const {
-    return GetFileAttributesA(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool DriverDirectory::Exists(const std::string& relative) const { return FileExists(Path(relative)); }
 
 #ifndef _WIN32
 std::vector<FileFault> ReplacementFaults(const std::string& path) {
