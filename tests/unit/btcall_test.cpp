@@ -10,7 +10,6 @@
 #include "core/setup_state.h"
 #include "core/startup.h"
 #include "driver/btcall.h"
-#include "driver/config_file.h"
 #include "support/driver_directory.h"
 #include "support/platform.h"
 
@@ -38,68 +37,43 @@ std::string ValueOf(const std::string& text, const char* keyword) {
     return text.substr(found.line.valueStart, found.line.lineEnd - found.line.valueStart + 1);
 }
 
-TEST(FindKeywordLineTest, SpaceTabOrNothingAfterTheKeyword) {
-    Found space = Find("did_digits 4\r\nnext\r\n", "did_digits");
+TEST(FindKeywordLineTest, SeparatorFormsAndWhereTheValueLies) {
+    Found space = Find("did_digits  \t 4 x\t \r\nnext\r\n", "did_digits");
     ASSERT_EQ(1, space.result);
     EXPECT_EQ(0, space.line.lineStart);
-    EXPECT_EQ(11, space.line.valueStart);
-    EXPECT_EQ(11, space.line.lineEnd);
+    EXPECT_EQ(14, space.line.valueStart);
+    EXPECT_EQ(18, space.line.lineEnd);  // trailing blanks belong to the line
 
     // No "did_digits " anywhere: the TAB form is tried next.
     EXPECT_EQ("12", ValueOf("did_digits\t12\r\n", "did_digits"));
     EXPECT_EQ("8", ValueOf("DID_DIGITS 8\r\n", "did_digits"));
-
-    // The keyword alone also matches a longer word; the byte after the
-    // keyword is skipped as if it were the separator.
+    // The keyword alone also matches a longer word, whose next byte is then
+    // skipped as if it were the separator.
     EXPECT_EQ("e 5", ValueOf("winkle 5\r\n", "wink"));
-
-    Found bare = Find("x\r\nwink\r\n", "wink");
-    ASSERT_EQ(1, bare.result);
-    EXPECT_EQ(3, bare.line.lineStart);
-    EXPECT_EQ(-1, bare.line.valueStart);
-    EXPECT_EQ(6, bare.line.lineEnd);
-}
-
-TEST(FindKeywordLineTest, ValueRunsToTheLineEndWithTrailingBlanks) {
-    Found found = Find("did_digits  \t 4 x\t \nrest", "did_digits");
-    ASSERT_EQ(1, found.result);
-    EXPECT_EQ(14, found.line.valueStart);
-    EXPECT_EQ(18, found.line.lineEnd);
+    EXPECT_EQ("<none>", ValueOf("x\r\nwink\r\n", "wink"));
     // Any control byte but TAB ends the line.
     EXPECT_EQ("4", ValueOf(std::string("did_digits 4\x1A" "5\r\n"), "did_digits"));
 }
 
 TEST(FindKeywordLineTest, OnlyTheFirstOccurrenceAtALineStartCounts) {
     EXPECT_EQ(0, Find(" did_digits 4\r\n", "did_digits").result);
-    EXPECT_EQ(1, Find("a\rdid_digits 4\r\n", "did_digits").result);
-    EXPECT_EQ(1, Find("a\ndid_digits 4\r\n", "did_digits").result);
-    // A comment mentioning the keyword hides the real line below it.
+    EXPECT_EQ(2, Find("a\rdid_digits 4\r\n", "did_digits").line.lineStart);
+    EXPECT_EQ(2, Find("a\ndid_digits 4\r\n", "did_digits").line.lineStart);
+    // A comment mentioning the keyword hides the real line below it...
     EXPECT_EQ(0, Find("; set did_digits here\r\ndid_digits 4\r\n", "did_digits").result);
     // ...but only for the form it holds: the TAB line is still found.
     EXPECT_EQ("6", ValueOf("; set did_digits here\r\ndid_digits\t6\r\n", "did_digits"));
 }
 
-TEST(FindKeywordLineTest, ALastLineWithoutLineBreakAndNothingAtAll) {
-    EXPECT_EQ(0, Find("immediate\r\nwink", "wink").result);
-    // The search ends at the given length, not at the text's zero.
-    std::string text = "wink\r\n";
+TEST(FindKeywordLineTest, NotFound) {
+    EXPECT_EQ(0, Find("immediate\r\nwink", "wink").result);  // no line break after the last line
     KeywordLine line;
-    EXPECT_EQ(0, FindKeywordLine(text.c_str(), 4, "wink", &line));
+    EXPECT_EQ(0, FindKeywordLine("wink\r\n", 4, "wink", &line));  // the length ends the search
     EXPECT_EQ(0, Find("", "wink").result);
     EXPECT_EQ(0, Find("wink\r\n", "").result);
     EXPECT_EQ(0, FindKeywordLine(nullptr, 0, "wink", &line));
     EXPECT_EQ(0, FindKeywordLine("wink\r\n", 6, nullptr, &line));
     EXPECT_EQ(0, FindKeywordLine("wink\r\n", 6, "wink", nullptr));
-}
-
-TEST(FindKeywordLineTest, TextsBeyond32KiBAreSearchedWhole) {
-    std::string text;
-    while (text.size() < 100 * 1024) text += "; filler line of the call-control configuration\r\n";
-    text += "did_digits 9\r\n";
-    Found found = Find(text, "did_digits");
-    ASSERT_EQ(1, found.result);
-    EXPECT_EQ(static_cast<std::int32_t>(text.size() - 14), found.line.lineStart);
-    EXPECT_EQ("9", ValueOf(text, "did_digits"));
 }
 
 // ---- the file operations -------------------------------------------------------------
@@ -124,11 +98,7 @@ protected:
 
     void Write(const std::string& content) { directory_->Write(BTCALL, content); }
     std::string Content() const { return directory_->Read(BTCALL); }
-    bool TemporaryLeft() const {
-        char temporary[MAX_PATH];
-        TemporaryFileName(directory_->Path(BTCALL).c_str(), temporary, sizeof temporary);
-        return GetFileAttributesA(temporary) != INVALID_FILE_ATTRIBUTES;
-    }
+    bool TemporaryLeft() const { return directory_->TemporaryLeft(BTCALL); }
     std::string Value(const char* keyword) {
         std::vector<char> value(256, '#');  // exactly the size the caller promises
         if (!ReadKeywordValue(keyword, value.data())) return "<not found>";
@@ -166,30 +136,28 @@ TEST_F(BtcallTest, MissingAndEmptyFilesHoldNothing) {
     EXPECT_EQ(1, setupState.did.winkStart);
 }
 
-TEST_F(BtcallTest, ALineGrowsInPlaceAndTheRestStays) {
+TEST_F(BtcallTest, LinesGrowAndShrinkInPlace) {
     // "did_digits 4" and three spaces (15) becomes the 25-character form.
     Write("; digits\r\ndid_digits 4   \r\nwink\r\n");
     EXPECT_EQ(1, WriteKeywordLine("did_digits", "7"));
     EXPECT_EQ("; digits\r\ndid_digits              7\r\nwink\r\n", Content());
-    EXPECT_FALSE(TemporaryLeft());
-}
 
-TEST_F(BtcallTest, ALineShrinksInPlace) {
     Write("did_variable 1 ; the number of digits varies from call to call\r\nwink\r\n");
     EXPECT_EQ(1, WriteKeywordLine("did_variable", "0"));
     EXPECT_EQ("did_variable            0\r\nwink\r\n", Content());
+
     // A keyword of 24 characters or more is followed by the value directly.
     Write("a_keyword_of_26_characters x\r\n");
     EXPECT_EQ(1, WriteKeywordLine("a_keyword_of_26_characters", "1"));
     EXPECT_EQ("a_keyword_of_26_characters1\r\n", Content());
-}
 
-TEST_F(BtcallTest, ALineThatWouldNotFitIsNotWritten) {
+    // 255 characters fit; a longer line is not written cut.
     Write("note x\r\n");
-    EXPECT_EQ(0, WriteKeywordLine("note", std::string(232, 'v').c_str()));  // 24 + 232 = 256
+    EXPECT_EQ(0, WriteKeywordLine("note", std::string(232, 'v').c_str()));
     EXPECT_EQ("note x\r\n", Content());
     EXPECT_EQ(1, WriteKeywordLine("note", std::string(231, 'v').c_str()));
     EXPECT_EQ("note" + std::string(20, ' ') + std::string(231, 'v') + "\r\n", Content());
+    EXPECT_FALSE(TemporaryLeft());
 }
 
 TEST_F(BtcallTest, AHundredKiBFileIsEditedWhole) {
@@ -209,21 +177,16 @@ TEST_F(BtcallTest, ReadDidSettingsTakesOnlyAcceptableValues) {
     EXPECT_EQ(63, setupState.did.didDigits);
     EXPECT_EQ(0, setupState.did.winkStart);
 
-    ResetSetupState();
-    Use("C:\\BTCALLTEST");
-    Write("did_variable 2\r\ndid_digits 64\r\n");
-    EXPECT_EQ(1, ReadDidSettings());
-    EXPECT_EQ(0, setupState.did.didVariable);
-    EXPECT_EQ(4, setupState.did.didDigits);
-    EXPECT_EQ(1, setupState.did.winkStart);
-
-    setupState.did.didDigits = 9;
-    Write("did_digits -1\r\n");
-    EXPECT_EQ(1, ReadDidSettings());
-    EXPECT_EQ(9, setupState.did.didDigits);
-    Write("did_digits 99999999999999999999\r\n");
-    EXPECT_EQ(1, ReadDidSettings());
-    EXPECT_EQ(9, setupState.did.didDigits);
+    // Unacceptable values are found but change nothing.
+    setupState.did = DidSettings{0, 9, 1};
+    for (const char* text : {"did_variable 2\r\ndid_digits 64\r\n", "did_variable 0\r\ndid_digits -1\r\n",
+                             "did_digits 99999999999999999999\r\n"}) {
+        Write(text);
+        EXPECT_EQ(1, ReadDidSettings()) << text;
+        EXPECT_EQ(0, setupState.did.didVariable) << text;
+        EXPECT_EQ(9, setupState.did.didDigits) << text;
+        EXPECT_EQ(1, setupState.did.winkStart) << text;
+    }
     Write("did_digits 0x\r\n");
     EXPECT_EQ(1, ReadDidSettings());
     EXPECT_EQ(0, setupState.did.didDigits);
@@ -262,9 +225,7 @@ TEST_F(BtcallTest, WindirIsExpandedInLowerCase) {
     EXPECT_FALSE(TemporaryLeft());
     // Nothing left to expand: not re-created.
     EXPECT_EQ(0, ExpandWindirInBtcall());
-}
 
-TEST_F(BtcallTest, WindirWithAnUmlautInTheDirectory) {
     Use("C:\\B\xDCRO");  // C:\BÜRO
     Write("path %windir%\\bfax\r\n");
     EXPECT_EQ(1, ExpandWindirInBtcall());
@@ -294,46 +255,28 @@ TEST_F(BtcallTest, AZeroByteInTheFileKeepsItFromBeingCut) {
     EXPECT_EQ(content, Content());
 }
 
-TEST_F(BtcallTest, AFileHeldOpenWithoutSharingIsLeftAlone) {
+TEST_F(BtcallTest, AFileInUseIsLeftAlone) {
     std::string content = "path %windir%\r\ndid_digits 4\r\nimmediate\r\n";
     Write(content);
+    // Held without sharing: not even read.
     HANDLE held = CreateFileA(directory_->Path(BTCALL).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ(0, ReadDidSettings());
-    EXPECT_EQ(0, WriteDidSettings());
     EXPECT_EQ(0, ExpandWindirInBtcall());
     CloseHandle(held);
-    EXPECT_EQ(content, Content());
-    EXPECT_FALSE(TemporaryLeft());
-}
-
-TEST_F(BtcallTest, AReaderWithoutDeleteSharingBlocksTheReplacement) {
-    // The file can be read, but not replaced while another program reads it.
-    std::string content = "did_digits 4\r\n";
-    Write(content);
-    HANDLE held = CreateFileA(directory_->Path(BTCALL).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Held by a reader: read, but not replaced under it.
+    held = CreateFileA(directory_->Path(BTCALL).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ("4", Value("did_digits"));
-    EXPECT_EQ(0, WriteKeywordLine("did_digits", "5"));
+    EXPECT_EQ(0, WriteDidSettings());
     CloseHandle(held);
     EXPECT_EQ(content, Content());
     EXPECT_FALSE(TemporaryLeft());
 }
 
 #if ON_STAND_IN
-TEST_F(BtcallTest, NoHandleOrBlockOutlivesAnOperation) {
-    Write("path %windir%\r\ndid_variable 0\r\ndid_digits 4\r\nimmediate\r\n");
-    int handles = hostwin::OpenHandleCount();
-    EXPECT_EQ(1, ReadDidSettings());
-    EXPECT_EQ(1, WriteDidSettings());
-    EXPECT_EQ(1, ExpandWindirInBtcall());
-    EXPECT_EQ(0, WriteKeywordLine("absent", "1"));
-    EXPECT_EQ(handles, hostwin::OpenHandleCount());
-    EXPECT_EQ(0, hostwin::LiveLocalAllocations());
-}
-
 TEST_F(BtcallTest, WithoutMemoryNothingIsReadOrWritten) {
     std::string content = "path %windir%\r\ndid_digits 8\r\n";
     Write(content);
@@ -359,6 +302,7 @@ TEST_F(BtcallTest, AFailedReplacementLeavesTheOldFile) {
         EXPECT_EQ(content, Content()) << fault.name;
         EXPECT_FALSE(TemporaryLeft()) << fault.name;
         EXPECT_EQ(handles, hostwin::OpenHandleCount()) << fault.name;
+        EXPECT_EQ(0, hostwin::LiveLocalAllocations()) << fault.name;
     }
 }
 

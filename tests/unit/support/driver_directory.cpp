@@ -48,6 +48,12 @@ std::string DriverDirectory::Read(const std::string& relative) const {
 
 bool DriverDirectory::Exists(const std::string& relative) const { return FileExists(Path(relative)); }
 
+bool DriverDirectory::TemporaryLeft(const std::string& relative) const {
+    char temporary[MAX_PATH];
+    TemporaryFileName(Path(relative).c_str(), temporary, sizeof temporary);
+    return FileExists(temporary);
+}
+
 #ifndef _WIN32
 std::vector<FileFault> ReplacementFaults(const std::string& path) {
     char buffer[MAX_PATH];

@@ -23,6 +23,8 @@ public:
     // The file's bytes; "<missing>" when it cannot be opened.
     std::string Read(const std::string& relative) const;
     bool Exists(const std::string& relative) const;
+    // Whether replacing the file left its temporary file behind.
+    bool TemporaryLeft(const std::string& relative) const;
 
 private:
     std::string root_;
