@@ -14,8 +14,8 @@ fail() {
 
 # TYPE and data of a registry value ("" when missing).
 reg_value() {  # KEY NAME
-    wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
-        sed -n "s/^    $2    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p"
+    wine reg query "$1" /v "$2" </dev/null 2>/dev/null | LC_ALL=C tr -d '\r' |
+        LC_ALL=C sed -n "s/^    $2    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p"
 }
 
 expect_value() {  # KEY NAME "TYPE DATA"
