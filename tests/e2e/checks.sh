@@ -157,3 +157,71 @@ expect_no_partial_files() {
         [ "$have" -ge "$want" ] || fail "$destination holds $have of $want bytes"
     done < <(sample_entries "$dist/Files.ini" | sort -u)
 }
+
+# ---- what the screen showed ----------------------------------------------------------
+
+# The screenshot the driver took as step NAME.
+shot() {  # NAME
+    local file
+    file=$(ls "$E2E_OUT_DIR"/[0-9][0-9]-"$1".png 2>/dev/null | head -1)
+    [ -n "$file" ] || fail "no screenshot $1"
+    echo "$file"
+}
+
+# Where the Nth window measured by expect-client had its client area:
+# "X Y W H" in screen pixels.
+client_area() {  # N
+    tr -d '\r' <"$E2E_OUT_DIR/driver.log" | grep '^  client at ' | sed -n "${1}p" |
+        sed 's/^  client at \(-*[0-9]*\),\(-*[0-9]*\) size \([0-9]*\)x\([0-9]*\)$/\1 \2 \3 \4/'
+}
+
+# Windows' MulDiv for non-negative numbers: a * b / c to the nearest integer.
+muldiv() { echo $((($1 * $2 + $3 / 2) / $3)); }
+
+# The pixels of a region that are exactly COLOUR, all others black: text
+# drawn in a pure colour leaves exactly those, whatever lies beneath.
+ink() {  # PNG X Y W H COLOUR OUT
+    convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -fill '#010203' -opaque "$6" \
+        -fill black +opaque '#010203' -fill white -opaque '#010203' "$7"
+}
+
+# Compares the white text and the black shadow of one region of two
+# screenshots; fails unless they agree pixel for pixel and there is text.
+expect_same_text() {  # WHAT PNG-A X-A Y-A PNG-B X-B Y-B W H
+    local what=$1 colour a b differing inked
+    a=$(mktemp --suffix=.png)
+    b=$(mktemp --suffix=.png)
+    for colour in white black; do
+        ink "$2" "$3" "$4" "$8" "$9" "$colour" "$a"
+        ink "$5" "$6" "$7" "$8" "$9" "$colour" "$b"
+        differing=$(compare -metric AE "$a" "$b" null: 2>&1)
+        inked=$(convert "$a" -format '%[fx:int(mean*w*h+.5)]' info:)
+        if [ "$differing" != 0 ] || [ "$inked" -lt 200 ]; then
+            cp "$a" "$E2E_OUT_DIR/$what-$colour-shown.png"
+            cp "$b" "$E2E_OUT_DIR/$what-$colour-expected.png"
+            rm -f "$a" "$b"
+            fail "$what: the $colour pixels of $2 differ from $5 in $differing of ${8}x$9 ($inked inked)"
+        fi
+        echo "$what: $inked $colour pixels, as expected"
+    done
+    rm -f "$a" "$b"
+}
+
+# The gradient of the main window's client area (X Y W H): band i of 63
+# covers the rows MulDiv(H, i, 63) to MulDiv(H, i + 1, 63) - 1 in blue
+# MulDiv(255, 63 - i, 63). Sampled in the column X + 1, clear of the texts.
+expect_gradient() {  # PNG X Y W H
+    local column i top bottom blue seen
+    column=$(convert "$1" -crop "1x$5+$(($2 + 1))+$3" +repage -depth 8 txt:- |
+        sed -n 's/^0,\([0-9]*\): ([ ]*\([0-9]*\),[ ]*\([0-9]*\),[ ]*\([0-9]*\).*/\1 \2 \3 \4/p')
+    for i in $(seq 0 62); do
+        top=$(muldiv "$5" "$i" 63)
+        bottom=$(($(muldiv "$5" $((i + 1)) 63) - 1))
+        blue=$(muldiv 255 $((63 - i)) 63)
+        for row in "$top" "$bottom"; do
+            seen=$(echo "$column" | awk -v row="$row" '$1 == row { print $2, $3, $4 }')
+            [ "$seen" = "0 0 $blue" ] || fail "band $i, row $row: expected 0 0 $blue, saw '$seen'"
+        done
+    done
+    echo "gradient: 63 bands, blue $(muldiv 255 63 63) at the top, $(muldiv 255 1 63) at the bottom"
+}

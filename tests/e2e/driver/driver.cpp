@@ -5,8 +5,9 @@
 //
 // A scenario is one command a line; '#' starts a comment; arguments are
 // words (taken as they are, so Windows paths need no escapes) or "quoted
-// strings" (with \n \t \" \\); ${NAME} is replaced by the environment
-// variable NAME. Every wait gives up after the current timeout and then
+// strings" (with \n \t \" \\ and \xHH for a byte of code page 1252); ${NAME}
+// is replaced by the environment variable NAME (outside quotes its value may
+// give several words). Every wait gives up after the current timeout and then
 // fails, printing every visible window and its controls.
 //
 //   version NAME           the Windows version the runner sets up (ignored here)
@@ -14,12 +15,23 @@
 //                          C:\dist with setup.exe (ignored here)
 //   outcome fail           the scenario passes only when a later step fails
 //   timeout SECONDS        for every following wait (default 10)
+//   desktop WxH            the size of the runner's Wine desktop (ignored here)
+//   matrix KEY VALUE...    the runner runs the scenario once per version or
+//                          desktop size, in E2E_VERSION / E2E_DESKTOP (ignored here)
+//   set NAME VALUE         set an environment variable (for ${NAME} in later lines)
+//   when NAME VALUE COMMAND...  the command, only when the variable NAME is VALUE
 //   start PROGRAM [ARG...] start a process (working directory: its folder)
-//   exit CODE              wait for that process to end with CODE
+//   exit CODE [windowless] wait for the last process started (and not yet
+//                          ended) to end with CODE; windowless: fail if it
+//                          showed a window meanwhile
 //   window CAPTION [CLASS] wait for an enabled top-level window; it becomes current
+//   window-any CAPTION [CLASS]  the same, enabled or not (an owner under a modal dialog)
 //   message CAPTION [TEXT] wait for a message box; check its text (control 0xFFFF)
 //   buttons ID...          the visible buttons of the current window, exactly
 //   default ID             the button that Enter presses (BS_DEFPUSHBUTTON)
+//   icon error|warning|question|information
+//                          the message box shows that system icon (its pixels on
+//                          the screen against the icons drawn here)
 //   click ID               press a button (visible and enabled)
 //   check ID / uncheck ID  click a radio button or check box into that state
 //   select ID TEXT         pick a list entry of a combo box, as a user does
@@ -31,6 +43,15 @@
 //   expect-enabled ID 0|1, expect-visible ID 0|1, expect-checked ID 0|1
 //   expect-selection ID TEXT, expect-count ID N, expect-entry ID INDEX TEXT
 //   expect-style ID HEXMASK HEXVALUE, expect-exstyle ID HEXMASK HEXVALUE
+//   expect-client W H      the current window's client area has that size; the
+//                          log notes where it lies on the screen
+//   expect-os PLATFORM MAJOR MINOR   what GetVersionExA reports in this prefix
+//   probe CAPTION...       from now on, every 50 ms, send each visible window with
+//                          one of these captions WM_NULL (SendMessageTimeout) and
+//                          time the round trip
+//   probe-report MAX_MS    stop probing; log the count, maximum and 99th
+//                          percentile; fail when a round trip took longer than
+//                          MAX_MS or when nothing was probed
 //   gone                   wait until the current window has closed
 //   absent CAPTION [MS]    no window with that caption shows up within MS (500)
 //   screenshot NAME        ask the runner for a picture of the screen
@@ -41,6 +62,7 @@
 // yes no back next finish text (0xFFFF, a message box's text).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -208,6 +230,162 @@ void DumpScreen() {
     Say("---- end of windows ----\n");
 }
 
+// ---- what a window shows on the screen ----------------------------------------------
+
+// Pixels (0x00RRGGBB, rows top down) of a W x H picture drawn by draw(dc).
+template <typename Draw>
+std::vector<DWORD> Picture(int width, int height, Draw draw) {
+    std::vector<DWORD> pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        draw(memory, screen);
+        GdiFlush();
+        const DWORD* data = static_cast<const DWORD*>(bits);
+        pixels.assign(data, data + static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+HWND FindIconControl(HWND box) {
+    for (HWND child : Descendants(box)) {
+        if (_stricmp(ClassOf(child).c_str(), "Static") != 0 || !IsWindowVisible(child)) continue;
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return child;
+    }
+    return nullptr;
+}
+
+struct IconKind {
+    const char* name;
+    LPCSTR resource;
+};
+const IconKind ICON_KINDS[] = {{"error", IDI_HAND},
+                               {"warning", IDI_EXCLAMATION},
+                               {"question", IDI_QUESTION},
+                               {"information", IDI_ASTERISK}};
+
+// Which system icon a message box shows: its icon control's pixels on the
+// screen against each icon drawn here on the control's own background.
+// Returns the best match and, in detail, the differing pixels of each.
+std::string ShownIcon(HWND box, std::string& detail) {
+    HWND control = FindIconControl(box);
+    if (!control) {
+        detail = "no icon control";
+        return "none";
+    }
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    std::vector<DWORD> shown = Picture(width, height, [&](HDC dc, HDC screen) {
+        BitBlt(dc, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    });
+    if (shown.empty()) {
+        detail = "cannot read the screen";
+        return "none";
+    }
+    // Icons have transparent corners: the control's background shows there.
+    DWORD background = shown[0];
+    std::string best = "none";
+    size_t bestDiffering = shown.size() + 1;
+    for (const IconKind& kind : ICON_KINDS) {
+        HICON icon = LoadIconA(nullptr, kind.resource);
+        std::vector<DWORD> drawn = Picture(width, height, [&](HDC dc, HDC) {
+            RECT all = {0, 0, width, height};
+            HBRUSH brush = CreateSolidBrush(RGB(background >> 16 & 0xFF, background >> 8 & 0xFF, background & 0xFF));
+            FillRect(dc, &all, brush);
+            DeleteObject(brush);
+            DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+        });
+        size_t differing = 0;
+        for (size_t i = 0; i < shown.size() && i < drawn.size(); ++i) differing += shown[i] != drawn[i];
+        detail += std::string(detail.empty() ? "" : ", ") + kind.name + " " + std::to_string(differing);
+        if (differing < bestDiffering) {
+            bestDiffering = differing;
+            best = kind.name;
+        }
+    }
+    detail += " of " + std::to_string(shown.size()) + " pixels differ";
+    // A close match only: the pictures come from the same icons and colours.
+    return bestDiffering * 20 <= shown.size() ? best : "none";
+}
+
+// ---- responsiveness: round trips of a message to the dialogs at work ------------------
+
+struct Prober {
+    std::vector<std::wstring> captions;
+    std::vector<std::pair<std::string, double>> trips;  // caption, milliseconds
+    volatile LONG stop = 0;
+    HANDLE thread = nullptr;
+
+    static DWORD WINAPI Run(LPVOID self) {
+        static_cast<Prober*>(self)->Loop();
+        return 0;
+    }
+
+    void Loop() {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        DWORD self = GetCurrentProcessId();
+        DWORD next = GetTickCount();
+        while (!stop) {
+            for (HWND window : TopLevelWindows()) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                if (pid == self || !IsWindowVisible(window)) continue;
+                // Read without a message: the window's thread may be the one stalling.
+                wchar_t caption[256] = L"";
+                GetWindowTextW(window, caption, 256);
+                bool wanted = false;
+                for (const std::wstring& c : captions) wanted = wanted || c == caption;
+                if (!wanted) continue;
+                LARGE_INTEGER before, after;
+                DWORD_PTR ignored = 0;
+                QueryPerformanceCounter(&before);
+                LRESULT answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+                QueryPerformanceCounter(&after);
+                // A window that closed meanwhile did not answer: no round trip.
+                if (!answered && !IsWindow(window)) continue;
+                double ms = static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 /
+                            static_cast<double>(frequency.QuadPart);
+                trips.emplace_back(Narrow(caption), answered ? ms : 5000.0);
+            }
+            next += 50;
+            DWORD now = GetTickCount();
+            if (static_cast<LONG>(next - now) > 0) {
+                Sleep(next - now);
+            } else {
+                next = now;
+            }
+        }
+    }
+};
+
+std::string TripSummary(std::vector<double> ms) {
+    if (ms.empty()) return "no round trips";
+    std::sort(ms.begin(), ms.end());
+    size_t p99 = (ms.size() * 99 + 99) / 100;
+    char text[160];
+    std::snprintf(text, sizeof text, "%u round trips, max %.1f ms, p99 %.1f ms, median %.2f ms",
+                  static_cast<unsigned>(ms.size()), ms.back(), ms[p99 - 1], ms[ms.size() / 2]);
+    return text;
+}
+
 // ---- the scenario -------------------------------------------------------------------
 
 struct Failure {
@@ -217,10 +395,11 @@ struct Failure {
 struct Driver {
     DWORD timeoutMs = 10000;
     HWND current = nullptr;
-    PROCESS_INFORMATION process{};
-    bool haveProcess = false;
+    // Started and not yet ended, the last one on top.
+    std::vector<PROCESS_INFORMATION> processes;
     int shot = 0;
     bool expectFailure = false;
+    Prober* prober = nullptr;
 
     [[noreturn]] void Fail(const std::string& why) { throw Failure{why}; }
 
@@ -254,7 +433,8 @@ struct Driver {
         return control;
     }
 
-    HWND FindTopLevel(const std::string& caption, const std::string& cls, bool messageBox) {
+    // anyState: also a disabled window (the owner of a modal dialog).
+    HWND FindTopLevel(const std::string& caption, const std::string& cls, bool messageBox, bool anyState = false) {
         DWORD self = GetCurrentProcessId();
         for (HWND window : TopLevelWindows()) {
             DWORD pid = 0;
@@ -262,7 +442,7 @@ struct Driver {
             if (pid == self || !IsWindowVisible(window)) continue;
             if (WindowText(window) != caption) continue;
             if (!cls.empty() && ClassOf(window) != cls) continue;
-            if (messageBox ? !IsMessageBox(window) : !IsWindowEnabled(window)) continue;
+            if (messageBox ? !IsMessageBox(window) : !anyState && !IsWindowEnabled(window)) continue;
             return window;
         }
         return nullptr;
@@ -358,7 +538,7 @@ struct Driver {
             return;
         }
         // Let the target finish painting first.
-        if (haveProcess) WaitForInputIdle(process.hProcess, 2000);
+        if (!processes.empty()) WaitForInputIdle(processes.back().hProcess, 2000);
         Sleep(400);
         char number[16];
         std::snprintf(number, sizeof number, "%02d-", ++shot);
@@ -387,33 +567,63 @@ struct Driver {
         startup.cb = sizeof startup;
         std::vector<char> line(commandLine.begin(), commandLine.end());
         line.push_back('\0');
+        PROCESS_INFORMATION process{};
         if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                             &process)) {
             Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
         }
-        haveProcess = true;
-        WaitForInputIdle(process.hProcess, timeoutMs);
+        processes.push_back(process);
+        WaitForInputIdleOrExit(process.hProcess, timeoutMs);
     }
 
-    void ExpectExit(int code) {
-        if (!haveProcess) Fail("no process was started");
-        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) Fail("the process did not end");
+    // A copy that ends at once (a second instance) is not waited for.
+    static void WaitForInputIdleOrExit(HANDLE process, DWORD timeout) {
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < timeout) {
+            if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
+            if (WaitForInputIdle(process, 50) == 0) return;
+        }
+    }
+
+    static bool HasVisibleWindow(DWORD pid) {
+        for (HWND window : TopLevelWindows()) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == pid && IsWindowVisible(window)) return true;
+        }
+        return false;
+    }
+
+    void ExpectExit(int code, bool windowless) {
+        if (processes.empty()) Fail("no process was started");
+        PROCESS_INFORMATION process = processes.back();
+        processes.pop_back();
+        bool shown = false;
+        DWORD start = GetTickCount();
+        DWORD waited = WAIT_TIMEOUT;
+        while (waited != WAIT_OBJECT_0 && GetTickCount() - start < timeoutMs) {
+            if (windowless && HasVisibleWindow(process.dwProcessId)) shown = true;
+            waited = WaitForSingleObject(process.hProcess, windowless ? 5 : 50);
+        }
         DWORD exitCode = 0;
         GetExitCodeProcess(process.hProcess, &exitCode);
+        if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
-        haveProcess = false;
+        if (waited != WAIT_OBJECT_0) Fail("the process did not end");
+        if (shown) Fail("the process showed a window");
         if (static_cast<int>(exitCode) != code) {
             Fail("the process ended with " + std::to_string(exitCode) + ", not " + std::to_string(code));
         }
     }
 
     void KillTarget() {
-        if (!haveProcess) return;
-        TerminateProcess(process.hProcess, 99);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        haveProcess = false;
+        for (PROCESS_INFORMATION& process : processes) {
+            TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        processes.clear();
     }
 
     static int Id(const std::string& word) {
@@ -444,7 +654,15 @@ struct Driver {
         auto need = [&](size_t n) {
             if (a.size() < n + 1) Fail(c + " needs " + std::to_string(n) + " argument(s)");
         };
-        if (c == "version" || c == "distribution") {
+        if (c == "version" || c == "distribution" || c == "desktop" || c == "matrix") {
+        } else if (c == "set") {
+            need(2);
+            SetEnvironmentVariableA(a[1].c_str(), a[2].c_str());
+        } else if (c == "when") {
+            need(3);
+            char value[2048] = "";
+            if (!GetEnvironmentVariableA(a[1].c_str(), value, sizeof value)) value[0] = '\0';
+            if (a[2] == value) Run(std::vector<std::string>(a.begin() + 3, a.end()));
         } else if (c == "outcome") {
             need(1);
             expectFailure = a[1] == "fail";
@@ -456,13 +674,14 @@ struct Driver {
             Start(a);
         } else if (c == "exit") {
             need(1);
-            ExpectExit(Id(a[1]));
-        } else if (c == "window" || c == "message") {
+            ExpectExit(Id(a[1]), a.size() > 2 && a[2] == "windowless");
+        } else if (c == "window" || c == "window-any" || c == "message") {
             need(1);
             bool box = c == "message";
+            bool anyState = c == "window-any";
             std::string cls = !box && a.size() > 2 ? a[2] : std::string();
             HWND found = nullptr;
-            if (!WaitFor([&] { return (found = FindTopLevel(a[1], cls, box)) != nullptr; })) {
+            if (!WaitFor([&] { return (found = FindTopLevel(a[1], cls, box, anyState)) != nullptr; })) {
                 Fail("no " + std::string(box ? "message box" : "enabled window") + " \"" + a[1] + "\"");
             }
             current = found;
@@ -509,6 +728,74 @@ struct Driver {
                 }
                 return found;
             });
+        } else if (c == "icon") {
+            need(1);
+            HWND box = Current();
+            std::string detail;
+            Expect("icon", a[1], [&] {
+                detail.clear();
+                return ShownIcon(box, detail);
+            });
+            Say("  icon %s (%s)\n", a[1].c_str(), detail.c_str());
+        } else if (c == "expect-client") {
+            need(2);
+            HWND window = Current();
+            RECT client{};
+            POINT origin{0, 0};
+            std::string wanted = a[1] + "x" + a[2];
+            Expect("client size", wanted, [&] {
+                GetClientRect(window, &client);
+                return std::to_string(client.right) + "x" + std::to_string(client.bottom);
+            });
+            ClientToScreen(window, &origin);
+            Say("  client at %ld,%ld size %ldx%ld\n", origin.x, origin.y, client.right, client.bottom);
+        } else if (c == "expect-os") {
+            need(3);
+            OSVERSIONINFOA version{};
+            version.dwOSVersionInfoSize = sizeof version;
+            if (!GetVersionExA(&version)) Fail("GetVersionExA failed");
+            char seen[160];
+            std::snprintf(seen, sizeof seen, "%lu %lu %lu", version.dwPlatformId, version.dwMajorVersion,
+                          version.dwMinorVersion);
+            Say("  GetVersionExA: platform %lu, %lu.%lu, build 0x%08lX, \"%s\"\n", version.dwPlatformId,
+                version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber, version.szCSDVersion);
+            if (a[1] + " " + a[2] + " " + a[3] != seen) Fail(std::string("the version reads ") + seen);
+        } else if (c == "probe") {
+            need(1);
+            if (prober) Fail("already probing");
+            prober = new Prober;
+            for (size_t i = 1; i < a.size(); ++i) {
+                std::wstring wide(a[i].size(), L'\0');
+                MultiByteToWideChar(1252, 0, a[i].data(), static_cast<int>(a[i].size()), &wide[0],
+                                    static_cast<int>(wide.size()));
+                prober->captions.push_back(wide);
+            }
+            prober->thread = CreateThread(nullptr, 0, Prober::Run, prober, 0, nullptr);
+            if (!prober->thread) Fail("cannot start probing");
+        } else if (c == "probe-report") {
+            need(1);
+            if (!prober) Fail("not probing");
+            InterlockedExchange(&prober->stop, 1);
+            WaitForSingleObject(prober->thread, INFINITE);
+            CloseHandle(prober->thread);
+            std::vector<double> all;
+            for (const std::wstring& wide : prober->captions) {
+                std::string caption = Narrow(wide.c_str());
+                std::vector<double> ms;
+                for (const auto& trip : prober->trips) {
+                    if (trip.first == caption) ms.push_back(trip.second);
+                }
+                all.insert(all.end(), ms.begin(), ms.end());
+                Say("  responsiveness \"%s\": %s\n", caption.c_str(), TripSummary(ms).c_str());
+            }
+            Say("  responsiveness: %s\n", TripSummary(all).c_str());
+            delete prober;
+            prober = nullptr;
+            double limit = std::atof(a[1].c_str());
+            if (all.empty()) Fail("no window was probed");
+            if (*std::max_element(all.begin(), all.end()) > limit) {
+                Fail("a round trip took longer than " + a[1] + " ms");
+            }
         } else if (c == "click") {
             need(1);
             HWND button = Control(Id(a[1]));
@@ -652,10 +939,14 @@ std::vector<std::string> Words(const std::string& line) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
         if (i >= line.size() || line[i] == '#') break;
         std::string word;
-        if (line[i] == '"') {
+        bool quoted = line[i] == '"';
+        if (quoted) {
             ++i;
             while (i < line.size() && line[i] != '"') {
-                if (line[i] == '\\' && i + 1 < line.size()) {
+                if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x') {
+                    word += static_cast<char>(std::strtol(line.substr(i + 2, 2).c_str(), nullptr, 16));
+                    i += 3;
+                } else if (line[i] == '\\' && i + 1 < line.size()) {
                     char next = line[++i];
                     word += next == 'n' ? '\n' : next == 't' ? '\t' : next;
                 } else {
@@ -668,7 +959,19 @@ std::vector<std::string> Words(const std::string& line) {
         } else {
             while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') word += line[i++];
         }
-        words.push_back(Expand(word));
+        word = Expand(word);
+        if (quoted) {
+            words.push_back(word);
+            continue;
+        }
+        // An unquoted variable may stand for several words.
+        size_t start = 0;
+        while (start < word.size()) {
+            size_t end = word.find(' ', start);
+            if (end == std::string::npos) end = word.size();
+            if (end > start) words.push_back(word.substr(start, end - start));
+            start = end + 1;
+        }
     }
     return words;
 }
