@@ -19,6 +19,7 @@
 //   matrix KEY VALUE...    the runner runs the scenario once per version or
 //                          desktop size, in E2E_VERSION / E2E_DESKTOP (ignored here)
 //   set NAME VALUE         set an environment variable (for ${NAME} in later lines)
+//   copy FROM TO           copy a file (replacing TO), e.g. to lay out a case between runs
 //   when NAME VALUE COMMAND...  the command, only when the variable NAME is VALUE
 //   start PROGRAM [ARG...] start a process (working directory: its folder)
 //   exit CODE [windowless] wait for the last process started (and not yet
@@ -434,7 +435,10 @@ struct Driver {
     }
 
     // anyState: also a disabled window (the owner of a modal dialog).
-    HWND FindTopLevel(const std::string& caption, const std::string& cls, bool messageBox, bool anyState = false) {
+    // text: a message box's text, when given (a box that is closing may
+    // still be found beside the one that follows it).
+    HWND FindTopLevel(const std::string& caption, const std::string& cls, bool messageBox, bool anyState = false,
+                      const std::string* text = nullptr) {
         DWORD self = GetCurrentProcessId();
         for (HWND window : TopLevelWindows()) {
             DWORD pid = 0;
@@ -443,6 +447,7 @@ struct Driver {
             if (WindowText(window) != caption) continue;
             if (!cls.empty() && ClassOf(window) != cls) continue;
             if (messageBox ? !IsMessageBox(window) : !anyState && !IsWindowEnabled(window)) continue;
+            if (text && WindowText(GetDlgItem(window, 0xFFFF)) != *text) continue;
             return window;
         }
         return nullptr;
@@ -658,6 +663,11 @@ struct Driver {
         } else if (c == "set") {
             need(2);
             SetEnvironmentVariableA(a[1].c_str(), a[2].c_str());
+        } else if (c == "copy") {
+            need(2);
+            if (!CopyFileA(a[1].c_str(), a[2].c_str(), FALSE)) {
+                Fail("cannot copy " + a[1] + " to " + a[2] + " (error " + std::to_string(GetLastError()) + ")");
+            }
         } else if (c == "when") {
             need(3);
             char value[2048] = "";
@@ -680,14 +690,15 @@ struct Driver {
             bool box = c == "message";
             bool anyState = c == "window-any";
             std::string cls = !box && a.size() > 2 ? a[2] : std::string();
+            const std::string* text = box && a.size() > 2 ? &a[2] : nullptr;
             HWND found = nullptr;
-            if (!WaitFor([&] { return (found = FindTopLevel(a[1], cls, box, anyState)) != nullptr; })) {
-                Fail("no " + std::string(box ? "message box" : "enabled window") + " \"" + a[1] + "\"");
+            if (!WaitFor([&] { return (found = FindTopLevel(a[1], cls, box, anyState, text)) != nullptr; })) {
+                HWND other = text ? FindTopLevel(a[1], cls, box) : nullptr;
+                Fail("no " + std::string(box ? "message box" : "enabled window") + " \"" + a[1] + "\"" +
+                     (text ? " saying \"" + *text + "\"" : std::string()) +
+                     (other ? "; the box says \"" + WindowText(GetDlgItem(other, 0xFFFF)) + "\"" : std::string()));
             }
             current = found;
-            if (box && a.size() > 2) {
-                Expect("message text", a[2], [&] { return WindowText(GetDlgItem(found, 0xFFFF)); });
-            }
         } else if (c == "buttons") {
             std::vector<int> wanted;
             for (size_t i = 1; i < a.size(); ++i) wanted.push_back(Id(a[i]));
