@@ -50,9 +50,9 @@
 //   probe CAPTION...       from now on, every 50 ms, send each visible window with
 //                          one of these captions WM_NULL (SendMessageTimeout) and
 //                          time the round trip
-//   probe-report MAX_MS    stop probing; log the count, maximum and 99th
-//                          percentile; fail when a round trip took longer than
-//                          MAX_MS or when nothing was probed
+//   probe-report MAX_MS    stop probing; log every round trip, the count, maximum
+//                          and 99th percentile; fail when a round trip took
+//                          longer than MAX_MS or when nothing was probed
 //   gone                   wait until the current window has closed
 //   absent CAPTION [MS]    no window with that caption shows up within MS (500)
 //   screenshot NAME        ask the runner for a picture of the screen
@@ -789,6 +789,7 @@ struct Driver {
             InterlockedExchange(&prober->stop, 1);
             WaitForSingleObject(prober->thread, INFINITE);
             CloseHandle(prober->thread);
+            for (const auto& trip : prober->trips) Say("  trip \"%s\" %.2f ms\n", trip.first.c_str(), trip.second);
             std::vector<double> all;
             for (const std::wstring& wide : prober->captions) {
                 std::string caption = Narrow(wide.c_str());
