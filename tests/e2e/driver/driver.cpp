@@ -233,7 +233,8 @@ void DumpScreen() {
 
 // ---- what a window shows on the screen ----------------------------------------------
 
-// Pixels (0x00RRGGBB, rows top down) of a W x H picture drawn by draw(dc).
+// Pixels (0x00RRGGBB, rows top down) of a W x H picture drawn by
+// draw(dc, screen), e.g. copied from the screen.
 template <typename Draw>
 std::vector<DWORD> Picture(int width, int height, Draw draw) {
     std::vector<DWORD> pixels;
