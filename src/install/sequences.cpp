@@ -35,10 +35,11 @@ void RunInstallation(HWND owner) {
     CreateDriverDirectories();
     if (!CopyManifestFiles(owner)) return;
     if (!WriteFaxinitConfig()) return;
-    ExpandWindirInBtcall();
-    WriteDidSettings();
+    // A btcall.cfg left without an edit it needs, or drivers without their
+    // parameters, would fail at the next start: not an installation.
+    if (!EditBtcallForInstallation()) return;
     if (!CreateDriverServices()) return;
-    WriteDriverRegistry();
+    if (!WriteDriverRegistry()) return;
     setupState.installSucceeded = 1;
 }
 
