@@ -1,13 +1,15 @@
-// Every call that can fail, failed in turn: a whole run is made once to
-// count the program's file, LZ, registry and service calls, then once more
-// for each of them with exactly that call failing. Every run must end in a
-// described outcome and leave nothing broken behind.
+// Every call that can fail, failed in turn: a whole run (start-up,
+// preparation, installation, report) is made once to count the program's
+// file, LZ, registry and service calls, then once more for each of them with
+// that call failing - alone, or together with every call after it. Every run
+// must end in a described outcome (a message, a skip, an installation
+// reported as failed, or one reported as installed that is complete) and
+// leave no handle open, no temporary file and no configuration file cut.
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "core/setup_state.h"
 #include "support/install_fixture.h"
 #include "support/platform.h"
 #include "support/whole_run.h"
@@ -16,81 +18,107 @@ namespace {
 
 #if ON_STAND_IN
 
-using whole_run::Scenario;
+struct Sweep {
+    const char* id;
+    const char* name;
+    bool earlierInstallation;
+    bool persist;   // every call from the failing one on fails too
+    bool answerNo;  // every question answered No instead of with its default button
+};
 
 struct SweepResult {
     int calls = 0;
+    int runs = 0;
     std::map<std::string, int> outcomes;
 };
 
-// A destination that a failed open may leave as it was: the copy step
-// skips a file it cannot create, without a word.
-std::vector<std::string> UntouchableAfter(const hostwin::FallibleCall& call) {
+// The files that failed calls excuse: a destination the copy could not
+// create stays as it was, a file that could not be deleted may stay.
+whole_run::Excuses ExcusesOf(const std::vector<hostwin::FallibleCall>& calls) {
     const std::string windows = "C:\\WINDOWS\\";
-    if (call.call != "CreateFileA" || call.target.compare(0, windows.size(), windows) != 0) return {};
-    return {call.target.substr(windows.size())};
+    whole_run::Excuses excuses;
+    for (const hostwin::FallibleCall& call : calls) {
+        if (!call.injected || call.target.compare(0, windows.size(), windows) != 0) continue;
+        std::string relative = call.target.substr(windows.size());
+        if (call.call == "CreateFileA") excuses.untouchable.push_back(relative);
+        if (call.call == "DeleteFileA") excuses.undeletable.push_back(relative);
+    }
+    return excuses;
 }
 
-class FaultSweepTest : public SetupTest {
+class FaultSweepTest : public SetupTest, public ::testing::WithParamInterface<Sweep> {
 protected:
     void TearDown() override { FreeManifestEntries(); }
 
-    // One run; failAt 0 fails nothing.
-    whole_run::Verdict RunOnce(const Scenario& scenario, int failAt, std::vector<hostwin::FallibleCall>* calls) {
+    // One whole run on a fresh machine; failAt 0 fails nothing.
+    whole_run::Verdict RunOnce(int failAt, std::vector<hostwin::FallibleCall>* calls) {
+        const Sweep& sweep = GetParam();
         FreeManifestEntries();
         testing_support::ResetAll();
+        whole_run::Scenario scenario = whole_run::StandardScenario(sweep.earlierInstallation);
         whole_run::Prepare(scenario);
+        if (sweep.answerNo) {
+            hostwin::SetMessageBoxHandler([](const hostwin::MessageBoxRecord& box) {
+                return (box.type & MB_TYPEMASK) == MB_YESNO ? IDNO : 0;
+            });
+        }
         whole_run::Snapshot before = whole_run::TakeSnapshot();
-        hostwin::CountCalls(failAt);
+        hostwin::CountCalls(failAt, sweep.persist);
         whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
         hostwin::StopFailingCalls();
         *calls = hostwin::FallibleCalls();
-        std::vector<std::string> untouchable;
-        if (failAt > 0 && failAt <= static_cast<int>(calls->size())) untouchable = UntouchableAfter((*calls)[failAt - 1]);
-        return whole_run::Judge(scenario, before, run, untouchable);
+        return whole_run::Judge(scenario, before, run, ExcusesOf(*calls));
     }
 
-    SweepResult Sweep(const Scenario& scenario) {
+    SweepResult Run() {
         SweepResult result;
         std::vector<hostwin::FallibleCall> counted;
-        whole_run::Verdict clean = RunOnce(scenario, 0, &counted);
-        EXPECT_EQ("installed", clean.outcome);
+        whole_run::Verdict clean = RunOnce(0, &counted);
         for (const std::string& problem : clean.problems) ADD_FAILURE() << "without a fault: " << problem;
         result.calls = static_cast<int>(counted.size());
         for (int k = 1; k <= result.calls; ++k) {
             std::vector<hostwin::FallibleCall> calls;
-            whole_run::Verdict verdict = RunOnce(scenario, k, &calls);
-            const hostwin::FallibleCall& failed = counted[k - 1];
-            // The runs agree up to the failed call.
-            if (static_cast<int>(calls.size()) < k || calls[k - 1].call != failed.call ||
-                calls[k - 1].target != failed.target || calls[k - 1].injected == 0) {
-                ADD_FAILURE() << "call " << k << " is not " << failed.call << " " << failed.target;
-            }
+            whole_run::Verdict verdict = RunOnce(k, &calls);
+            ++result.runs;
             ++result.outcomes[verdict.outcome];
+            const hostwin::FallibleCall& failing = counted[k - 1];
+            // The runs agree up to the failing call.
+            if (static_cast<int>(calls.size()) < k || calls[k - 1].call != failing.call ||
+                calls[k - 1].target != failing.target || !calls[k - 1].injected) {
+                ADD_FAILURE() << "call " << k << " is not " << failing.call << " " << failing.target;
+            }
             for (const std::string& problem : verdict.problems) {
-                ADD_FAILURE() << "call " << k << " of " << result.calls << ", " << failed.call << " "
-                              << failed.target << " failing: " << verdict.outcome << ": " << problem;
+                ADD_FAILURE() << "call " << k << " of " << result.calls << " failing (" << failing.call << " "
+                              << failing.target << "): " << verdict.outcome << ": " << problem;
             }
         }
         return result;
     }
-
-    static void Print(const char* name, const SweepResult& result) {
-        std::printf("fault sweep, %s: %d calls, %d runs with one failing:", name, result.calls, result.calls);
-        for (const auto& outcome : result.outcomes) std::printf(" %s %d;", outcome.first.c_str(), outcome.second);
-        std::printf("\n");
-    }
 };
 
-TEST_F(FaultSweepTest, FirstInstallation) {
-    SweepResult result = Sweep(whole_run::StandardScenario(false));
-    Print("first installation", result);
+TEST_P(FaultSweepTest, EveryRunEndsInADescribedOutcome) {
+    SweepResult result = Run();
+    EXPECT_GT(result.calls, 100);  // every area takes part
+    std::printf("fault sweep, %s: %d calls counted, %d runs:", GetParam().name, result.calls, result.runs);
+    const char* separator = " ";
+    for (const auto& outcome : result.outcomes) {
+        std::printf("%s%s %d", separator, outcome.first.c_str(), outcome.second);
+        separator = "; ";
+    }
+    std::printf("\n");
 }
 
-TEST_F(FaultSweepTest, UpdateOverRunningDrivers) {
-    SweepResult result = Sweep(whole_run::StandardScenario(true));
-    Print("update over running drivers", result);
-}
+const Sweep SWEEPS[] = {
+    {"FirstOneCall", "first installation, one call failing", false, false, false},
+    {"UpdateOneCall", "update over running drivers, one call failing", true, false, false},
+    {"UpdateOneCallAnsweredNo", "update, one call failing, every question answered No", true, false, true},
+    {"FirstFromOneOn", "first installation, every call failing from one on", false, true, false},
+    {"UpdateFromOneOn", "update, every call failing from one on", true, true, false},
+};
+
+std::string SweepName(const ::testing::TestParamInfo<Sweep>& info) { return info.param.id; }
+
+INSTANTIATE_TEST_SUITE_P(WholeRuns, FaultSweepTest, ::testing::ValuesIn(SWEEPS), SweepName);
 
 #endif  // ON_STAND_IN
 

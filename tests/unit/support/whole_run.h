@@ -95,6 +95,17 @@ Snapshot TakeSnapshot();
 // 1 expansion, 2 digits, 4 variable, 8 start mode).
 std::string EditedBtcall(const std::string& base, const DidSettings& did, unsigned edits = 15);
 
+// What faults may excuse in the files a run leaves, by their path relative to
+// the Windows directory ("bfax\\x").
+struct Excuses {
+    // Destinations the copy step could not create: it skips them without a
+    // word, so they may stay as they were.
+    std::vector<std::string> untouchable;
+    // Files the run could not delete: a temporary file, or a copy begun and
+    // not finished, may stay.
+    std::vector<std::string> undeletable;
+};
+
 struct Verdict {
     std::string outcome;                // "refused", "failed", "installed", with what was skipped
     std::vector<std::string> problems;  // empty when the run left only what it may
@@ -102,10 +113,8 @@ struct Verdict {
 // Judges the run: no handle or memory block left, no temporary file, every
 // configuration file whole (old, new, or for btcall.cfg its source with some
 // of the edits made), the messages in a described order, and a run reported
-// as installed really complete. untouchable: destinations ("bfax\\x") the run
-// may leave as they were without a word (a file that cannot be replaced).
-Verdict Judge(const Scenario& scenario, const Snapshot& before, const Run& run,
-              const std::vector<std::string>& untouchable = {});
+// as installed really complete.
+Verdict Judge(const Scenario& scenario, const Snapshot& before, const Run& run, const Excuses& excuses = {});
 
 // Text of a message as the program shows it.
 std::string MessageText(unsigned id);
