@@ -84,7 +84,7 @@ void AddRunningService(const char* name, DWORD type, const char* image, std::vec
     hostwin::ServiceRecord record;
     record.name = name;
     record.type = type;
-    record.startType = SERVICE_AUTO_START;
+    record.startType = SERVICE_DEMAND_START;
     record.imagePath = image;
     record.dependencies = std::move(dependencies);
     record.state = SERVICE_RUNNING;
@@ -100,7 +100,8 @@ void EarlierInstallation() {
     Put(Windows("bfax\\faxinit.cfg"), OLD_FAXINIT);
     Put(Windows("bfax\\morvik\\btcall.cfg"), OLD_BTCALL);
     Put(Windows("bfax\\morvik\\readme.txt"), "old read me");
-    AddRunningService("bfax", SERVICE_KERNEL_DRIVER, "%SystemRoot%\\bfax\\bfax.sys", {});
+    // Started on demand, the driver from its older place: told apart from new ones.
+    AddRunningService("bfax", SERVICE_KERNEL_DRIVER, "System32\\drivers\\bfax.sys", {});
     AddRunningService("faxinit", SERVICE_WIN32_OWN_PROCESS, "%SystemRoot%\\bfax\\runfaxin.exe", {"bfax"});
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, BFAX_PARAMETERS, "NBFAX", 16);
     hostwin::SetStringValue(HKEY_LOCAL_MACHINE, FAXINIT_PARAMETERS, "CMD_LINE", "-n faxinit.cfg");
@@ -560,28 +561,69 @@ Snapshot TakeSnapshot() {
     return snapshot;
 }
 
+std::string ServiceSummary() {
+    std::string summary;
+    for (const char* name : {"bfax", "faxinit"}) {
+        hostwin::ServiceRecord record;
+        if (!hostwin::FindService(name, &record)) continue;
+        bool fresh = record.startType == SERVICE_AUTO_START && StartsWith(record.imagePath, "%SystemRoot%\\bfax\\");
+        const char* state = record.markedForDeletion             ? "marked"
+                             : record.state == SERVICE_RUNNING ? "running"
+                                                               : "stopped";
+        summary += std::string(summary.empty() ? "" : ", ") + name + (fresh ? " new " : " old ") + state;
+    }
+    return summary.empty() ? "none" : summary;
+}
+
+std::string RecordSummary() {
+    std::string summary;
+    const std::pair<HKEY, const char*> places[] = {{HKEY_LOCAL_MACHINE, "HKLM"}, {HKEY_CURRENT_USER, "HKCU"}};
+    for (const auto& place : places) {
+        if (!hostwin::KeyExists(place.first, PRODUCT_KEY)) continue;
+        hostwin::RegistryValue date;
+        bool found = hostwin::FindValue(place.first, PRODUCT_KEY, "InstallDate", &date) &&
+                     hostwin::FindValue(place.first, PRODUCT_KEY, "BaseDirectory") &&
+                     hostwin::FindValue(place.first, PRODUCT_KEY, "InstallTime");
+        const char* age = !found ? "partial" : date.Dword() == INSTALL_DATE ? "new" : "old";
+        summary += std::string(summary.empty() ? "" : ", ") + place.second + " " + age;
+    }
+    return summary.empty() ? "none" : summary;
+}
+
 std::string EditedBtcall(const std::string& base, const DidSettings& did, unsigned edits) {
     std::string text = base;
+    // The editor sees the text up to its first zero byte.
+    size_t end = text.find('\0');
     if (edits & 1) {
-        std::string directory = Lower(setupState.windowsDirectory);
-        for (size_t at = text.find("%windir%"); at != std::string::npos; at = text.find("%windir%", at)) {
-            text.replace(at, 8, directory);
-            at += directory.size();
+        // A placeholder before a zero byte cannot be expanded without losing what follows.
+        if (end == std::string::npos) {
+            std::string directory = Lower(setupState.windowsDirectory);
+            std::string expanded;
+            size_t from = 0;
+            for (size_t at = text.find("%windir%"); at != std::string::npos; at = text.find("%windir%", from)) {
+                expanded.append(text, from, at - from).append(directory);
+                from = at + 8;
+            }
+            text = expanded.append(text, from, std::string::npos);
         }
     }
-    // A keyword line: at the start of a line, followed by a blank or its end.
+    // A keyword line: at the start of a line, followed by a blank or its end;
+    // any byte below 0x20 but TAB ends it.
     auto replaceLine = [&text](const std::string& keyword, const std::string& line) {
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find_first_of("\r\n", start);
-            if (end == std::string::npos) return;  // a last line without its end is never found
-            std::string current = text.substr(start, end - start);
+        size_t visible = text.find('\0');
+        for (size_t start = 0; start < text.size() && start < visible;) {
+            size_t stop = start;
+            while (stop < text.size() && (static_cast<unsigned char>(text[stop]) >= 0x20 || text[stop] == '\t')) ++stop;
+            if (stop == text.size()) return;  // a last line without its end is never found
+            std::string current = text.substr(start, stop - start);
             if (StartsWith(current, keyword) && (current.size() == keyword.size() || current[keyword.size()] == ' ' ||
                                                  current[keyword.size()] == '\t')) {
-                text.replace(start, end - start, line);
+                text.replace(start, stop - start, line);
                 return;
             }
-            start = end + 1;
+            start = text.find_first_of("\r\n", start);
+            if (start == std::string::npos) return;
+            ++start;
         }
     };
     auto padded = [](const std::string& keyword, const std::string& value) {

@@ -90,6 +90,12 @@ Run RunProgram(const BoardForm& form);
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot();
 
+// The driver services as "bfax new running, faxinit old stopped" ("new": as
+// an installation creates them; "marked": marked for deletion), or "none".
+std::string ServiceSummary();
+// The install record as "HKLM new", "HKLM old, HKCU new", "HKLM partial", or "none".
+std::string RecordSummary();
+
 // The btcall.cfg an installation makes of base: %windir% expanded, then the
 // DID lines rewritten; edits picks which of the four edits were made (bits:
 // 1 expansion, 2 digits, 4 variable, 8 start mode).
