@@ -112,7 +112,6 @@ const Sweep SWEEPS[] = {
     {"FirstOneCall", "first installation, one call failing", false, false, false},
     {"UpdateOneCall", "update over running drivers, one call failing", true, false, false},
     {"UpdateOneCallAnsweredNo", "update, one call failing, every question answered No", true, false, true},
-    {"FirstFromOneOn", "first installation, every call failing from one on", false, true, false},
     {"UpdateFromOneOn", "update, every call failing from one on", true, true, false},
 };
 
