@@ -26,20 +26,25 @@ private:
     HCURSOR previous_;
 };
 
+bool Abandoned() { return setupState.abortRequested != 0; }
+
 }  // namespace
 
 void RunInstallation(HWND owner) {
     setupState.installSucceeded = 0;
     // Whatever an earlier installation left registered goes first.
     RemoveDrivers();
+    // Between the steps the user may have abandoned the installation: the
+    // next step is not begun (the copy step stops by itself).
+    if (Abandoned()) return;
     CreateDriverDirectories();
     if (!CopyManifestFiles(owner)) return;
-    if (!WriteFaxinitConfig()) return;
+    if (Abandoned() || !WriteFaxinitConfig()) return;
     // A btcall.cfg left without an edit it needs, or drivers without their
     // parameters, would fail at the next start: not an installation.
-    if (!EditBtcallForInstallation()) return;
-    if (!CreateDriverServices()) return;
-    if (!WriteDriverRegistry()) return;
+    if (Abandoned() || !EditBtcallForInstallation()) return;
+    if (Abandoned() || !CreateDriverServices()) return;
+    if (Abandoned() || !WriteDriverRegistry()) return;
     setupState.installSucceeded = 1;
 }
 
@@ -51,6 +56,9 @@ int RemoveDrivers() {
         // stay pending and block the new "bfax".
         StopAndDeleteService("faxinit");
         Sleep(SERVICE_PAUSE_MS);
+        // An abandoned installation keeps what is left: the product key
+        // still tells the next run that there is something to remove.
+        if (Abandoned()) return 1;
         StopAndDeleteService("bfax");
         Sleep(SERVICE_PAUSE_MS);
     }
