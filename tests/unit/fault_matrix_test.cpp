@@ -130,12 +130,44 @@ std::vector<UINT> MessageIds(const std::vector<hostwin::MessageBoxRecord>& boxes
     return ids;
 }
 
+// The run installs: after the questions, the report asks to start the
+// drivers (Yes, the default): the new record, the new services running.
+void Installs(Row* row, std::vector<UINT> questions = {}) {
+    row->outcome = Outcome::Installed;
+    row->messages = questions;
+    row->messages.push_back(IDS_INSTALL_SUCCEEDED);
+    row->record = "HKLM new";
+    row->services = "bfax new running, faxinit new running";
+}
+
+// The run fails, reported as such, before any service is created: the
+// earlier installation's services and record are gone.
+void FailsBeforeTheServices(Row* row, std::vector<UINT> questions = {}) {
+    row->outcome = Outcome::Failed;
+    row->messages = questions;
+    row->messages.push_back(IDS_INSTALL_FAILED);
+    row->record = "none";
+    row->services = "none";
+}
+
+// Preparation ends with the message; nothing on the machine changes.
+void Refused(Row* row, UINT message) {
+    row->outcome = Outcome::Refused;
+    row->messages = {message};
+}
+
+whole_run::DistributionFile* Listed(Scenario* scenario, const char* name) {
+    return whole_run::FindFile(scenario, name);
+}
+
+// The distribution's btcall.cfg, a plain file: installed as stored.
+void DistributionBtcall(Scenario* scenario, const std::string& text) {
+    whole_run::DistributionFile* btcall = Listed(scenario, "btcall.cfg");
+    btcall->stored = btcall->installed = text;
+}
+
 std::vector<Row> Rows() {
     std::vector<Row> rows;
-    const std::vector<UINT> FAILED = {IDS_INSTALL_FAILED};
-    const std::vector<UINT> INSTALLED = {IDS_INSTALL_SUCCEEDED};
-    const std::vector<UINT> LIST_DAMAGED = {IDS_FILE_LIST_DAMAGED};
-    const std::string NEW_SERVICES = "bfax new running, faxinit new running";
     const std::string OLD_SERVICES = "bfax old running, faxinit old running";
 
     // ---- full disk: on a first installation, with an old faxinit.cfg ----------------
@@ -143,23 +175,17 @@ std::vector<Row> Rows() {
         Row row("DiskFullWhileCopying", "the disk fills up", "copying the files: bfaxdll.dll", false);
         row.arrange = OldFaxinitOnly;
         row.inject = [](const Scenario&) { hostwin::SetDiskFullAfter(20000); };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);
         row.files = {{DRIVER, Holds::New}, {PROGRAM, Holds::New}, {LIBRARY, Holds::Absent}, {NOTES, Holds::Absent},
                      {BTCALL, Holds::Absent}, {FAXINIT, Holds::Old}};
-        row.record = "none";
-        row.services = "none";
         rows.push_back(row);
     }
     {
         Row row("DiskFullWhileWritingFaxinitCfg", "the disk fills up", "writing faxinit.cfg", false);
         row.arrange = OldFaxinitOnly;
         row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 10); };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);
         row.files = {{DRIVER, Holds::New}, {README, Holds::New}, {BTCALL, Holds::AsCopied}, {FAXINIT, Holds::Old}};
-        row.record = "none";
-        row.services = "none";
         rows.push_back(row);
     }
     {
@@ -167,77 +193,58 @@ std::vector<Row> Rows() {
         Row row("DiskFullWhileWritingBtcallCfg", "the disk fills up", "editing btcall.cfg", false);
         row.arrange = OldFaxinitOnly;
         row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 26 + 10); };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);
         row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}};
-        row.record = "none";
-        row.services = "none";
         rows.push_back(row);
     }
 
     // ---- reads, files in use, write protection: over an earlier installation -------
     {
+        // Yes to going on without it: the begun copy is gone, the rest installed.
         Row row("FailingReadOfADistributionFile", "a read fails (damaged medium)", "copying runfaxin.exe", true);
         row.inject = [](const Scenario&) { hostwin::FailReadAt(Dist("runfaxin.exe").c_str(), 1000); };
-        // Yes to going on without it: the begun copy is gone, the rest installed.
-        row.messages = {IDS_CANNOT_OPEN_FILE, IDS_INSTALL_SUCCEEDED};
+        Installs(&row, {IDS_CANNOT_OPEN_FILE});
         row.files = {{PROGRAM, Holds::Absent}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
         Row row("FailingReadOfFilesIniAfterItsFirstChunk", "a read fails", "reading Files.ini", true);
         row.inject = [](const Scenario&) { hostwin::FailReadAt(Dist("Files.ini").c_str(), 1024); };
-        row.outcome = Outcome::Refused;
-        row.messages = LIST_DAMAGED;
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
         rows.push_back(row);
     }
     {
-        Row row("FailingReadOfBtcallCfgInTheDriverFolder", "a read fails", "editing btcall.cfg", true);
         // Start-up cannot read the old DID settings either; the copy writes it.
+        Row row("FailingReadOfBtcallCfgInTheDriverFolder", "a read fails", "editing btcall.cfg", true);
         row.inject = [](const Scenario&) { hostwin::FailReadAt(Windows(BTCALL).c_str(), 0); };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);
         row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}, {DRIVER, Holds::New}};
-        row.record = "none";
-        row.services = "none";
         rows.push_back(row);
     }
     {
+        // Skipped without a word: the old driver stays.
         Row row("DestinationHeldOpenWithoutSharing", "another program holds bfax.sys open, not shared",
                 "copying bfax.sys", true);
         row.inject = [](const Scenario&) { hostwin::HoldOpen(Windows(DRIVER).c_str()); };
         row.release = [] { hostwin::ReleaseHeld(Windows(DRIVER).c_str()); };
         row.excuses.untouchable = {DRIVER};
-        row.messages = INSTALLED;  // skipped without a word: the old driver stays
+        Installs(&row);
         row.files = {{DRIVER, Holds::Old}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
         Row row("ReadOnlyDestination", "runfaxin.exe is write-protected", "copying runfaxin.exe", true);
-        row.inject = [](const Scenario&) {
-            SetFileAttributesA(Windows(PROGRAM).c_str(), FILE_ATTRIBUTE_READONLY);
-        };
+        row.inject = [](const Scenario&) { SetFileAttributesA(Windows(PROGRAM).c_str(), FILE_ATTRIBUTE_READONLY); };
         row.excuses.untouchable = {PROGRAM};
-        row.messages = INSTALLED;
+        Installs(&row);
         row.files = {{PROGRAM, Holds::Old}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
         Row row("ReadOnlyFaxinitCfg", "faxinit.cfg is write-protected", "writing faxinit.cfg", true);
-        row.inject = [](const Scenario&) {
-            SetFileAttributesA(Windows(FAXINIT).c_str(), FILE_ATTRIBUTE_READONLY);
-        };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        row.inject = [](const Scenario&) { SetFileAttributesA(Windows(FAXINIT).c_str(), FILE_ATTRIBUTE_READONLY); };
+        FailsBeforeTheServices(&row);
         row.files = {{FAXINIT, Holds::Old}, {BTCALL, Holds::AsCopied}, {DRIVER, Holds::New}};
-        row.record = "none";
-        row.services = "none";
         rows.push_back(row);
     }
 
@@ -245,22 +252,19 @@ std::vector<Row> Rows() {
     {
         Row row("FilesIniMissing", "Files.ini is missing", "reading Files.ini", true);
         row.arrange = [](Scenario* scenario) { scenario->listPresent = false; };
-        row.outcome = Outcome::Refused;
-        row.messages = LIST_DAMAGED;
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
         rows.push_back(row);
     }
     {
         Row row("FilesIniEmpty", "Files.ini is empty", "reading Files.ini", true);
         row.arrange = [](Scenario* scenario) { scenario->list.clear(); };
-        row.outcome = Outcome::Refused;
-        row.messages = LIST_DAMAGED;
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
         rows.push_back(row);
     }
     {
         Row row("FilesIniBinary", "Files.ini holds binary data", "reading Files.ini", true);
         row.arrange = [](Scenario* scenario) { scenario->list = BinaryBytes(8192, ","); };
-        row.outcome = Outcome::Refused;
-        row.messages = LIST_DAMAGED;
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
         rows.push_back(row);
     }
     {
@@ -270,39 +274,33 @@ std::vector<Row> Rows() {
             for (int line = 0; line < 100000 - 6; ++line) list += "; line " + std::to_string(line) + "\r\n";
             scenario->list = list + whole_run::ListOf(scenario->files);
         };
-        row.messages = INSTALLED;
+        Installs(&row);
         row.files = {{DRIVER, Holds::New}, {README, Holds::Old}, {BTCALL, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
-        // Would name a file that is not there if it were read whole: only its
-        // first 1023 bytes count, which hold one field.
+        // Read whole, the line would name a file that is not there: only its
+        // first 1023 bytes count, and they hold one field.
         Row row("FilesIniWithA1MiBLine", "Files.ini has a line of 1 MiB", "reading Files.ini", true);
         row.arrange = [](Scenario* scenario) {
             std::string line = "missing.sys" + std::string(1100, ' ') + ",x,1" + std::string(1 << 20, '-');
             scenario->list = line + "\r\n" + whole_run::ListOf(scenario->files);
         };
-        row.messages = INSTALLED;
+        Installs(&row);
         row.files = {{DRIVER, Holds::New}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
 
     // ---- compressed files ----------------------------------------------------------------
     {
+        // Asked about and answered Yes: no cut-off driver is left.
         Row row("CompressedFileTruncated", "bfax.sy_ is cut off in the middle", "expanding bfax.sys", true);
         row.arrange = [](Scenario* scenario) {
-            whole_run::DistributionFile* driver = whole_run::FindFile(scenario, "bfax.sys");
-            driver->stored.resize(driver->stored.size() / 2);
+            std::string& stored = Listed(scenario, "bfax.sys")->stored;
+            stored.resize(stored.size() / 2);
         };
-        // Asked about and answered Yes: no cut-off driver is left.
-        row.messages = {IDS_CANNOT_OPEN_FILE, IDS_INSTALL_SUCCEEDED};
+        Installs(&row, {IDS_CANNOT_OPEN_FILE});
         row.files = {{DRIVER, Holds::Absent}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
@@ -310,42 +308,34 @@ std::vector<Row> Rows() {
         // hands it out as it is.
         Row row("CompressedFileWithAWrongHeader", "bfax.sy_ has a damaged header", "expanding bfax.sys", true);
         row.arrange = [](Scenario* scenario) {
-            whole_run::DistributionFile* driver = whole_run::FindFile(scenario, "bfax.sys");
+            whole_run::DistributionFile* driver = Listed(scenario, "bfax.sys");
             driver->stored[3] = 'X';
             driver->installed = driver->stored;
         };
-        row.messages = INSTALLED;
+        Installs(&row);
         row.files = {{DRIVER, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
+        // The whole data is written; progress stops at 1000.
         Row row("CompressedFileExpandingBeyondItsHeader", "bfax.sy_ expands to more than its header says",
                 "expanding bfax.sys", true);
         row.arrange = [](Scenario* scenario) {
-            whole_run::DistributionFile* driver = whole_run::FindFile(scenario, "bfax.sys");
-            driver->stored[10] = 100;  // the expanded size, little-endian
-            driver->stored[11] = driver->stored[12] = driver->stored[13] = 0;
+            std::string& stored = Listed(scenario, "bfax.sys")->stored;
+            stored[10] = 100;  // the expanded size, little-endian
+            stored[11] = stored[12] = stored[13] = 0;
         };
-        row.messages = INSTALLED;  // the whole data is written; progress stops at 1000
+        Installs(&row);
         row.files = {{DRIVER, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
 
     // ---- btcall.cfg as the distribution has it --------------------------------------------
     {
         Row row("BtcallCfgOf0Bytes", "btcall.cfg is empty", "editing btcall.cfg", true);
-        row.arrange = [](Scenario* scenario) {
-            whole_run::DistributionFile* btcall = whole_run::FindFile(scenario, "btcall.cfg");
-            btcall->stored = btcall->installed = "";
-        };
-        row.messages = INSTALLED;
+        row.arrange = [](Scenario* scenario) { DistributionBtcall(scenario, ""); };
+        Installs(&row);
         row.files = {{BTCALL, Holds::AsCopied}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
@@ -353,14 +343,11 @@ std::vector<Row> Rows() {
         // and every byte after it kept.
         Row row("BtcallCfgBinary", "btcall.cfg holds binary data", "editing btcall.cfg", true);
         row.arrange = [](Scenario* scenario) {
-            whole_run::DistributionFile* btcall = whole_run::FindFile(scenario, "btcall.cfg");
-            btcall->stored = btcall->installed =
-                "did_digits 9\r\n" + std::string(1, '\0') + BinaryBytes(3000, "") + "path %windir%\r\n";
+            DistributionBtcall(scenario, "did_digits 9\r\n" + std::string(1, '\0') + BinaryBytes(3000, "") +
+                                             "path %windir%\r\n");
         };
-        row.messages = INSTALLED;
+        Installs(&row);
         row.files = {{BTCALL, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
     {
@@ -369,28 +356,23 @@ std::vector<Row> Rows() {
         Row row("BtcallCfgBinaryWithThePlaceholderFirst", "btcall.cfg holds %windir%, then binary data",
                 "editing btcall.cfg", true);
         row.arrange = [](Scenario* scenario) {
-            whole_run::DistributionFile* btcall = whole_run::FindFile(scenario, "btcall.cfg");
-            btcall->stored = btcall->installed = "path %windir%\r\n" + std::string(1, '\0') + BinaryBytes(3000, "");
+            DistributionBtcall(scenario, "path %windir%\r\n" + std::string(1, '\0') + BinaryBytes(3000, ""));
         };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);
         row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}};
-        row.record = "none";
-        row.services = "none";
         rows.push_back(row);
     }
     {
         Row row("BtcallCfgOf1MiB", "btcall.cfg is 1 MiB long", "editing btcall.cfg", true);
         row.arrange = [](Scenario* scenario) {
-            whole_run::DistributionFile* btcall = whole_run::FindFile(scenario, "btcall.cfg");
             std::string text = whole_run::SOURCE_BTCALL;
-            while (text.size() < (1u << 20)) text += "; trunk %windir%\\bfax\\morvik\\line" + std::to_string(text.size()) + "\r\n";
-            btcall->stored = btcall->installed = text;
+            while (text.size() < (1u << 20)) {
+                text += "; trunk %windir%\\bfax\\morvik\\line" + std::to_string(text.size()) + "\r\n";
+            }
+            DistributionBtcall(scenario, text);
         };
-        row.messages = INSTALLED;
+        Installs(&row);
         row.files = {{BTCALL, Holds::New}};
-        row.record = "HKLM new";
-        row.services = NEW_SERVICES;
         rows.push_back(row);
     }
 
@@ -398,17 +380,16 @@ std::vector<Row> Rows() {
     {
         Row row("NoAdministratorRights", "the user is no administrator", "the administrator check", true);
         row.inject = [](const Scenario&) { hostwin::SetAdministrator(false); };
-        row.outcome = Outcome::Refused;  // No, the default answer
-        row.messages = {IDS_NOT_ADMINISTRATOR};
+        Refused(&row, IDS_NOT_ADMINISTRATOR);  // No, the default answer
         rows.push_back(row);
     }
     {
+        // Nothing can be removed or created; the files are written.
         Row row("NoAdministratorRightsGoingOn", "the user is no administrator, and goes on",
                 "removing the old services, creating the new ones", true);
         row.inject = [](const Scenario&) { hostwin::SetAdministrator(false); };
         row.answers = {IDYES};
-        row.outcome = Outcome::Failed;
-        row.messages = {IDS_NOT_ADMINISTRATOR, IDS_INSTALL_FAILED};
+        FailsBeforeTheServices(&row, {IDS_NOT_ADMINISTRATOR});
         row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
         row.record = "HKLM old";
         row.services = OLD_SERVICES;
@@ -418,10 +399,8 @@ std::vector<Row> Rows() {
         Row row("ServiceControlManagerUnavailable", "the service control manager cannot be reached",
                 "removing and creating the services", true);
         row.inject = [](const Scenario&) { hostwin::FailEveryCall("OpenSCManagerA", RPC_S_SERVER_UNAVAILABLE); };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);
         row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "none";
         row.services = OLD_SERVICES;
         rows.push_back(row);
     }
@@ -430,10 +409,8 @@ std::vector<Row> Rows() {
         // cannot stop either, so neither can be created anew.
         Row row("ServiceStuckInStopPending", "faxinit stays in stop pending", "removing the old services", true);
         row.inject = [](const Scenario&) { hostwin::SetStopPendingPolls("faxinit", -1); };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);
         row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "none";
         row.services = "bfax old marked, faxinit old marked";
         rows.push_back(row);
     }
@@ -453,18 +430,14 @@ std::vector<Row> Rows() {
             CloseServiceHandle(held);
             CloseServiceHandle(manager);
         };
-        row.outcome = Outcome::Failed;
-        row.messages = FAILED;
+        FailsBeforeTheServices(&row);  // and bfax gone once the other program let go
         row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "none";
-        row.services = "none";  // gone once the other program let go
         rows.push_back(row);
     }
     {
         Row row("RegistryRefusingHklmWrites", "HKLM may only be read", "the administrator check", true);
         row.inject = [](const Scenario&) { hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_READ); };
-        row.outcome = Outcome::Refused;  // taken for a user who is no administrator
-        row.messages = {IDS_NOT_ADMINISTRATOR};
+        Refused(&row, IDS_NOT_ADMINISTRATOR);  // taken for a user who is no administrator
         rows.push_back(row);
     }
     {
@@ -474,8 +447,7 @@ std::vector<Row> Rows() {
                 "writing the install record and the driver parameters", true);
         row.inject = [](const Scenario&) { hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_READ); };
         row.answers = {IDYES};
-        row.outcome = Outcome::Failed;
-        row.messages = {IDS_NOT_ADMINISTRATOR, IDS_INSTALL_FAILED};
+        FailsBeforeTheServices(&row, {IDS_NOT_ADMINISTRATOR});
         row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
         row.record = "HKLM old, HKCU new";
         row.services = "bfax new stopped, faxinit new stopped";
