@@ -29,6 +29,7 @@ struct Sweep {
 struct SweepResult {
     int calls = 0;
     int runs = 0;
+    std::map<std::string, int> kinds;  // counted calls by name
     std::map<std::string, int> outcomes;
 };
 
@@ -44,6 +45,15 @@ whole_run::Excuses ExcusesOf(const std::vector<hostwin::FallibleCall>& calls) {
         if (call.call == "DeleteFileA") excuses.undeletable.push_back(relative);
     }
     return excuses;
+}
+
+void Print(const std::map<std::string, int>& counts) {
+    const char* separator = " ";
+    for (const auto& count : counts) {
+        std::printf("%s%s %d", separator, count.first.c_str(), count.second);
+        separator = ", ";
+    }
+    std::printf("\n");
 }
 
 class FaultSweepTest : public SetupTest, public ::testing::WithParamInterface<Sweep> {
@@ -76,6 +86,7 @@ protected:
         whole_run::Verdict clean = RunOnce(0, &counted);
         for (const std::string& problem : clean.problems) ADD_FAILURE() << "without a fault: " << problem;
         result.calls = static_cast<int>(counted.size());
+        for (const hostwin::FallibleCall& call : counted) ++result.kinds[call.call];
         for (int k = 1; k <= result.calls; ++k) {
             std::vector<hostwin::FallibleCall> calls;
             whole_run::Verdict verdict = RunOnce(k, &calls);
@@ -99,13 +110,10 @@ protected:
 TEST_P(FaultSweepTest, EveryRunEndsInADescribedOutcome) {
     SweepResult result = Run();
     EXPECT_GT(result.calls, 100);  // every area takes part
-    std::printf("fault sweep, %s: %d calls counted, %d runs:", GetParam().name, result.calls, result.runs);
-    const char* separator = " ";
-    for (const auto& outcome : result.outcomes) {
-        std::printf("%s%s %d", separator, outcome.first.c_str(), outcome.second);
-        separator = "; ";
-    }
-    std::printf("\n");
+    std::printf("fault sweep, %s: %d runs:", GetParam().name, result.runs);
+    Print(result.outcomes);
+    std::printf("  the %d calls counted:", result.calls);
+    Print(result.kinds);
 }
 
 const Sweep SWEEPS[] = {
