@@ -8,6 +8,7 @@
 // configuration file is cut (see whole_run::Judge).
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -419,16 +420,15 @@ std::vector<Row> Rows() {
         // program lets go, and bfax cannot be created meanwhile.
         Row row("ServiceMarkedForDeletion", "bfax is marked for deletion, still held by another program",
                 "creating bfax", true);
-        static SC_HANDLE manager = nullptr;
-        static SC_HANDLE held = nullptr;
-        row.inject = [](const Scenario&) {
-            manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-            held = OpenServiceA(manager, "bfax", SERVICE_ALL_ACCESS);
-            DeleteService(held);
+        auto handles = std::make_shared<std::pair<SC_HANDLE, SC_HANDLE>>();
+        row.inject = [handles](const Scenario&) {
+            handles->first = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+            handles->second = OpenServiceA(handles->first, "bfax", SERVICE_ALL_ACCESS);
+            DeleteService(handles->second);
         };
-        row.release = [] {
-            CloseServiceHandle(held);
-            CloseServiceHandle(manager);
+        row.release = [handles] {
+            CloseServiceHandle(handles->second);
+            CloseServiceHandle(handles->first);
         };
         FailsBeforeTheServices(&row);  // and bfax gone once the other program let go
         row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};

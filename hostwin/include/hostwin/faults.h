@@ -36,9 +36,10 @@ struct FallibleCall {
     DWORD injected;      // the error it was made to fail with; 0 when it ran as usual
 };
 
-// Counting restarts: the log is emptied and the next counted call is number
-// 1. With failAt > 0 call number failAt fails, and with persist every call
-// after it too. Reset stops counting and failing.
+// Calls are always counted. CountCalls starts afresh: the log is emptied and
+// the next call is number 1. With failAt > 0 call number failAt fails, and
+// with persist every call after it too. Reset empties the log and fails
+// nothing.
 void CountCalls(int failAt = 0, bool persist = false);
 // From now on no call is made to fail by CountCalls; the log is kept and grows.
 void StopFailingCalls();
