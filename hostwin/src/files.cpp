@@ -586,6 +586,12 @@ DWORD FullPathName(const char* path, std::string* full) {
     return error;
 }
 
+std::string FileKeyOf(HANDLE handle) {
+    HOSTWIN_LOCK();
+    auto file = internal::FindHandleAs<OpenFile>(handle, internal::HandleKind::File);
+    return file ? file->key : std::string();
+}
+
 DWORD ExistingDirectory(const char* path, std::string* full) {
     HOSTWIN_LOCK();
     Target target;
@@ -608,6 +614,8 @@ using namespace hostwin;
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD disposition,
                           DWORD flagsAndAttributes, HANDLE) {
     HOSTWIN_LOCK();
+    internal::FaultPoint fallible("CreateFileA", name ? name : "", ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return INVALID_HANDLE_VALUE;
     Target target;
     if (!ResolveForCall(name, &target)) return INVALID_HANDLE_VALUE;
     DWORD error = 0;
@@ -687,6 +695,8 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, L
     if (read) *read = 0;
     auto file = FindFile(handle);
     if (!file) return FALSE;
+    internal::FaultPoint fallible("ReadFile", file->key, ERROR_CRC);
+    if (fallible.FailsSettingError()) return FALSE;
     if (!(file->uses & USE_READ)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -719,6 +729,8 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
     if (written) *written = 0;
     auto file = FindFile(handle);
     if (!file) return FALSE;
+    internal::FaultPoint fallible("WriteFile", file->key, ERROR_DISK_FULL);
+    if (fallible.FailsSettingError()) return FALSE;
     if (!(file->uses & USE_WRITE)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -821,6 +833,8 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
     HOSTWIN_LOCK();
     auto file = FindFile(handle);
     if (!file) return FALSE;
+    internal::FaultPoint fallible("FlushFileBuffers", file->key, ERROR_WRITE_FAULT);
+    if (fallible.FailsSettingError()) return FALSE;
     if (!(file->uses & USE_WRITE)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -835,8 +849,9 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
 
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     HOSTWIN_LOCK();
+    internal::FaultPoint fallible("CreateDirectoryA", path ? path : "", ERROR_ACCESS_DENIED);
     Target target;
-    DWORD error = Resolve(path, &target);
+    DWORD error = fallible.Fails() ? fallible.Error() : Resolve(path, &target);
     // Room must stay for an 8.3 name inside the directory.
     if (!error && std::strlen(path) > MAX_PATH - 12) error = ERROR_FILENAME_EXCED_RANGE;
     if (!error) {
@@ -887,6 +902,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
 
 BOOL WINAPI DeleteFileA(LPCSTR name) {
     HOSTWIN_LOCK();
+    internal::FaultPoint fallible("DeleteFileA", name ? name : "", ERROR_SHARING_VIOLATION);
+    if (fallible.FailsSettingError()) return FALSE;
     Target target;
     if (!ResolveForCall(name, &target)) return FALSE;
     DWORD error = 0;
@@ -917,6 +934,8 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     HOSTWIN_LOCK();
+    internal::FaultPoint fallible("MoveFileExA", newName ? newName : "", ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return FALSE;
     Target from;
     Target to;
     if (!ResolveForCall(existing, &from)) return FALSE;

@@ -46,9 +46,31 @@ std::string UpperAscii(const std::string& text);
 // Paths (files.cpp). The full path GetFullPathNameA would form, against the
 // current directory; 0 or the error code the file functions give.
 DWORD FullPathName(const char* path, std::string* full);
+// The upper-case full path of an open file, empty for another handle.
+std::string FileKeyOf(HANDLE handle);
 // For SetCurrentDirectoryA: 0 and the full path when path names an existing
 // directory, else the error code.
 DWORD ExistingDirectory(const char* path, std::string* full);
+
+// Declared first thing by every entry point whose call can fail (see
+// hostwin/faults.h): counts the call, unless the stand-in makes it itself
+// from within another counted call, and says whether it is to fail. error is
+// what the call fails with, unless FailEveryCall named another.
+class FaultPoint {
+public:
+    FaultPoint(const char* call, const std::string& target, DWORD error);
+    ~FaultPoint();
+    FaultPoint(const FaultPoint&) = delete;
+    FaultPoint& operator=(const FaultPoint&) = delete;
+    bool Fails() const { return fails_; }
+    DWORD Error() const { return error_; }
+    // Fails(), and when so the last error set to Error().
+    bool FailsSettingError() const;
+
+private:
+    bool fails_;
+    DWORD error_;
+};
 
 // Copies text into a caller's buffer the way most Win32 text getters do:
 // at most size - 1 characters and a NUL; returns the characters copied.

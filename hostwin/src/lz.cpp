@@ -170,6 +170,11 @@ INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT reopen, WORD style) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return LZERROR_BADINHANDLE;
     }
+    internal::FaultPoint fallible("LZOpenFileA", name, ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) {
+        reopen->nErrCode = static_cast<WORD>(fallible.Error());
+        return LZERROR_BADINHANDLE;
+    }
     std::string full;
     HANDLE file = OpenForReading(name, ShareOf(style), &full);
     if (file == INVALID_HANDLE_VALUE) {
@@ -214,6 +219,10 @@ INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT reopen, WORD style) {
 LONG WINAPI LZSeek(INT handle, LONG offset, INT origin) {
     HOSTWIN_LOCK();
     LzFile* lz = FindLz(handle);
+    // A plain file is moved by SetFilePointer, whose failure reads as -1.
+    internal::FaultPoint fallible("LZSeek", internal::FileKeyOf(lz ? lz->file : KernelHandle(handle)),
+                               static_cast<DWORD>(lz ? LZERROR_BADVALUE : LZERROR_BADINHANDLE));
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     if (!lz) {
         SetLastError(NO_ERROR);
         DWORD position = SetFilePointer(KernelHandle(handle), offset, nullptr, static_cast<DWORD>(origin));
@@ -237,6 +246,9 @@ INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
     // A negative count would let the real LZ32 write past any buffer.
     if (count < 0 || (!buffer && count > 0)) return LZERROR_BADVALUE;
     LzFile* lz = FindLz(handle);
+    internal::FaultPoint fallible("LZRead", internal::FileKeyOf(lz ? lz->file : KernelHandle(handle)),
+                               static_cast<DWORD>(LZERROR_READ));
+    if (fallible.Fails()) return static_cast<INT>(fallible.Error());
     if (!lz) {
         DWORD got = 0;
         if (!ReadFile(KernelHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr)) {

@@ -251,11 +251,21 @@ void Unlink(Key* key) {
     }
 }
 
-void Record(const std::shared_ptr<Key>& base, const char* subKey, REGSAM access, bool create, LONG result) {
+// A key's path from its root and a sub-key path below it, as the caller spelled it.
+std::string SubPath(const std::shared_ptr<Key>& base, const char* subKey) {
     std::string path = base->Path();
     std::string sub = subKey ? subKey : "";
     if (!sub.empty()) path = path.empty() ? sub : path + "\\" + sub;
-    Reg().openings.push_back(KeyOpening{base->root, path, access, create, result});
+    return path;
+}
+
+// The same with its root, as "HKLM\\path".
+std::string PathOf(const std::shared_ptr<Key>& base, const char* subKey) {
+    return std::string(RootName(base->root)) + "\\" + SubPath(base, subKey);
+}
+
+void Record(const std::shared_ptr<Key>& base, const char* subKey, REGSAM access, bool create, LONG result) {
+    Reg().openings.push_back(KeyOpening{base->root, SubPath(base, subKey), access, create, result});
 }
 
 const bool registryRegistered = internal::RegisterReset([] {
@@ -276,10 +286,14 @@ LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY 
     REGSAM baseAccess = 0;
     if (!Resolve(handle, &base, &baseAccess)) return ERROR_INVALID_HANDLE;
     std::string sub = subKey ? subKey : "";
+    internal::FaultPoint fallible(create ? "RegCreateKeyExA" : "RegOpenKeyExA", PathOf(base, subKey),
+                               ERROR_ACCESS_DENIED);
     LONG status = ERROR_SUCCESS;
     Key* key = nullptr;
     bool created = false;
-    if (base->deleted) {
+    if (fallible.Fails()) {
+        status = static_cast<LONG>(fallible.Error());
+    } else if (base->deleted) {
         status = ERROR_KEY_DELETED;
     } else if (!sub.empty() && sub[0] == '\\') {
         status = ERROR_BAD_PATHNAME;
@@ -457,6 +471,8 @@ LSTATUS WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved,
     if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<Key> key;
     if (LONG status = UsableKey(handle, KEY_QUERY_VALUE, &key)) return status;
+    internal::FaultPoint fallible("RegQueryValueExA", PathOf(key, valueName), ERROR_KEY_DELETED);
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     Value* value = key->FindValue(valueName);
     if (!value) return ERROR_FILE_NOT_FOUND;
     if (type) *type = value->type;
@@ -479,6 +495,8 @@ LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, 
     HOSTWIN_LOCK();
     std::shared_ptr<Key> key;
     if (LONG status = UsableKey(handle, KEY_SET_VALUE, &key)) return status;
+    internal::FaultPoint fallible("RegSetValueExA", PathOf(key, valueName), ERROR_KEY_DELETED);
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     if (!data && size) return ERROR_NOACCESS;
     // A text whose size leaves out the NUL that follows it is stored with that
     // NUL (Windows reads the byte after the given size to decide).
@@ -507,6 +525,8 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
     std::shared_ptr<Key> base;
     REGSAM access = 0;
     if (!Resolve(handle, &base, &access)) return ERROR_INVALID_HANDLE;
+    internal::FaultPoint fallible("RegDeleteKeyA", PathOf(base, subKey), ERROR_ACCESS_DENIED);
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     if (base->deleted) return ERROR_KEY_DELETED;
     if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
     Key* key = Walk(base.get(), SplitPath(subKey));

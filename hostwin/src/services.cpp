@@ -291,6 +291,8 @@ using namespace hostwin;
 
 // ---- ADVAPI32 ----------------------------------------------------------------------------
 static SC_HANDLE OpenManager(LPCSTR machine, LPCSTR database, DWORD access) {
+    internal::FaultPoint fallible("OpenSCManagerA", "", ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return nullptr;
     if (machine && *machine) return FailHandle(RPC_S_SERVER_UNAVAILABLE);  // only the local machine exists
     if (database && UpperAscii(database) != UpperAscii(SERVICES_ACTIVE_DATABASEA)) {
         return FailHandle(UpperAscii(database) == "SERVICESFAILED" ? ERROR_DATABASE_DOES_NOT_EXIST
@@ -320,6 +322,8 @@ static SC_HANDLE Create(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWOR
                         LPCSTR account) {
     ScHandle* handle = FindScHandle(manager, true);
     if (!handle) return FailHandle(ERROR_INVALID_HANDLE);
+    internal::FaultPoint fallible("CreateServiceA", name ? name : "", ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return nullptr;
     if (!name || !binaryPath) return FailHandle(ERROR_INVALID_ADDRESS);
     if (!(handle->access & SC_MANAGER_CREATE_SERVICE)) return FailHandle(ERROR_ACCESS_DENIED);
     if (!*name || std::strpbrk(name, "\\/")) return FailHandle(ERROR_INVALID_NAME);
@@ -358,6 +362,8 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
 
 static SC_HANDLE Open(SC_HANDLE manager, LPCSTR name, DWORD access) {
     if (!FindScHandle(manager, true)) return FailHandle(ERROR_INVALID_HANDLE);
+    internal::FaultPoint fallible("OpenServiceA", name ? name : "", ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return nullptr;
     if (!name) return FailHandle(ERROR_INVALID_ADDRESS);
     std::shared_ptr<Service> service = Find(name);
     if (!service) return FailHandle(ERROR_SERVICE_DOES_NOT_EXIST);
@@ -391,14 +397,18 @@ static std::string NameOf(SC_HANDLE handle) {
     return found ? found->service->record.name : "";
 }
 
+static BOOL Start(SC_HANDLE handle) {
+    Service* service = ServiceFor(handle, SERVICE_START);
+    if (!service) return FALSE;
+    internal::FaultPoint fallible("StartServiceA", service->record.name, ERROR_SERVICE_REQUEST_TIMEOUT);
+    if (fallible.FailsSettingError()) return FALSE;
+    DWORD error = StartOne(*service, 0);
+    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+}
+
 BOOL WINAPI StartServiceA(SC_HANDLE handle, DWORD, LPCSTR*) {
     HOSTWIN_LOCK();
-    BOOL result = FALSE;
-    if (Service* service = ServiceFor(handle, SERVICE_START)) {
-        DWORD error = StartOne(*service, 0);
-        result = error == ERROR_SUCCESS ? TRUE : Fail(error);
-    }
-    return Log("StartServiceA", NameOf(handle), result);
+    return Log("StartServiceA", NameOf(handle), Start(handle));
 }
 
 static DWORD ControlAccess(DWORD control) {
@@ -413,6 +423,8 @@ static DWORD ControlAccess(DWORD control) {
 
 static BOOL Control(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
     if (!FindScHandle(handle, false)) return Fail(ERROR_INVALID_HANDLE);
+    internal::FaultPoint fallible("ControlService", NameOf(handle), ERROR_SERVICE_REQUEST_TIMEOUT);
+    if (fallible.FailsSettingError()) return FALSE;
     if (!status) return Fail(ERROR_INVALID_ADDRESS);
     DWORD access = ControlAccess(control);
     if (!access) return Fail(ERROR_INVALID_PARAMETER);
@@ -456,6 +468,8 @@ BOOL WINAPI ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS sta
 static BOOL QueryStatus(SC_HANDLE handle, LPSERVICE_STATUS status) {
     Service* service = ServiceFor(handle, SERVICE_QUERY_STATUS);
     if (!service) return FALSE;
+    internal::FaultPoint fallible("QueryServiceStatus", service->record.name, ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return FALSE;
     if (!status) return Fail(ERROR_INVALID_ADDRESS);
     DWORD error = ScriptOf(service->record.name).queryError;
     if (error) return Fail(error);
@@ -517,6 +531,8 @@ BOOL WINAPI QueryServiceConfigA(SC_HANDLE handle, LPQUERY_SERVICE_CONFIGA config
 static BOOL Delete(SC_HANDLE handle) {
     Service* service = ServiceFor(handle, DELETE);
     if (!service) return FALSE;
+    internal::FaultPoint fallible("DeleteService", service->record.name, ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return FALSE;
     ServiceRecord& record = service->record;
     if (record.markedForDeletion) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     record.markedForDeletion = true;

@@ -43,15 +43,19 @@ int DefaultProfilePath(char* path, const char* subKey) {
     return FormatText(path, FALLBACK_PATH_SIZE, DEFAULT_PROFILE_FORMAT, subKey);
 }
 
-int CreateAndSet(HKEY root, const char* subKey, const char* valueName, DWORD type, const void* data, DWORD size) {
+// How writing one value into one key came out.
+enum KeyWrite { KEY_NOT_OPENED, VALUE_NOT_SET, VALUE_SET };
+
+KeyWrite CreateAndSet(HKEY root, const char* subKey, const char* valueName, DWORD type, const void* data,
+                      DWORD size) {
     KeyGuard key;
     DWORD disposition = 0;
     if (RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, VALUE_ACCESS, nullptr, key.Receive(),
                         &disposition) != ERROR_SUCCESS) {
-        return 0;
+        return KEY_NOT_OPENED;
     }
-    RegSetValueExA(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size);
-    return 1;
+    LONG result = RegSetValueExA(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size);
+    return result == ERROR_SUCCESS ? VALUE_SET : VALUE_NOT_SET;
 }
 
 void ClearBuffer(void* buffer, int size) {
@@ -115,14 +119,17 @@ int WriteRegistryValue(HKEY root, const char* subKey, const char* valueName, DWO
         size = static_cast<int>(std::strlen(static_cast<const char*>(data)) + 1);
     }
     DWORD bytes = static_cast<DWORD>(size);
-    if (CreateAndSet(root, subKey, valueName, type, data, bytes)) return 1;
+    // Only a key that cannot be opened sends the value elsewhere; the result
+    // tells whether the value was stored.
+    KeyWrite write = CreateAndSet(root, subKey, valueName, type, data, bytes);
+    if (write != KEY_NOT_OPENED) return write == VALUE_SET ? 1 : 0;
     if (!fallback || root != HKEY_LOCAL_MACHINE) return 0;
     // A user who may not write to HKLM keeps the value in his own profile and
     // in the default profile, whichever can be written.
-    int written = CreateAndSet(HKEY_CURRENT_USER, subKey, valueName, type, data, bytes);
+    int written = CreateAndSet(HKEY_CURRENT_USER, subKey, valueName, type, data, bytes) == VALUE_SET ? 1 : 0;
     char defaultPath[FALLBACK_PATH_SIZE];
     if (DefaultProfilePath(defaultPath, subKey) &&
-        CreateAndSet(HKEY_USERS, defaultPath, valueName, type, data, bytes)) {
+        CreateAndSet(HKEY_USERS, defaultPath, valueName, type, data, bytes) == VALUE_SET) {
         written = 1;
     }
     return written;

@@ -6,8 +6,9 @@
 
 #include <windows.h>
 
-// size 0 with REG_SZ: text length + 1. 1 when the key (or, with fallback, a
-// fallback key) could be created or opened.
+// size 0 with REG_SZ: text length + 1. 1 when the value was stored in the
+// key or, when that key cannot be created or opened and fallback is set, in a
+// fallback key.
 int WriteRegistryValue(HKEY root, const char* subKey, const char* valueName, DWORD type, const void* data, int size,
                        int fallback);
 // 1 when a value of non-zero size was read; the buffer is cleared first.

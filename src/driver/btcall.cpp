@@ -30,7 +30,11 @@ public:
     int Load(const char* path) {
         FileGuard file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.IsOpen()) return 0;
+        if (!file.IsOpen()) {
+            DWORD error = GetLastError();
+            missing_ = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            return 0;
+        }
         size_ = GetFileSize(file.Get(), nullptr);
         // Offsets into the text are signed 32-bit numbers; larger files are not ours.
         if (size_ == INVALID_FILE_SIZE || size_ > static_cast<DWORD>(INT_MAX) - TEXT_SLACK) return 0;
@@ -44,6 +48,8 @@ public:
     // A text about to be written back must be the whole file: a short read
     // would otherwise cut off the part that was never read.
     bool Complete() const { return read_ == size_; }
+    // Load failed because there is no such file.
+    bool Missing() const { return missing_; }
 
     char* Text() { return block_; }
     DWORD Size() const { return size_; }
@@ -67,6 +73,24 @@ private:
     DWORD size_ = 0;
     DWORD read_ = 0;
     DWORD capacity_ = 0;
+    bool missing_ = false;
+};
+
+// What one edit of the file came to.
+enum EditResult {
+    EDIT_NOT_NEEDED,  // no file, or nothing in it to change
+    EDIT_MADE,        // the file now holds the change
+    EDIT_FAILED       // the file needs the change but could not be read whole, changed or replaced
+};
+
+// The edits of one operation, told apart.
+struct EditTally {
+    bool made = false;
+    bool failed = false;
+    void Add(EditResult result) {
+        made = made || result == EDIT_MADE;
+        failed = failed || result == EDIT_FAILED;
+    }
 };
 
 int BtcallPath(char* path, DWORD size) {
@@ -77,6 +101,14 @@ int LoadBtcall(ConfigText* config) {
     char path[MAX_PATH];
     if (!BtcallPath(path, sizeof path)) return 0;
     return config->Load(path);
+}
+
+// Loads the whole file for an edit. False when it cannot; *result then says
+// whether that matters: a file that is not there needs no edit.
+bool LoadForEdit(ConfigText* config, EditResult* result) {
+    if (LoadBtcall(config) && config->Complete()) return true;
+    *result = config->Missing() ? EDIT_NOT_NEEDED : EDIT_FAILED;
+    return false;
 }
 
 int SaveBtcall(const char* text, DWORD size) {
@@ -107,6 +139,79 @@ long long LeadingNumber(const char* text) {
         if (number < LLONG_MAX / 100) number = number * 10 + (*p - '0');
     }
     return negative ? -number : number;
+}
+
+EditResult EditKeywordLine(const char* keyword, const char* value) {
+    ConfigText config;
+    EditResult result = EDIT_NOT_NEEDED;
+    if (!LoadForEdit(&config, &result)) return result;
+    KeywordLine line;
+    if (!FindKeywordLine(config.Text(), static_cast<std::int32_t>(config.Read()), keyword, &line)) {
+        return EDIT_NOT_NEEDED;
+    }
+
+    // "*" turns one bare keyword line into another; anything else follows the
+    // keyword in a field of 24. A line that would not fit is not written cut.
+    char newLine[VALUE_SIZE];
+    int fits = value[0] == '*' ? CopyText(newLine, sizeof newLine, value + 1)
+                               : FormatText(newLine, sizeof newLine, "%-24s%s", keyword, value);
+    if (!fits) return EDIT_FAILED;
+
+    char* text = config.Text();
+    DWORD size = config.Size();
+    DWORD n = static_cast<DWORD>(std::strlen(newLine));
+    DWORD oldLength = static_cast<DWORD>(line.lineEnd - line.lineStart + 1);
+    DWORD start = static_cast<DWORD>(line.lineStart);
+    DWORD rest = size - static_cast<DWORD>(line.lineEnd) - 1;
+    // The line grows by at most 254 bytes, well inside the slack.
+    if (n != oldLength) std::memmove(text + start + n, text + line.lineEnd + 1, rest);
+    std::memcpy(text + start, newLine, n);
+    size = size + n - oldLength;
+    return SaveBtcall(text, size) ? EDIT_MADE : EDIT_FAILED;
+}
+
+// The three DID lines, as far as the file holds them.
+EditTally EditDidSettings() {
+    EditTally tally;
+    char digits[16];
+    FormatText(digits, sizeof digits, "%d", setupState.did.didDigits);
+    tally.Add(EditKeywordLine("did_digits", digits));
+    tally.Add(EditKeywordLine("did_variable", setupState.did.didVariable ? "1" : "0"));
+    // Only a line of the other start mode changes; a matching one stays.
+    tally.Add(setupState.did.winkStart ? EditKeywordLine("immediate", "*wink")
+                                       : EditKeywordLine("wink", "*immediate"));
+    return tally;
+}
+
+EditResult ExpandWindir() {
+    static const char placeholder[] = "%windir%";
+    ConfigText config;
+    EditResult result = EDIT_NOT_NEEDED;
+    if (!LoadForEdit(&config, &result)) return result;
+    char* text = config.Text();
+    // The file is re-created only when it holds the placeholder, and then
+    // every occurrence is replaced, however many there are.
+    const std::size_t placeholderLength = sizeof placeholder - 1;
+    std::size_t count = 0;
+    for (int at = FindText(text, placeholder, 1); at >= 0; ++count) {
+        int further = FindText(text + at + placeholderLength, placeholder, 1);
+        at = further < 0 ? -1 : at + static_cast<int>(placeholderLength) + further;
+    }
+    if (count == 0) return EDIT_NOT_NEEDED;
+    // A zero byte inside the file would end the text early and lose the rest.
+    std::size_t length = std::strlen(text);
+    if (length != config.Read()) return EDIT_FAILED;
+
+    char replacement[DIRECTORY_SIZE];
+    CopyText(replacement, sizeof replacement, setupState.windowsDirectory);
+    LowerCaseText(replacement);
+    std::size_t replacementLength = std::strlen(replacement);
+    std::size_t needed = length + 1;
+    if (replacementLength > placeholderLength) needed += count * (replacementLength - placeholderLength);
+    if (needed > static_cast<std::size_t>(INT_MAX) || !config.Grow(static_cast<DWORD>(needed))) return EDIT_FAILED;
+    text = config.Text();
+    if (!ReplaceAll(text, placeholder, replacement, config.Capacity())) return EDIT_FAILED;
+    return SaveBtcall(text, static_cast<DWORD>(std::strlen(text))) ? EDIT_MADE : EDIT_FAILED;
 }
 
 }  // namespace
@@ -162,29 +267,7 @@ int ReadKeywordValue(const char* keyword, char* value) {
 
 int WriteKeywordLine(const char* keyword, const char* value) {
     if (!keyword || !value) return 0;
-    ConfigText config;
-    if (!LoadBtcall(&config) || !config.Complete()) return 0;
-    KeywordLine line;
-    if (!FindKeywordLine(config.Text(), static_cast<std::int32_t>(config.Read()), keyword, &line)) return 0;
-
-    // "*" turns one bare keyword line into another; anything else follows the
-    // keyword in a field of 24. A line that would not fit is not written cut.
-    char newLine[VALUE_SIZE];
-    int fits = value[0] == '*' ? CopyText(newLine, sizeof newLine, value + 1)
-                               : FormatText(newLine, sizeof newLine, "%-24s%s", keyword, value);
-    if (!fits) return 0;
-
-    char* text = config.Text();
-    DWORD size = config.Size();
-    DWORD n = static_cast<DWORD>(std::strlen(newLine));
-    DWORD oldLength = static_cast<DWORD>(line.lineEnd - line.lineStart + 1);
-    DWORD start = static_cast<DWORD>(line.lineStart);
-    DWORD rest = size - static_cast<DWORD>(line.lineEnd) - 1;
-    // The line grows by at most 254 bytes, well inside the slack.
-    if (n != oldLength) std::memmove(text + start + n, text + line.lineEnd + 1, rest);
-    std::memcpy(text + start, newLine, n);
-    size = size + n - oldLength;
-    return SaveBtcall(text, size);
+    return EditKeywordLine(keyword, value) == EDIT_MADE ? 1 : 0;
 }
 
 int ReadDidSettings() {
@@ -211,44 +294,12 @@ int ReadDidSettings() {
     return result;
 }
 
-int WriteDidSettings() {
-    int result = 0;
-    char digits[16];
-    FormatText(digits, sizeof digits, "%d", setupState.did.didDigits);
-    if (WriteKeywordLine("did_digits", digits)) result = 1;
-    if (WriteKeywordLine("did_variable", setupState.did.didVariable ? "1" : "0")) result = 1;
-    // Only a line of the other start mode changes; a matching one stays.
-    int switched = setupState.did.winkStart ? WriteKeywordLine("immediate", "*wink")
-                                            : WriteKeywordLine("wink", "*immediate");
-    return switched ? 1 : result;
-}
+int WriteDidSettings() { return EditDidSettings().made ? 1 : 0; }
 
-int ExpandWindirInBtcall() {
-    static const char placeholder[] = "%windir%";
-    ConfigText config;
-    if (!LoadBtcall(&config) || !config.Complete()) return 0;
-    char* text = config.Text();
-    // A zero byte inside the file would end the text early and lose the rest.
-    std::size_t length = std::strlen(text);
-    if (length != config.Read()) return 0;
-    // The file is re-created only when it holds the placeholder, and then
-    // every occurrence is replaced, however many there are.
-    const std::size_t placeholderLength = sizeof placeholder - 1;
-    std::size_t count = 0;
-    for (int at = FindText(text, placeholder, 1); at >= 0; ++count) {
-        int further = FindText(text + at + placeholderLength, placeholder, 1);
-        at = further < 0 ? -1 : at + static_cast<int>(placeholderLength) + further;
-    }
-    if (count == 0) return 0;
+int ExpandWindirInBtcall() { return ExpandWindir() == EDIT_MADE ? 1 : 0; }
 
-    char replacement[DIRECTORY_SIZE];
-    CopyText(replacement, sizeof replacement, setupState.windowsDirectory);
-    LowerCaseText(replacement);
-    std::size_t replacementLength = std::strlen(replacement);
-    std::size_t needed = length + 1;
-    if (replacementLength > placeholderLength) needed += count * (replacementLength - placeholderLength);
-    if (needed > static_cast<std::size_t>(INT_MAX) || !config.Grow(static_cast<DWORD>(needed))) return 0;
-    text = config.Text();
-    if (!ReplaceAll(text, placeholder, replacement, config.Capacity())) return 0;
-    return SaveBtcall(text, static_cast<DWORD>(std::strlen(text)));
+int EditBtcallForInstallation() {
+    bool expansionFailed = ExpandWindir() == EDIT_FAILED;
+    bool didFailed = EditDidSettings().failed;
+    return expansionFailed || didFailed ? 0 : 1;
 }

@@ -18,5 +18,10 @@ int WriteKeywordLine(const char* keyword, const char* value);
 int ReadDidSettings();
 int WriteDidSettings();
 int ExpandWindirInBtcall();
+// The edits an installation makes: %windir% expanded, then the DID settings
+// written. 0 when btcall.cfg is there but needs an edit that could not be made
+// (the file could not be read whole or not be replaced); 1 otherwise, also
+// when there is no file or nothing in it to change.
+int EditBtcallForInstallation();
 
 #endif

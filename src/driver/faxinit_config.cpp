@@ -15,12 +15,15 @@ namespace {
 
 const char SERVICES_KEY[] = "System\\CurrentControlSet\\Services";
 const char FAXINIT_FILE[] = "faxinit.cfg";
+// Room for the longest Windows directory: the record is never cut.
+const int RECORD_TEXT_SIZE = DIRECTORY_SIZE + 16;
 
-void WriteDriverValue(const char* key, const char* name, DWORD data) {
-    WriteRegistryValue(HKEY_LOCAL_MACHINE, key, name, REG_DWORD, &data, sizeof data, 0);
+int WriteDriverValue(const char* key, const char* name, DWORD data) {
+    return WriteRegistryValue(HKEY_LOCAL_MACHINE, key, name, REG_DWORD, &data, sizeof data, 0);
 }
 
-void WriteBfaxParameters() {
+// 1 when every value was stored.
+int WriteBfaxParameters() {
     const BoardSettings& boards = setupState.boards;
     std::int32_t boardsSeen = boards.boardCount;
     if (boardsSeen < 16) {
@@ -39,27 +42,44 @@ void WriteBfaxParameters() {
 
     char key[MAX_PATH];
     FormatText(key, sizeof key, "%s\\%s\\%s", SERVICES_KEY, "bfax", "Parameters");
-    WriteDriverValue(key, "BFAX_BUF_SIZE", 8192);
-    WriteDriverValue(key, "BFAX_DMA_CHAN", static_cast<DWORD>(dma));
-    WriteDriverValue(key, "BFAX_HW_INT", static_cast<DWORD>(irq));
-    WriteDriverValue(key, "BFAX_NUM_USER_INTRS", static_cast<DWORD>(userInterrupts));
-    WriteDriverValue(key, "CMD_HISTORY_SIZE", 1);
-    WriteDriverValue(key, "FIFO_HISTORY_SIZE", 0);
-    WriteDriverValue(key, "HW_BUS_NUM", 0);
-    WriteDriverValue(key, "HW_BUS_TYPE", 1);
-    WriteDriverValue(key, "HW_DMA_PORT", 0);
-    WriteDriverValue(key, "HW_INTR_LEVEL", static_cast<DWORD>(irq));
-    WriteDriverValue(key, "NBFAX", static_cast<DWORD>(boardsSeen));
+    // Every value is written, whatever became of the one before.
+    int written = WriteDriverValue(key, "BFAX_BUF_SIZE", 8192);
+    written &= WriteDriverValue(key, "BFAX_DMA_CHAN", static_cast<DWORD>(dma));
+    written &= WriteDriverValue(key, "BFAX_HW_INT", static_cast<DWORD>(irq));
+    written &= WriteDriverValue(key, "BFAX_NUM_USER_INTRS", static_cast<DWORD>(userInterrupts));
+    written &= WriteDriverValue(key, "CMD_HISTORY_SIZE", 1);
+    written &= WriteDriverValue(key, "FIFO_HISTORY_SIZE", 0);
+    written &= WriteDriverValue(key, "HW_BUS_NUM", 0);
+    written &= WriteDriverValue(key, "HW_BUS_TYPE", 1);
+    written &= WriteDriverValue(key, "HW_DMA_PORT", 0);
+    written &= WriteDriverValue(key, "HW_INTR_LEVEL", static_cast<DWORD>(irq));
+    written &= WriteDriverValue(key, "NBFAX", static_cast<DWORD>(boardsSeen));
+    return written;
 }
 
-void WriteFaxinitParameters() {
+int WriteFaxinitParameters() {
     char commandLine[64];
     FormatText(commandLine, sizeof commandLine, "-n %s", FAXINIT_FILE);
     char key[MAX_PATH];
     FormatText(key, sizeof key, "%s\\%s\\%s", SERVICES_KEY, "faxinit", "Parameters");
-    WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "CMD_LINE", REG_SZ, commandLine,
-                       static_cast<int>(std::strlen(commandLine) + 1), 0);
+    return WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "CMD_LINE", REG_SZ, commandLine,
+                              static_cast<int>(std::strlen(commandLine) + 1), 0);
 }
+
+// One value of the install record, and whether start-up's reader finds it
+// as written: a value that went to a fallback place while the product key
+// exists under HKLM would be lost to it.
+struct RecordValue {
+    const char* name;
+    DWORD type;
+    const void* data;
+    int size;
+    int ReadsBack() const {
+        char found[RECORD_TEXT_SIZE];
+        if (size > static_cast<int>(sizeof found) || !ReadProductValue(name, type, found, sizeof found)) return 0;
+        return std::memcmp(found, data, static_cast<std::size_t>(size)) == 0 ? 1 : 0;
+    }
+};
 
 }  // namespace
 
@@ -80,8 +100,7 @@ int WriteFaxinitConfig() {
 }
 
 int WriteDriverRegistry() {
-    // Room for the longest Windows directory: the record is never cut.
-    char baseDirectory[DIRECTORY_SIZE + 16];
+    char baseDirectory[RECORD_TEXT_SIZE];
     FormatText(baseDirectory, sizeof baseDirectory, "%s\\%s", setupState.windowsDirectory, "bfax");
     WriteProductValue("BaseDirectory", REG_SZ, baseDirectory, 0);
 
@@ -93,10 +112,24 @@ int WriteDriverRegistry() {
     WriteProductValue("InstallDate", REG_DWORD, &date, sizeof date);
     WriteProductValue("InstallTime", REG_DWORD, &time, sizeof time);
 
+    // Checked once all three are written: where they are found depends on
+    // whether the product key came to be under HKLM.
+    const RecordValue record[] = {
+        {"BaseDirectory", REG_SZ, baseDirectory, static_cast<int>(std::strlen(baseDirectory) + 1)},
+        {"InstallDate", REG_DWORD, &date, sizeof date},
+        {"InstallTime", REG_DWORD, &time, sizeof time},
+    };
+    int written = 1;
+    for (const RecordValue& value : record) written &= value.ReadsBack();
+
     // Where services are not managed, their keys are not ours to touch.
-    if (!ServicesManaged(setupState.osFamily)) return 1;
-    // Each service on its own: one missing does not keep the other's values out.
-    if (ServiceExists("bfax")) WriteBfaxParameters();
-    if (ServiceExists("faxinit")) WriteFaxinitParameters();
-    return 1;
+    if (!ServicesManaged(setupState.osFamily)) return written;
+    // Each service on its own: one missing does not keep the other's values
+    // out. One that cannot be told from missing leaves its values unwritten.
+    ServicePresence bfax = FindDriverService("bfax");
+    if (bfax == SERVICE_PRESENT) written &= WriteBfaxParameters();
+    ServicePresence faxinit = FindDriverService("faxinit");
+    if (faxinit == SERVICE_PRESENT) written &= WriteFaxinitParameters();
+    if (bfax == SERVICE_UNKNOWN || faxinit == SERVICE_UNKNOWN) written = 0;
+    return written;
 }

@@ -69,12 +69,15 @@ void ImagePath(char* path, std::size_t size, const char* file) {
 
 }  // namespace
 
-int ServiceExists(const char* name) {
+ServicePresence FindDriverService(const char* name) {
     ServiceHandle manager(OpenManager());
-    if (!manager) return 0;
+    if (!manager) return SERVICE_UNKNOWN;
     ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
-    return service ? 1 : 0;
+    if (service) return SERVICE_PRESENT;
+    return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? SERVICE_ABSENT : SERVICE_UNKNOWN;
 }
+
+int ServiceExists(const char* name) { return FindDriverService(name) == SERVICE_PRESENT ? 1 : 0; }
 
 int CreateKernelDriverService(const char* name, const char* imagePath) {
     char dependencies[DEPENDENCY_LIST_SIZE];
@@ -86,7 +89,11 @@ int CreateDependentService(const char* name, const char* imagePath) {
     // A zero-filled list: one name is followed by the two zero bytes that end it.
     char dependencies[DEPENDENCY_LIST_SIZE];
     std::memset(dependencies, 0, sizeof dependencies);
-    if (ServiceExists(DRIVER_SERVICE)) CopyText(dependencies, sizeof dependencies, DRIVER_SERVICE);
+    // Created without a dependency it should have, the service would start
+    // before its driver.
+    ServicePresence driver = FindDriverService(DRIVER_SERVICE);
+    if (driver == SERVICE_UNKNOWN) return 0;
+    if (driver == SERVICE_PRESENT) CopyText(dependencies, sizeof dependencies, DRIVER_SERVICE);
     return CreateDriverPackageService(name, imagePath, SERVICE_WIN32_OWN_PROCESS, dependencies);
 }
 

@@ -3,8 +3,15 @@
 #ifndef SETUP_DRIVER_SERVICES_H
 #define SETUP_DRIVER_SERVICES_H
 
+// Whether a service is there: SERVICE_PRESENT when it opens with full access,
+// SERVICE_ABSENT when the manager has no such service, SERVICE_UNKNOWN when
+// that cannot be told (no manager, or the service cannot be opened).
+enum ServicePresence { SERVICE_UNKNOWN = -1, SERVICE_ABSENT = 0, SERVICE_PRESENT = 1 };
+ServicePresence FindDriverService(const char* name);
+// 1 only for SERVICE_PRESENT.
 int ServiceExists(const char* name);
 int CreateKernelDriverService(const char* name, const char* imagePath);
+// 0 also when it cannot be told whether "bfax", its dependency, is there.
 int CreateDependentService(const char* name, const char* imagePath);
 // 1 when both were created, or when services are not managed on this system.
 int CreateDriverServices();

@@ -218,7 +218,10 @@ int CopyManifestFiles(HWND owner) {
         FileGuard target(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                      nullptr));
         if (!target.IsOpen()) {
-            bytesDone += entry->expandedSize;  // in use or not writable: left as it is
+            // A copy in use or write-protected stays as it is; a file that
+            // cannot be placed at all would leave the drivers incomplete.
+            if (!DestinationExists(destination)) stopped = true;
+            bytesDone += entry->expandedSize;
             continue;
         }
         CopyOutcome outcome = CopyData(&source, target.Get(), buffer, owner, &bytesDone);

@@ -48,6 +48,17 @@ void ProcessLine(char* line, ListBuilder* list) {
     ++list->count;
 }
 
+void DropEntries(ListBuilder* list) {
+    for (ManifestEntry* entry = setupState.manifest; entry;) {
+        ManifestEntry* next = entry->next;
+        LocalFree(entry);
+        entry = next;
+    }
+    setupState.manifest = nullptr;
+    list->tail = &setupState.manifest;
+    list->count = 0;
+}
+
 void ShowListDamaged(HWND owner, const char* path) {
     char text[2 * FILE_PATH_SIZE];
     FormatText(text, sizeof text, LoadText(IDS_FILE_LIST_DAMAGED), path);
@@ -72,7 +83,13 @@ int ReadFileManifest(HWND owner) {
         DWORD got = 0;
         // A line may span two chunks; what is left when reading stops had no
         // line end and is not used.
-        while (ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        bool readFailed = false;
+        for (;;) {
+            if (!ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr)) {
+                readFailed = true;
+                break;
+            }
+            if (got == 0) break;
             for (DWORD i = 0; i < got; ++i) {
                 char c = chunk[i];
                 if (c == '\r' || c == '\n') {
@@ -85,6 +102,9 @@ int ReadFileManifest(HWND owner) {
             }
         }
         file.Close();
+        // A list cut short by a failed read would install only part of the
+        // files and still report success: it counts as damaged.
+        if (readFailed) DropEntries(&list);
     }
     if (list.count > 0) {
         MeasureManifest(owner, list.count);

@@ -40,12 +40,11 @@ void RunInstallation(HWND owner) {
     CreateDriverDirectories();
     if (!CopyManifestFiles(owner)) return;
     if (Abandoned() || !WriteFaxinitConfig()) return;
-    if (Abandoned()) return;
-    ExpandWindirInBtcall();
-    WriteDidSettings();
+    // A btcall.cfg left without an edit it needs, or drivers without their
+    // parameters, would fail at the next start: not an installation.
+    if (Abandoned() || !EditBtcallForInstallation()) return;
     if (Abandoned() || !CreateDriverServices()) return;
-    if (Abandoned()) return;
-    WriteDriverRegistry();
+    if (Abandoned() || !WriteDriverRegistry()) return;
     setupState.installSucceeded = 1;
 }
 

@@ -255,6 +255,22 @@ TEST_F(BtcallTest, AZeroByteInTheFileKeepsItFromBeingCut) {
     EXPECT_EQ(content, Content());
 }
 
+TEST_F(BtcallTest, AnInstallationsEditsTellNothingToDoFromFailure) {
+    // No file, or nothing in it to change: nothing is wrong.
+    EXPECT_EQ(1, EditBtcallForInstallation());
+    Write("; nothing of ours\r\n");
+    EXPECT_EQ(1, EditBtcallForInstallation());
+    EXPECT_EQ("; nothing of ours\r\n", Content());
+    Write("path %windir%\r\ndid_digits 8\r\nimmediate\r\n");
+    EXPECT_EQ(1, EditBtcallForInstallation());
+    EXPECT_EQ("path c:\\btcalltest\r\ndid_digits              4\r\nwink\r\n", Content());
+    // A placeholder before a zero byte cannot be expanded: the file stays.
+    const std::string damaged = std::string("path %windir%\r\n\0rest\r\n", 21);
+    Write(damaged);
+    EXPECT_EQ(0, EditBtcallForInstallation());
+    EXPECT_EQ(damaged, Content());
+}
+
 TEST_F(BtcallTest, AFileInUseIsLeftAlone) {
     std::string content = "path %windir%\r\ndid_digits 4\r\nimmediate\r\n";
     Write(content);
@@ -264,6 +280,7 @@ TEST_F(BtcallTest, AFileInUseIsLeftAlone) {
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ(0, ReadDidSettings());
     EXPECT_EQ(0, ExpandWindirInBtcall());
+    EXPECT_EQ(0, EditBtcallForInstallation());  // the edits it needs cannot be made
     CloseHandle(held);
     // Held by a reader: read, but not replaced under it.
     held = CreateFileA(directory_->Path(BTCALL).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -271,6 +288,7 @@ TEST_F(BtcallTest, AFileInUseIsLeftAlone) {
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ("4", Value("did_digits"));
     EXPECT_EQ(0, WriteDidSettings());
+    EXPECT_EQ(0, EditBtcallForInstallation());
     CloseHandle(held);
     EXPECT_EQ(content, Content());
     EXPECT_FALSE(TemporaryLeft());

@@ -280,7 +280,8 @@ TEST_F(DriverRegistryTest, DriverParametersNeverFallBackToTheUser) {
     CreateBothServices();
     hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services", hostwin::KEY_RIGHTS_READ);
     hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "Software", hostwin::KEY_RIGHTS_READ);
-    EXPECT_EQ(1, WriteDriverRegistry());
+    // The record finds a place, the parameters none: that is no success.
+    EXPECT_EQ(0, WriteDriverRegistry());
     EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, BFAX_KEY));
     EXPECT_FALSE(hostwin::KeyExists(HKEY_CURRENT_USER, BFAX_KEY));
     EXPECT_FALSE(hostwin::KeyExists(HKEY_CURRENT_USER, FAXINIT_KEY));

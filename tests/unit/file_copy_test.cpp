@@ -124,6 +124,22 @@ TEST_F(FileCopyTest, ADestinationInUseIsSkippedSilently) {
     EXPECT_EQ("free", FileText(Bfax("free.sys")));
 }
 
+TEST_F(FileCopyTest, AFileThatCannotBePlacedAtAllEndsTheStep) {
+    ASSERT_TRUE(PutFile(Dist("first.sys"), "first"));
+    ASSERT_TRUE(PutFile(Dist("blocked.sys"), "blocked"));
+    ASSERT_TRUE(PutFile(Dist("last.sys"), "last"));
+    // A folder of the file's name: there is no installed copy to keep.
+    ASSERT_TRUE(MakeDirectory(Win("bfax")));
+    ASSERT_TRUE(MakeDirectory(Bfax("blocked.sys")));
+    MessageBoxWatch boxes;
+    EXPECT_EQ(0, Install("first.sys,x,1\nblocked.sys,x,1\nlast.sys,x,1\n"));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ("first", FileText(Bfax("first.sys")));
+    EXPECT_FALSE(FileExists(Bfax("last.sys")));
+    EXPECT_EQ(1000, setupState.progress);
+    RemoveDirectoryA(Bfax("blocked.sys").c_str());
+}
+
 TEST_F(FileCopyTest, DataEndingBeforeItsExpandedSizeLeavesNoFileAndIsAskedAbout) {
     // Header: 20 bytes; the data gives "abc" only.
     std::string cut = std::string("SZDD\x88\xF0\x27\x33" "Ax\x14\x00\x00\x00", 14) + std::string("\x07" "abc\xF0", 5);

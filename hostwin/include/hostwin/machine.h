@@ -108,6 +108,7 @@ const std::vector<int>& CursorHistory();
 }  // namespace hostwin
 
 // Controls of the larger areas, one header each.
+#include <hostwin/faults.h>
 #include <hostwin/files.h>
 #include <hostwin/lz.h>
 #include <hostwin/registry.h>

@@ -32,7 +32,7 @@ void InstallTest::TearDown() {
     ScratchTest::TearDown();
 }
 
-void InstallTest::FreeManifest() {
+void FreeManifestEntries() {
     for (ManifestEntry* entry = setupState.manifest; entry;) {
         ManifestEntry* next = entry->next;
         LocalFree(entry);

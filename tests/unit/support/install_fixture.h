@@ -23,6 +23,9 @@ struct ListedEntry {
     }
 };
 
+// The program never frees its list; tests do, before reading it again.
+void FreeManifestEntries();
+
 class InstallTest : public ScratchTest {
 protected:
     void SetUp() override;
@@ -33,8 +36,7 @@ protected:
     void WriteList(const std::string& text) const;
     // The manifest as read, in order.
     static std::vector<ListedEntry> Entries();
-    // The program never frees its list; the tests do, before reading again.
-    static void FreeManifest();
+    static void FreeManifest() { FreeManifestEntries(); }
 
     HWND Owner() const { return owner_->Handle(); }
     std::string Status() const { return owner_->Text(1023); }

@@ -1,0 +1,527 @@
+// The fault matrix: whole runs of the program, each with one fault - a full
+// disk, a failing read, a file in use or write-protected, a damaged list or
+// compressed file, a hostile btcall.cfg, missing rights, a service manager
+// that cannot be reached or services that will not go - the operation it
+// hits, and what the run must come to: the message or the silent skip, the
+// result, and the files, the install record and the services afterwards.
+// After every row nothing is left open, no temporary file stays and no
+// configuration file is cut (see whole_run::Judge).
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/names.h"
+#include "support/install_fixture.h"
+#include "support/platform.h"
+#include "support/whole_run.h"
+
+namespace {
+
+#if ON_STAND_IN
+
+using whole_run::Scenario;
+
+const char* const DRIVER = "bfax\\bfax.sys";
+const char* const PROGRAM = "bfax\\runfaxin.exe";
+const char* const LIBRARY = "bfax\\bfaxdll.dll";
+const char* const NOTES = "bfax\\notes.txt";
+const char* const FAXINIT = "bfax\\faxinit.cfg";
+const char* const BTCALL = "bfax\\morvik\\btcall.cfg";
+const char* const README = "bfax\\morvik\\readme.txt";
+
+enum class Outcome { Refused, Failed, Installed };
+
+// What a file holds afterwards: what the installation writes (for btcall.cfg
+// with its edits), what was there before, the distribution's bytes without
+// any edit, or nothing.
+enum class Holds { New, Old, AsCopied, Absent };
+
+struct FileState {
+    const char* path;
+    Holds holds;
+};
+
+struct Row {
+    Row(const char* id, const char* fault, const char* hits, bool earlierInstallation)
+        : id(id), fault(fault), hits(hits), earlierInstallation(earlierInstallation) {}
+
+    const char* id;
+    const char* fault;
+    const char* hits;  // the operation the fault hits
+    bool earlierInstallation;
+    std::function<void(Scenario*)> arrange;        // the distribution and machine, before they are laid out
+    std::function<void(const Scenario&)> inject;   // on the machine laid out
+    std::function<void()> release;                 // what another program lets go of after the run
+    std::vector<int> answers;                      // to the questions; then default buttons
+    whole_run::Excuses excuses;                    // files the run may leave as they were
+
+    Outcome outcome = Outcome::Installed;
+    std::vector<UINT> messages;
+    std::vector<FileState> files;
+    std::string record;
+    std::string services;
+};
+
+std::string PathIn(const char* folder, const std::string& name) { return std::string(folder) + "\\" + name; }
+std::string Dist(const std::string& name) { return PathIn(whole_run::DISTRIBUTION, name); }
+std::string Windows(const std::string& relative) { return PathIn("C:\\WINDOWS", relative); }
+
+// The bytes the copy step writes on a first installation.
+std::uint64_t CopiedBytes(const Scenario& scenario) {
+    std::uint64_t bytes = 0;
+    for (const whole_run::DistributionFile& file : scenario.files) bytes += file.installed.size();
+    return bytes;
+}
+
+void OldFaxinitOnly(Scenario* scenario) {
+    scenario->adjust = [] {
+        hostwin::MakeDirectories("C:\\WINDOWS\\bfax");
+        PutFile(Windows(FAXINIT), whole_run::OLD_FAXINIT);
+    };
+}
+
+// Deterministic bytes of every value but the list's separators.
+std::string BinaryBytes(size_t size, const std::string& left_out) {
+    std::string bytes;
+    unsigned state = 12345;
+    while (bytes.size() < size) {
+        state = state * 1103515245 + 12345;
+        char c = static_cast<char>((state >> 16) & 0xFF);
+        if (left_out.find(c) == std::string::npos) bytes += c;
+    }
+    return bytes;
+}
+
+// Whether text is the message template with its "%s" places filled in.
+bool Fills(const std::string& text, const std::string& pattern) {
+    size_t at = 0;
+    size_t piece = 0;
+    while (true) {
+        size_t place = pattern.find("%s", piece);
+        std::string fixed = pattern.substr(piece, place == std::string::npos ? std::string::npos : place - piece);
+        if (piece == 0) {
+            if (text.compare(0, fixed.size(), fixed) != 0) return false;
+            at = fixed.size();
+        } else if (place == std::string::npos) {
+            return text.size() >= at + fixed.size() && text.compare(text.size() - fixed.size(), fixed.size(), fixed) == 0;
+        } else {
+            at = text.find(fixed, at);
+            if (at == std::string::npos) return false;
+            at += fixed.size();
+        }
+        if (place == std::string::npos) return at == text.size();
+        piece = place + 2;
+    }
+}
+
+// The messages of a run by their string ids (0 for any other text).
+std::vector<UINT> MessageIds(const std::vector<hostwin::MessageBoxRecord>& boxes) {
+    const UINT known[] = {IDS_CANNOT_OPEN_FILE, IDS_INSTALL_FAILED, IDS_INSTALL_SUCCEEDED, IDS_FILE_LIST_DAMAGED,
+                          IDS_NOT_ADMINISTRATOR};
+    std::vector<UINT> ids;
+    for (const hostwin::MessageBoxRecord& box : boxes) {
+        UINT found = 0;
+        for (UINT id : known) {
+            if (Fills(box.text, whole_run::MessageText(id))) found = id;
+        }
+        ids.push_back(found);
+    }
+    return ids;
+}
+
+// The run installs: after the questions, the report asks to start the
+// drivers (Yes, the default): the new record, the new services running.
+void Installs(Row* row, std::vector<UINT> questions = {}) {
+    row->outcome = Outcome::Installed;
+    row->messages = questions;
+    row->messages.push_back(IDS_INSTALL_SUCCEEDED);
+    row->record = "HKLM new";
+    row->services = "bfax new running, faxinit new running";
+}
+
+// The run fails, reported as such, before any service is created: the
+// earlier installation's services and record are gone.
+void FailsBeforeTheServices(Row* row, std::vector<UINT> questions = {}) {
+    row->outcome = Outcome::Failed;
+    row->messages = questions;
+    row->messages.push_back(IDS_INSTALL_FAILED);
+    row->record = "none";
+    row->services = "none";
+}
+
+// Preparation ends with the message; nothing on the machine changes.
+void Refused(Row* row, UINT message) {
+    row->outcome = Outcome::Refused;
+    row->messages = {message};
+}
+
+whole_run::DistributionFile* Listed(Scenario* scenario, const char* name) {
+    return whole_run::FindFile(scenario, name);
+}
+
+// The distribution's btcall.cfg, a plain file: installed as stored.
+void DistributionBtcall(Scenario* scenario, const std::string& text) {
+    whole_run::DistributionFile* btcall = Listed(scenario, "btcall.cfg");
+    btcall->stored = btcall->installed = text;
+}
+
+std::vector<Row> Rows() {
+    std::vector<Row> rows;
+    const std::string OLD_SERVICES = "bfax old running, faxinit old running";
+
+    // ---- full disk: on a first installation, with an old faxinit.cfg ----------------
+    {
+        Row row("DiskFullWhileCopying", "the disk fills up", "copying the files: bfaxdll.dll", false);
+        row.arrange = OldFaxinitOnly;
+        row.inject = [](const Scenario&) { hostwin::SetDiskFullAfter(20000); };
+        FailsBeforeTheServices(&row);
+        row.files = {{DRIVER, Holds::New}, {PROGRAM, Holds::New}, {LIBRARY, Holds::Absent}, {NOTES, Holds::Absent},
+                     {BTCALL, Holds::Absent}, {FAXINIT, Holds::Old}};
+        rows.push_back(row);
+    }
+    {
+        Row row("DiskFullWhileWritingFaxinitCfg", "the disk fills up", "writing faxinit.cfg", false);
+        row.arrange = OldFaxinitOnly;
+        row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 10); };
+        FailsBeforeTheServices(&row);
+        row.files = {{DRIVER, Holds::New}, {README, Holds::New}, {BTCALL, Holds::AsCopied}, {FAXINIT, Holds::Old}};
+        rows.push_back(row);
+    }
+    {
+        // The new faxinit.cfg takes 26 bytes and gives the old one's 13 back.
+        Row row("DiskFullWhileWritingBtcallCfg", "the disk fills up", "editing btcall.cfg", false);
+        row.arrange = OldFaxinitOnly;
+        row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 26 + 10); };
+        FailsBeforeTheServices(&row);
+        row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}};
+        rows.push_back(row);
+    }
+
+    // ---- reads, files in use, write protection: over an earlier installation -------
+    {
+        // Yes to going on without it: the begun copy is gone, the rest installed.
+        Row row("FailingReadOfADistributionFile", "a read fails (damaged medium)", "copying runfaxin.exe", true);
+        row.inject = [](const Scenario&) { hostwin::FailReadAt(Dist("runfaxin.exe").c_str(), 1000); };
+        Installs(&row, {IDS_CANNOT_OPEN_FILE});
+        row.files = {{PROGRAM, Holds::Absent}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        Row row("FailingReadOfFilesIniAfterItsFirstChunk", "a read fails", "reading Files.ini", true);
+        row.inject = [](const Scenario&) { hostwin::FailReadAt(Dist("Files.ini").c_str(), 1024); };
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
+        rows.push_back(row);
+    }
+    {
+        // Start-up cannot read the old DID settings either; the copy writes it.
+        Row row("FailingReadOfBtcallCfgInTheDriverFolder", "a read fails", "editing btcall.cfg", true);
+        row.inject = [](const Scenario&) { hostwin::FailReadAt(Windows(BTCALL).c_str(), 0); };
+        FailsBeforeTheServices(&row);
+        row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}, {DRIVER, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        // Skipped without a word: the old driver stays.
+        Row row("DestinationHeldOpenWithoutSharing", "another program holds bfax.sys open, not shared",
+                "copying bfax.sys", true);
+        row.inject = [](const Scenario&) { hostwin::HoldOpen(Windows(DRIVER).c_str()); };
+        row.release = [] { hostwin::ReleaseHeld(Windows(DRIVER).c_str()); };
+        row.excuses.untouchable = {DRIVER};
+        Installs(&row);
+        row.files = {{DRIVER, Holds::Old}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        Row row("ReadOnlyDestination", "runfaxin.exe is write-protected", "copying runfaxin.exe", true);
+        row.inject = [](const Scenario&) { SetFileAttributesA(Windows(PROGRAM).c_str(), FILE_ATTRIBUTE_READONLY); };
+        row.excuses.untouchable = {PROGRAM};
+        Installs(&row);
+        row.files = {{PROGRAM, Holds::Old}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        Row row("ReadOnlyFaxinitCfg", "faxinit.cfg is write-protected", "writing faxinit.cfg", true);
+        row.inject = [](const Scenario&) { SetFileAttributesA(Windows(FAXINIT).c_str(), FILE_ATTRIBUTE_READONLY); };
+        FailsBeforeTheServices(&row);
+        row.files = {{FAXINIT, Holds::Old}, {BTCALL, Holds::AsCopied}, {DRIVER, Holds::New}};
+        rows.push_back(row);
+    }
+
+    // ---- the list file ----------------------------------------------------------------------
+    {
+        Row row("FilesIniMissing", "Files.ini is missing", "reading Files.ini", true);
+        row.arrange = [](Scenario* scenario) { scenario->listPresent = false; };
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
+        rows.push_back(row);
+    }
+    {
+        Row row("FilesIniEmpty", "Files.ini is empty", "reading Files.ini", true);
+        row.arrange = [](Scenario* scenario) { scenario->list.clear(); };
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
+        rows.push_back(row);
+    }
+    {
+        Row row("FilesIniBinary", "Files.ini holds binary data", "reading Files.ini", true);
+        row.arrange = [](Scenario* scenario) { scenario->list = BinaryBytes(8192, ","); };
+        Refused(&row, IDS_FILE_LIST_DAMAGED);
+        rows.push_back(row);
+    }
+    {
+        Row row("FilesIniOf100000Lines", "Files.ini has 100,000 lines", "reading Files.ini", true);
+        row.arrange = [](Scenario* scenario) {
+            std::string list;
+            for (int line = 0; line < 100000 - 6; ++line) list += "; line " + std::to_string(line) + "\r\n";
+            scenario->list = list + whole_run::ListOf(scenario->files);
+        };
+        Installs(&row);
+        row.files = {{DRIVER, Holds::New}, {README, Holds::Old}, {BTCALL, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        // Read whole, the line would name a file that is not there: only its
+        // first 1023 bytes count, and they hold one field.
+        Row row("FilesIniWithA1MiBLine", "Files.ini has a line of 1 MiB", "reading Files.ini", true);
+        row.arrange = [](Scenario* scenario) {
+            std::string line = "missing.sys" + std::string(1100, ' ') + ",x,1" + std::string(1 << 20, '-');
+            scenario->list = line + "\r\n" + whole_run::ListOf(scenario->files);
+        };
+        Installs(&row);
+        row.files = {{DRIVER, Holds::New}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}};
+        rows.push_back(row);
+    }
+
+    // ---- compressed files ----------------------------------------------------------------
+    {
+        // Asked about and answered Yes: no cut-off driver is left.
+        Row row("CompressedFileTruncated", "bfax.sy_ is cut off in the middle", "expanding bfax.sys", true);
+        row.arrange = [](Scenario* scenario) {
+            std::string& stored = Listed(scenario, "bfax.sys")->stored;
+            stored.resize(stored.size() / 2);
+        };
+        Installs(&row, {IDS_CANNOT_OPEN_FILE});
+        row.files = {{DRIVER, Holds::Absent}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        // Without its signature the file is no compressed file: the expander
+        // hands it out as it is.
+        Row row("CompressedFileWithAWrongHeader", "bfax.sy_ has a damaged header", "expanding bfax.sys", true);
+        row.arrange = [](Scenario* scenario) {
+            whole_run::DistributionFile* driver = Listed(scenario, "bfax.sys");
+            driver->stored[3] = 'X';
+            driver->installed = driver->stored;
+        };
+        Installs(&row);
+        row.files = {{DRIVER, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        // The whole data is written; progress stops at 1000.
+        Row row("CompressedFileExpandingBeyondItsHeader", "bfax.sy_ expands to more than its header says",
+                "expanding bfax.sys", true);
+        row.arrange = [](Scenario* scenario) {
+            std::string& stored = Listed(scenario, "bfax.sys")->stored;
+            stored[10] = 100;  // the expanded size, little-endian
+            stored[11] = stored[12] = stored[13] = 0;
+        };
+        Installs(&row);
+        row.files = {{DRIVER, Holds::New}};
+        rows.push_back(row);
+    }
+
+    // ---- btcall.cfg as the distribution has it --------------------------------------------
+    {
+        Row row("BtcallCfgOf0Bytes", "btcall.cfg is empty", "editing btcall.cfg", true);
+        row.arrange = [](Scenario* scenario) { DistributionBtcall(scenario, ""); };
+        Installs(&row);
+        row.files = {{BTCALL, Holds::AsCopied}};
+        rows.push_back(row);
+    }
+    {
+        // The text ends at the first zero byte: the line before it is edited
+        // and every byte after it kept.
+        Row row("BtcallCfgBinary", "btcall.cfg holds binary data", "editing btcall.cfg", true);
+        row.arrange = [](Scenario* scenario) {
+            DistributionBtcall(scenario, "did_digits 9\r\n" + std::string(1, '\0') + BinaryBytes(3000, "") +
+                                             "path %windir%\r\n");
+        };
+        Installs(&row);
+        row.files = {{BTCALL, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        // A placeholder that cannot be expanded without losing what follows
+        // the zero byte: the file stays as copied, the drivers uninstalled.
+        Row row("BtcallCfgBinaryWithThePlaceholderFirst", "btcall.cfg holds %windir%, then binary data",
+                "editing btcall.cfg", true);
+        row.arrange = [](Scenario* scenario) {
+            DistributionBtcall(scenario, "path %windir%\r\n" + std::string(1, '\0') + BinaryBytes(3000, ""));
+        };
+        FailsBeforeTheServices(&row);
+        row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        Row row("BtcallCfgOf1MiB", "btcall.cfg is 1 MiB long", "editing btcall.cfg", true);
+        row.arrange = [](Scenario* scenario) {
+            std::string text = whole_run::SOURCE_BTCALL;
+            while (text.size() < (1u << 20)) {
+                text += "; trunk %windir%\\bfax\\morvik\\line" + std::to_string(text.size()) + "\r\n";
+            }
+            DistributionBtcall(scenario, text);
+        };
+        Installs(&row);
+        row.files = {{BTCALL, Holds::New}};
+        rows.push_back(row);
+    }
+
+    // ---- rights and services ------------------------------------------------------------------
+    {
+        Row row("NoAdministratorRights", "the user is no administrator", "the administrator check", true);
+        row.inject = [](const Scenario&) { hostwin::SetAdministrator(false); };
+        Refused(&row, IDS_NOT_ADMINISTRATOR);  // No, the default answer
+        rows.push_back(row);
+    }
+    {
+        // Nothing can be removed or created; the files are written.
+        Row row("NoAdministratorRightsGoingOn", "the user is no administrator, and goes on",
+                "removing the old services, creating the new ones", true);
+        row.inject = [](const Scenario&) { hostwin::SetAdministrator(false); };
+        row.answers = {IDYES};
+        FailsBeforeTheServices(&row, {IDS_NOT_ADMINISTRATOR});
+        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        row.record = "HKLM old";
+        row.services = OLD_SERVICES;
+        rows.push_back(row);
+    }
+    {
+        Row row("ServiceControlManagerUnavailable", "the service control manager cannot be reached",
+                "removing and creating the services", true);
+        row.inject = [](const Scenario&) { hostwin::FailEveryCall("OpenSCManagerA", RPC_S_SERVER_UNAVAILABLE); };
+        FailsBeforeTheServices(&row);
+        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        row.services = OLD_SERVICES;
+        rows.push_back(row);
+    }
+    {
+        // faxinit never stops (given up after 30 s); bfax, which it needs,
+        // cannot stop either, so neither can be created anew.
+        Row row("ServiceStuckInStopPending", "faxinit stays in stop pending", "removing the old services", true);
+        row.inject = [](const Scenario&) { hostwin::SetStopPendingPolls("faxinit", -1); };
+        FailsBeforeTheServices(&row);
+        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        row.services = "bfax old marked, faxinit old marked";
+        rows.push_back(row);
+    }
+    {
+        // Marked by another program that still holds it: it stays until that
+        // program lets go, and bfax cannot be created meanwhile.
+        Row row("ServiceMarkedForDeletion", "bfax is marked for deletion, still held by another program",
+                "creating bfax", true);
+        auto handles = std::make_shared<std::pair<SC_HANDLE, SC_HANDLE>>();
+        row.inject = [handles](const Scenario&) {
+            handles->first = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+            handles->second = OpenServiceA(handles->first, "bfax", SERVICE_ALL_ACCESS);
+            DeleteService(handles->second);
+        };
+        row.release = [handles] {
+            CloseServiceHandle(handles->second);
+            CloseServiceHandle(handles->first);
+        };
+        FailsBeforeTheServices(&row);  // and bfax gone once the other program let go
+        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        rows.push_back(row);
+    }
+    {
+        Row row("RegistryRefusingHklmWrites", "HKLM may only be read", "the administrator check", true);
+        row.inject = [](const Scenario&) { hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_READ); };
+        Refused(&row, IDS_NOT_ADMINISTRATOR);  // taken for a user who is no administrator
+        rows.push_back(row);
+    }
+    {
+        // The services are created, the record goes to the user's profiles,
+        // the driver parameters nowhere: no installation.
+        Row row("RegistryRefusingHklmWritesGoingOn", "HKLM may only be read, and the user goes on",
+                "writing the install record and the driver parameters", true);
+        row.inject = [](const Scenario&) { hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_READ); };
+        row.answers = {IDYES};
+        FailsBeforeTheServices(&row, {IDS_NOT_ADMINISTRATOR});
+        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        row.record = "HKLM old, HKCU new";
+        row.services = "bfax new stopped, faxinit new stopped";
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class FaultMatrixTest : public SetupTest, public ::testing::WithParamInterface<Row> {
+protected:
+    void TearDown() override { FreeManifestEntries(); }
+};
+
+TEST_P(FaultMatrixTest, EndsAsDescribed) {
+    const Row& row = GetParam();
+    SCOPED_TRACE(std::string(row.fault) + ", hitting " + row.hits);
+    Scenario scenario = whole_run::StandardScenario(row.earlierInstallation);
+    if (row.arrange) row.arrange(&scenario);
+    whole_run::Prepare(scenario);
+    if (row.inject) row.inject(scenario);
+    std::deque<int> answers(row.answers.begin(), row.answers.end());
+    hostwin::SetMessageBoxHandler([&answers](const hostwin::MessageBoxRecord&) {
+        int answer = answers.empty() ? 0 : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return answer;
+    });
+    whole_run::Snapshot before = whole_run::TakeSnapshot();
+    whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
+    hostwin::SetMessageBoxHandler(nullptr);
+    if (row.release) row.release();
+
+    whole_run::Verdict verdict = whole_run::Judge(scenario, before, run, row.excuses);
+    for (const std::string& problem : verdict.problems) ADD_FAILURE() << problem;
+    const char* outcomes[] = {"refused", "failed", "installed"};
+    EXPECT_EQ(0u, verdict.outcome.rfind(outcomes[static_cast<int>(row.outcome)], 0)) << verdict.outcome;
+    EXPECT_EQ(row.messages, MessageIds(run.boxes));
+    EXPECT_LE(run.maxProgress, 1000);
+    if (row.outcome == Outcome::Refused) return;  // Judge found the machine untouched
+
+    whole_run::Snapshot after = whole_run::TakeSnapshot();
+    for (const FileState& file : row.files) {
+        std::string key = std::string("file:") + file.path;
+        bool present = after.count(key) != 0;
+        const whole_run::DistributionFile* listed = nullptr;
+        for (const whole_run::DistributionFile& candidate : scenario.files) {
+            if (candidate.Destination() == file.path) listed = &candidate;
+        }
+        switch (file.holds) {
+            case Holds::Absent: EXPECT_FALSE(present) << file.path; break;
+            case Holds::Old:
+                ASSERT_TRUE(before.count(key)) << file.path;
+                EXPECT_EQ(before[key], after[key]) << file.path;
+                break;
+            case Holds::AsCopied:
+                ASSERT_NE(nullptr, listed) << file.path;
+                EXPECT_TRUE(present && after[key] == listed->installed) << file.path;
+                break;
+            case Holds::New: {
+                std::string expected = whole_run::NEW_FAXINIT;
+                if (listed) expected = file.path == std::string(BTCALL) ? whole_run::EditedBtcall(listed->installed, run.did)
+                                                                        : listed->installed;
+                EXPECT_TRUE(present && after[key] == expected) << file.path;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(row.record, whole_run::RecordSummary());
+    EXPECT_EQ(row.services, whole_run::ServiceSummary());
+}
+
+std::string RowName(const ::testing::TestParamInfo<Row>& info) { return info.param.id; }
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(Rows()), RowName);
+
+#endif  // ON_STAND_IN
+
+}  // namespace
