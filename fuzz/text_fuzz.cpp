@@ -238,21 +238,29 @@ std::string AsEntered(const std::string& text) {
     return held.substr(first, last - first);
 }
 
-HWND Dialog() {
-    static HWND dialog = hostwin::CreateWindow("#32770", "numbers");
-    static HWND control = hostwin::CreateControl(dialog, 1001);
-    (void)control;
-    return dialog;
-}
+// A dialog with the entry in control 1001, for the *Field forms; made anew
+// for each input, as a window keeps every text it was given.
+class Dialog {
+public:
+    explicit Dialog(const std::string& text) : window_(hostwin::CreateWindow("#32770", "numbers")) {
+        hostwin::CreateControl(window_, 1001);
+        SetControlText(window_, 1001, text.c_str());
+    }
+    ~Dialog() { hostwin::DestroyWindow(window_); }
+    HWND Get() const { return window_; }
+
+private:
+    HWND window_;
+};
 
 void CheckNumbers(FuzzedDataProvider& input) {
     int decimals = input.ConsumeIntegralInRange(-2, 9);
     std::string text = NoNul(input.ConsumeRemainingBytesAsString());
     std::string entry = AsEntered(text);
-    SetControlText(Dialog(), 1001, text.c_str());
+    Dialog dialog(text);
 
     int decimal = ParseDecimalText(text.c_str(), decimals);
-    FUZZ_CHECK(decimal == ParseDecimalField(Dialog(), 1001, decimals));
+    FUZZ_CHECK(decimal == ParseDecimalField(dialog.Get(), 1001, decimals));
     bool decimalCharacters = entry.find_first_not_of("+,-.0123456789") == std::string::npos;
     if (!decimalCharacters) FUZZ_CHECK(decimal == -1);
     if (decimal != -1) {
@@ -272,7 +280,7 @@ void CheckNumbers(FuzzedDataProvider& input) {
     }
 
     int hex = ParseHexText(text.c_str());
-    FUZZ_CHECK(hex == ParseHexField(Dialog(), 1001));
+    FUZZ_CHECK(hex == ParseHexField(dialog.Get(), 1001));
     bool hexDigits = entry.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
     if (!hexDigits) {
         FUZZ_CHECK(hex == -1);
