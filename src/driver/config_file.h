@@ -1,0 +1,17 @@
+// Replacing a configuration file as a whole, so that it is never left
+// truncated or half-written.
+#ifndef SETUP_DRIVER_CONFIG_FILE_H
+#define SETUP_DRIVER_CONFIG_FILE_H
+
+#include <windows.h>
+
+// Writes the size bytes at data to a temporary file next to path, flushes it
+// and moves it over path. 1 when path now holds exactly that content; 0 when
+// any step failed, in which case path is as it was and the temporary file is
+// gone. A file that another program holds open without sharing gives 0.
+int ReplaceFileContent(const char* path, const void* data, DWORD size);
+
+// The name ReplaceFileContent writes to first: path followed by ".new".
+int TemporaryFileName(const char* path, char* buffer, DWORD size);
+
+#endif

@@ -1,0 +1,73 @@
+#include "install/sequences.h"
+
+#include "core/names.h"
+#include "core/registry.h"
+#include "core/setup_state.h"
+#include "core/text.h"
+#include "core/windows_version.h"
+#include "driver/btcall.h"
+#include "driver/faxinit_config.h"
+#include "driver/services.h"
+#include "install/file_copy.h"
+
+namespace {
+
+const DWORD SERVICE_PAUSE_MS = 2000;
+
+// Shows the wait cursor for as long as it lives.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+}  // namespace
+
+void RunInstallation(HWND owner) {
+    setupState.installSucceeded = 0;
+    // Whatever an earlier installation left registered goes first.
+    RemoveDrivers();
+    CreateDriverDirectories();
+    if (!CopyManifestFiles(owner)) return;
+    if (!WriteFaxinitConfig()) return;
+    ExpandWindirInBtcall();
+    WriteDidSettings();
+    if (!CreateDriverServices()) return;
+    WriteDriverRegistry();
+    setupState.installSucceeded = 1;
+}
+
+int RemoveDrivers() {
+    WaitCursor wait;
+    if (ServicesManaged(setupState.osFamily)) {
+        // The dependent service goes first: while "faxinit" runs, the service
+        // control manager refuses to stop "bfax", whose deletion would then
+        // stay pending and block the new "bfax".
+        StopAndDeleteService("faxinit");
+        Sleep(SERVICE_PAUSE_MS);
+        StopAndDeleteService("bfax");
+        Sleep(SERVICE_PAUSE_MS);
+    }
+    // The first call deletes the product key with its values; the other two
+    // find nothing left.
+    DeleteProductKey("BaseDirectory");
+    DeleteProductKey("InstallDate");
+    DeleteProductKey("InstallTime");
+    return 1;
+}
+
+int ShowInstallResult(HWND owner) {
+    if (!setupState.installSucceeded) {
+        MessageBoxA(owner, LoadText(IDS_INSTALL_FAILED), setupState.caption, MB_ICONWARNING);
+        return 0;
+    }
+    int answer =
+        MessageBoxA(owner, LoadText(IDS_INSTALL_SUCCEEDED), setupState.caption, MB_ICONINFORMATION | MB_YESNO);
+    if (answer != IDNO) StartDriverServices();
+    return 1;
+}
