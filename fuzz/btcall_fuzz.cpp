@@ -1,6 +1,7 @@
 // The btcall.cfg keyword operations on arbitrary file contents. The input's
 // last bytes choose the operation, the keyword, a value and the DID
-// settings; the rest is the file (sometimes there is no file at all).
+// settings; the rest is the file (sometimes there is no file at all, and
+// sometimes it is repeated to more than 32 KiB).
 // Keywords are the program's own (the four DID keywords) or any word of
 // bytes above the blank: a keyword never holds a line end or a blank.
 //
@@ -175,6 +176,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     int operation = input.ConsumeIntegralInRange(0, 5);
     bool missing = input.ConsumeIntegralInRange(0, 31) == 0;
+    // Now and then the file is its text over and over, past the 32 KiB that
+    // the search and replacement were once limited to.
+    bool large = input.ConsumeIntegralInRange(0, 15) == 0;
     int keywordChoice = input.ConsumeIntegralInRange(0, 5);
     DidSettings did;
     did.didVariable = input.ConsumeIntegralInRange(-1, 2);
@@ -186,6 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string value = input.ConsumeRandomLengthString(300);
     value = value.substr(0, value.find('\0'));
     std::string file = input.ConsumeRemainingBytesAsString();
+    while (large && !file.empty() && file.size() < 33000) file += file;
 
     fuzz::ResetState();
     setupState.did = did;
