@@ -145,7 +145,7 @@ int ReadKeywordValue(const char* keyword, char* value) {
     value[0] = '\0';
     ConfigText config;
     if (!LoadBtcall(&config)) return 0;
-    KeywordLine line;
+    KeywordLine line = {};
     if (!FindKeywordLine(config.Text(), static_cast<std::int32_t>(config.Read()), keyword, &line)) return 0;
 
     char found[VALUE_SIZE] = {0};
@@ -164,7 +164,7 @@ int WriteKeywordLine(const char* keyword, const char* value) {
     if (!keyword || !value) return 0;
     ConfigText config;
     if (!LoadBtcall(&config) || !config.Complete()) return 0;
-    KeywordLine line;
+    KeywordLine line = {};
     if (!FindKeywordLine(config.Text(), static_cast<std::int32_t>(config.Read()), keyword, &line)) return 0;
 
     // "*" turns one bare keyword line into another; anything else follows the
@@ -182,7 +182,8 @@ int WriteKeywordLine(const char* keyword, const char* value) {
     DWORD rest = size - static_cast<DWORD>(line.lineEnd) - 1;
     // The line grows by at most 254 bytes, well inside the slack.
     if (n != oldLength) std::memmove(text + start + n, text + line.lineEnd + 1, rest);
-    std::memcpy(text + start, newLine, n);
+    // The new line goes in place of the old one, inside the text: no NUL.
+    std::memcpy(text + start, newLine, n);  // NOLINT(bugprone-not-null-terminated-result)
     size = size + n - oldLength;
     return SaveBtcall(text, size);
 }
