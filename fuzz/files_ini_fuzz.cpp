@@ -22,6 +22,7 @@
 #include <hostwin/machine.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -150,6 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(std::memchr(entry->name, '\0', sizeof entry->name) != nullptr);
         FUZZ_CHECK(entry->name == expected[i].name);
         FUZZ_CHECK(entry->flags == expected[i].flags);
+        if (!LandsInDriverDirectory(entry->name)) std::fprintf(stderr, "entry: \"%s\"\n", entry->name);
         FUZZ_CHECK(LandsInDriverDirectory(entry->name));
         std::string name = entry->name;
         if (name == "bfax.sys") FUZZ_CHECK(entry->expandedSize == PLAIN_SIZE);
