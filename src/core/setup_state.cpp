@@ -34,6 +34,7 @@ void ResetSetupState() {
     setupState.preparingAlive = 0;
     setupState.preparationDone = 0;
     setupState.countdown = 0;
+    setupState.abortRequested = 0;
     setupState.wizardWindow = nullptr;
     setupState.wizardToCenter = nullptr;
     setupState.buttonFaceBrush = nullptr;

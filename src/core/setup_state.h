@@ -48,6 +48,9 @@ struct SetupState {
     SharedValue preparingAlive;
     SharedValue preparationDone;
     int countdown;
+    // Set when the user abandons the installation: the worker stops at its
+    // next safe point instead of leaving a file half written.
+    SharedValue abortRequested;
 
     HWND wizardWindow;
     HWND wizardToCenter;

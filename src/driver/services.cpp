@@ -98,6 +98,8 @@ int CreateDriverServices() {
     ImagePath(initPath, sizeof initPath, INIT_FILE);
     if (!CreateKernelDriverService(DRIVER_SERVICE, driverPath)) return 0;
     Sleep(SERVICE_PAUSE_MS);
+    // The user abandoned the installation during the pause.
+    if (setupState.abortRequested) return 0;
     if (!CreateDependentService(INIT_SERVICE, initPath)) return 0;
     Sleep(SERVICE_PAUSE_MS);
     return 1;

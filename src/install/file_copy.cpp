@@ -115,11 +115,13 @@ private:
     bool failed_ = false;
 };
 
-enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED };
+enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED, COPY_ABORTED };
 
 CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND owner, std::uint32_t* bytesDone) {
     std::uint64_t copied = 0;
     while (DWORD got = source->Read(buffer, COPY_BUFFER_SIZE)) {
+        // The user abandoned the installation: stop between two chunks.
+        if (setupState.abortRequested) return COPY_ABORTED;
         DWORD written = 0;
         if (!WriteFile(destination, buffer, got, &written, nullptr) || written != got) return COPY_WRITE_FAILED;
         copied += got;
@@ -131,6 +133,8 @@ CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND 
 
 // The missing-file question; false when the user answers No.
 bool AskToContinue(HWND owner, const char* path) {
+    // An abandoned installation asks nothing more: its dialog is gone.
+    if (setupState.abortRequested) return false;
     char text[3 * FILE_PATH_SIZE];
     FormatText(text, sizeof text, LoadText(IDS_CANNOT_OPEN_FILE), path, setupState.productName);
     return MessageBoxA(owner, text, setupState.caption, MB_ICONERROR | MB_YESNO | MB_SETFOREGROUND) != IDNO;
@@ -191,6 +195,10 @@ int CopyManifestFiles(HWND owner) {
     int attempted = 0;
     bool stopped = false;
     for (const ManifestEntry* entry = setupState.manifest; entry && !stopped; entry = entry->next) {
+        if (setupState.abortRequested) {
+            stopped = true;
+            break;
+        }
         char compressed[FILE_PATH_SIZE];
         char plain[FILE_PATH_SIZE];
         char destination[FILE_PATH_SIZE];
@@ -222,7 +230,7 @@ int CopyManifestFiles(HWND owner) {
         if (outcome == COPY_COMPLETE) continue;
         // A cut-off driver file is worse than none: it is never left behind.
         DeleteFileA(destination);
-        if (outcome == COPY_WRITE_FAILED) {
+        if (outcome == COPY_WRITE_FAILED || outcome == COPY_ABORTED) {
             stopped = true;
         } else {
             stopped = !AskToContinue(owner, source.Path());

@@ -26,18 +26,25 @@ private:
     HCURSOR previous_;
 };
 
+bool Abandoned() { return setupState.abortRequested != 0; }
+
 }  // namespace
 
 void RunInstallation(HWND owner) {
     setupState.installSucceeded = 0;
     // Whatever an earlier installation left registered goes first.
     RemoveDrivers();
+    // Between the steps the user may have abandoned the installation: the
+    // next step is not begun (the copy step stops by itself).
+    if (Abandoned()) return;
     CreateDriverDirectories();
     if (!CopyManifestFiles(owner)) return;
-    if (!WriteFaxinitConfig()) return;
+    if (Abandoned() || !WriteFaxinitConfig()) return;
+    if (Abandoned()) return;
     ExpandWindirInBtcall();
     WriteDidSettings();
-    if (!CreateDriverServices()) return;
+    if (Abandoned() || !CreateDriverServices()) return;
+    if (Abandoned()) return;
     WriteDriverRegistry();
     setupState.installSucceeded = 1;
 }
@@ -50,6 +57,9 @@ int RemoveDrivers() {
         // stay pending and block the new "bfax".
         StopAndDeleteService("faxinit");
         Sleep(SERVICE_PAUSE_MS);
+        // An abandoned installation keeps what is left: the product key
+        // still tells the next run that there is something to remove.
+        if (Abandoned()) return 1;
         StopAndDeleteService("bfax");
         Sleep(SERVICE_PAUSE_MS);
     }

@@ -146,6 +146,17 @@ TEST_F(FileCopyTest, NamesThatTryToLeaveTheDirectoryLandInIt) {
     EXPECT_FALSE(FileExists(Win("evil.dll")));
 }
 
+TEST_F(FileCopyTest, AnAbandonedInstallationCopiesAndAsksNothing) {
+    ASSERT_TRUE(PutFile(Dist("a.sys"), "a"));
+    MessageBoxWatch boxes;
+    setupState.abortRequested = 1;
+    EXPECT_EQ(0, Install("a.sys,x,1\nmissing.sys,x,1\n"));
+    setupState.abortRequested = 0;
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_FALSE(FileExists(Bfax("a.sys")));
+    EXPECT_EQ(1000, setupState.progress);
+}
+
 // ---- what only the stand-in can show -------------------------------------------------
 TEST_F(FileCopyTest, ProgressFollowsEveryChunkAndCountsSkippedFiles) {
     REQUIRE_STAND_IN();
@@ -253,6 +264,36 @@ TEST_F(FileCopyTest, DirectoriesAreCreatedFromTheTopDown) {
                                         "C:\\WINDOWS\\bfax", "C:\\WINDOWS\\bfax\\morvik made"}),
               created);
     EXPECT_EQ("b", FileText("C:\\WINDOWS\\bfax\\morvik\\b.cfg"));
+#endif
+}
+
+TEST_F(FileCopyTest, AnAbortBetweenChunksLeavesNoPartialFile) {
+    REQUIRE_STAND_IN();
+#if ON_STAND_IN
+    ASSERT_TRUE(PutFile(Dist("first.sys"), "first"));
+    ASSERT_TRUE(PutFile(Dist("large.sys"), std::string(100000, 'L')));
+    ASSERT_TRUE(PutFile(Dist("packed.sy_"), Fixture("text.tx_")));
+    ASSERT_TRUE(PutFile(Dist("last.sys"), "last"));
+    for (const char* aborted : {"large.sys", "packed.sys"}) {
+        // The user confirms the abort while the second chunk of a file is read.
+        int chunks = 0;
+        std::string target = Bfax(aborted);
+        hostwin::SetRedrawHandler([&](HWND, BOOL) {
+            if (FileExists(target) && ++chunks == 2) setupState.abortRequested = 1;
+        });
+        MessageBoxWatch boxes;
+        std::string list = std::string("first.sys,x,1\n") + aborted + ",x,1\nmissing.sys,x,1\nlast.sys,x,1\n";
+        EXPECT_EQ(0, Install(list)) << aborted;
+        setupState.abortRequested = 0;
+        EXPECT_EQ(2, chunks) << aborted;
+        EXPECT_EQ("first", FileText(Bfax("first.sys")));
+        EXPECT_FALSE(FileExists(target)) << aborted;
+        EXPECT_FALSE(FileExists(Bfax("last.sys")));
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_EQ(0, hostwin::OpenHandleCount());
+        EXPECT_EQ(0, hostwin::OpenLzFileCount());
+        DeleteFileA(Bfax("first.sys").c_str());
+    }
 #endif
 }
 

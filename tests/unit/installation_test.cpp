@@ -566,6 +566,41 @@ TEST_F(StandInInstallationTest, AServiceThatNeverStopsIsLeftAfterThirtySeconds) 
     EXPECT_EQ(30000u + 2 * 2000u, hostwin::Now());
 }
 
+TEST_F(StandInInstallationTest, AnAbandonedInstallationStopsAtItsNextSafePoint) {
+    // Confirmed while the first compressed file is expanded: the copy stops
+    // between chunks and removes that file; nothing after the copy runs.
+    MakeDistribution();
+    ChooseBoards();
+    ASSERT_GT(ReadFileManifest(Owner()), 0);
+    ComputeTotalBytes();
+    hostwin::SetRedrawHandler([](HWND, BOOL) { setupState.abortRequested = 1; });
+    MessageBoxWatch boxes;
+    RunInstallation(Owner());
+    EXPECT_EQ(0, setupState.installSucceeded);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_FALSE(FileExists(Bfax("bfax.sys")));
+    EXPECT_FALSE(FileExists(Bfax("runfaxin.exe")));
+    EXPECT_FALSE(FileExists(Bfax("faxinit.cfg")));
+    EXPECT_TRUE(hostwin::ServiceNames().empty());
+    EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
+    EXPECT_EQ((std::vector<DWORD>{2000, 2000}), Pauses());  // the removal's only
+
+    // Confirmed before the removal's first pause ended: the rest of the
+    // earlier installation stays, its product key included.
+    hostwin::SetRedrawHandler(nullptr);
+    EarlierInstallationRunning();
+    FreeManifest();
+    size_t pausesBefore = Pauses().size();
+    Install();
+    EXPECT_EQ(0, setupState.installSucceeded);
+    EXPECT_EQ("absent", Running("faxinit"));
+    EXPECT_EQ("running", Running("bfax"));
+    EXPECT_TRUE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
+    EXPECT_EQ(pausesBefore + 1, Pauses().size());
+    EXPECT_FALSE(FileExists(Bfax("bfax.sys")));
+    setupState.abortRequested = 0;
+}
+
 TEST_F(StandInInstallationTest, RemovalWhereOnlyFaxinitExists) {
     hostwin::ServiceRecord faxinit;
     faxinit.name = "faxinit";

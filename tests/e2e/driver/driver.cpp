@@ -10,6 +10,8 @@
 // fails, printing every visible window and its controls.
 //
 //   version NAME           the Windows version the runner sets up (ignored here)
+//   distribution           the runner lays out the sample distribution in
+//                          C:\dist with setup.exe (ignored here)
 //   outcome fail           the scenario passes only when a later step fails
 //   timeout SECONDS        for every following wait (default 10)
 //   start PROGRAM [ARG...] start a process (working directory: its folder)
@@ -135,6 +137,8 @@ HWND FindControl(HWND window, int id) {
     HWND hidden = nullptr;
     for (HWND child : Descendants(window)) {
         if (ControlId(child) != (id & 0xFFFF)) continue;
+        // The edit field inside a combo box carries an id of its own (1001).
+        if (IsCombo(GetParent(child))) continue;
         if (IsWindowVisible(child)) return child;
         if (!hidden) hidden = child;
     }
@@ -440,7 +444,7 @@ struct Driver {
         auto need = [&](size_t n) {
             if (a.size() < n + 1) Fail(c + " needs " + std::to_string(n) + " argument(s)");
         };
-        if (c == "version") {
+        if (c == "version" || c == "distribution") {
         } else if (c == "outcome") {
             need(1);
             expectFailure = a[1] == "fail";

@@ -1,0 +1,159 @@
+# Sourced by the .check hooks: what setup.exe left in the scenario's prefix,
+# looked at from outside (files on the Linux side, `wine reg query`).
+set -u
+windows="$WINEPREFIX/drive_c/windows"
+bfax="$windows/bfax"
+sample="$E2E_ROOT_DIR/dist/sample"
+product_key='HKLM\Software\Morvik Communication\Loxbrine'
+services_key='HKLM\System\CurrentControlSet\Services'
+
+fail() {
+    echo "check: $*"
+    exit 1
+}
+
+# TYPE and data of a registry value ("" when missing).
+reg_value() {  # KEY NAME
+    wine reg query "$1" /v "$2" </dev/null 2>/dev/null | LC_ALL=C tr -d '\r' |
+        LC_ALL=C sed -n "s/^    $2    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p"
+}
+
+expect_value() {  # KEY NAME "TYPE DATA"
+    local seen
+    seen=$(reg_value "$1" "$2")
+    [ "$seen" = "$3" ] || fail "$1 $2: expected '$3', saw '$seen'"
+}
+
+key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
+
+expect_key_absent() {  # KEY
+    ! key_exists "$1" || fail "$1 still exists"
+}
+
+# File content given as printf text (\r\n and friends).
+expect_bytes() {  # FILE PRINTF-TEXT
+    [ -f "$1" ] || fail "$1 is missing"
+    cmp -s "$1" <(printf "$2") || fail "$1 differs: $(od -c "$1" | head -5)"
+}
+
+# Destination of a Files.ini name: the part after the last backslash, in
+# bfax\morvik for an entry whose placement holds an A.
+destination_of() {  # NAME PLACEMENT
+    local base=${1##*\\}
+    case "$2" in
+        *A*) echo "$bfax/morvik/$base" ;;
+        *) echo "$bfax/$base" ;;
+    esac
+}
+
+# The entries of a Files.ini (the sample's by default): "name placement"
+# lines.
+sample_entries() {  # [FILE]
+    tr -d '\r' <"${1:-$sample/Files.ini}" | awk -F, '{ n = 0; for (i = 1; i <= NF; i++) if ($i != "") f[++n] = $i;
+        if (n == 3) print f[1], f[2] }'
+}
+
+# Every listed file lies in place, byte for byte as in the sample
+# distribution (the packed ones expanded), except the names given.
+expect_sample_files_installed() {  # [EXCEPT...]
+    local name placement source
+    while read -r name placement; do
+        case " $* " in *" ${name##*\\} "*) continue ;; esac
+        source="$sample/${name//\\//}"
+        cmp -s "$source" "$(destination_of "$name" "$placement")" ||
+            fail "$(destination_of "$name" "$placement") is not $source"
+    done < <(sample_entries)
+}
+
+# btcall.cfg as the sample has it, with the Windows directory filled in and
+# the DID lines rewritten.
+expect_btcall() {  # VARIABLE DIGITS wink|immediate
+    local expected
+    expected=$(tr -d '\r' <"$sample/btcall.cfg" |
+        sed -e 's/%windir%/c:\\windows/g' \
+            -e "s/^did_variable .*/$(printf '%-24s%s' did_variable "$1")/" \
+            -e "s/^did_digits .*/$(printf '%-24s%s' did_digits "$2")/" \
+            -e "s/^wink\$/$3/" | sed 's/$/\r/')
+    cmp -s "$bfax/morvik/btcall.cfg" <(printf '%s\n' "$expected") ||
+        fail "btcall.cfg differs: $(diff <(printf '%s\n' "$expected") "$bfax/morvik/btcall.cfg")"
+}
+
+expect_install_record() {
+    expect_value "$product_key" BaseDirectory 'REG_SZ C:\windows\bfax'
+    local date time
+    date=$(reg_value "$product_key" InstallDate)
+    time=$(reg_value "$product_key" InstallTime)
+    [ "$date" = "REG_DWORD $(printf '0x%x' "$(date +%Y%m%d | sed 's/^0*//')")" ] || fail "InstallDate is '$date'"
+    [[ "$time" =~ ^REG_DWORD\ 0x[0-9a-f]+$ ]] || fail "InstallTime is '$time'"
+    local hhmmss=$((${time#REG_DWORD }))
+    [ $((hhmmss / 10000)) -lt 24 ] && [ $((hhmmss / 100 % 100)) -lt 60 ] && [ $((hhmmss % 100)) -lt 60 ] ||
+        fail "InstallTime $hhmmss is not a time of day"
+}
+
+# The two service records (Wine keeps ImagePath as REG_SZ and writes no
+# DependOnService for an empty list; a kernel driver never starts there).
+expect_services_created() {
+    local bfax_key="$services_key\\bfax" init_key="$services_key\\faxinit"
+    expect_value "$bfax_key" Type 'REG_DWORD 0x1'
+    expect_value "$bfax_key" Start 'REG_DWORD 0x2'
+    expect_value "$bfax_key" ErrorControl 'REG_DWORD 0x1'
+    [[ "$(reg_value "$bfax_key" ImagePath)" == *' %SystemRoot%\bfax\bfax.sys' ]] || fail "bfax ImagePath"
+    expect_value "$init_key" Type 'REG_DWORD 0x10'
+    expect_value "$init_key" Start 'REG_DWORD 0x2'
+    [[ "$(reg_value "$init_key" ImagePath)" == *' %SystemRoot%\bfax\runfaxin.exe' ]] || fail "faxinit ImagePath"
+    [[ "$(reg_value "$init_key" DependOnService)" == 'REG_MULTI_SZ bfax'* ]] || fail "faxinit does not depend on bfax"
+}
+
+expect_services_absent() {
+    expect_key_absent "$services_key\\bfax"
+    expect_key_absent "$services_key\\faxinit"
+}
+
+# The driver's parameters for ISA boards with the given IRQ and DMA channel.
+expect_driver_parameters() {  # IRQ DMA
+    local key="$services_key\\bfax\\Parameters"
+    local name value
+    while read -r name value; do
+        expect_value "$key" "$name" "REG_DWORD $value"
+    done <<EOF2
+BFAX_BUF_SIZE 0x2000
+BFAX_DMA_CHAN $(printf '0x%x' "$2")
+BFAX_HW_INT $(printf '0x%x' "$1")
+BFAX_NUM_USER_INTRS 0xa
+CMD_HISTORY_SIZE 0x1
+FIFO_HISTORY_SIZE 0x0
+HW_BUS_NUM 0x0
+HW_BUS_TYPE 0x1
+HW_DMA_PORT 0x0
+HW_INTR_LEVEL $(printf '0x%x' "$1")
+NBFAX 0x10
+EOF2
+    expect_value "$services_key\\faxinit\\Parameters" CMD_LINE 'REG_SZ -n faxinit.cfg'
+}
+
+# Size of a distribution file once installed: the packed form (name ending
+# in '_') expanded when present, else the plain file; -1 when neither.
+installed_size() {  # PATH
+    local packed="${1%?}_"
+    if [ -f "$packed" ]; then
+        msexpand <"$packed" | wc -c
+    elif [ -f "$1" ]; then
+        stat -c %s "$1"
+    else
+        echo -1
+    fi
+}
+
+# Every destination of C:\dist\Files.ini that exists holds at least as
+# many bytes as its source.
+expect_no_partial_files() {
+    local dist="$WINEPREFIX/drive_c/dist" name placement destination
+    while read -r name placement; do
+        destination=$(destination_of "$name" "$placement")
+        [ -e "$destination" ] || continue
+        local want have
+        want=$(installed_size "$dist/${name//\\//}")
+        have=$(stat -c %s "$destination")
+        [ "$have" -ge "$want" ] || fail "$destination holds $have of $want bytes"
+    done < <(sample_entries "$dist/Files.ini" | sort -u)
+}
