@@ -29,7 +29,7 @@ const DWORD INPUT_CHUNK = 2048;
 
 struct LzFile {
     HANDLE file = INVALID_HANDLE_VALUE;
-    LONG length = 0;   // expanded size from the header
+    DWORD length = 0;  // expanded size from the header
     LONG current = 0;  // where the decoder stands
     LONG wanted = 0;   // where the caller reads next; LZSeek moves only this
     BYTE window[WINDOW_SIZE];
@@ -209,8 +209,7 @@ INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT reopen, WORD style) {
     }
     auto lz = std::make_unique<LzFile>();
     lz->file = file;
-    lz->length = static_cast<LONG>(header[10] | (header[11] << 8) | (header[12] << 16) |
-                                   (static_cast<DWORD>(header[13]) << 24));
+    lz->length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);
     lz->Restart();
     TheExpander().slots[slot] = std::move(lz);
     return LZ_FIRST_HANDLE + slot;
@@ -236,7 +235,11 @@ LONG WINAPI LZSeek(INT handle, LONG offset, INT origin) {
         case 2: position = static_cast<LONGLONG>(lz->length) + offset; break;
         default: return LZERROR_BADVALUE;
     }
-    if (position < 0 || position > lz->length) return LZERROR_BADVALUE;
+    // A size from the header beyond LONG leaves the positions below it
+    // reachable; the end itself cannot be reported.
+    if (position < 0 || position > static_cast<LONGLONG>(lz->length) || position > 0x7FFFFFFF) {
+        return LZERROR_BADVALUE;
+    }
     lz->wanted = static_cast<LONG>(position);
     return lz->wanted;
 }

@@ -96,12 +96,13 @@ int ScanReplacing(const char* text, const char* pattern, std::size_t patternLeng
     return count;
 }
 
-// Conversion of a checked decimal text (Part of ParseDecimalField).
+// The conversion behind ParseDecimalField, for a text already read.
 int ConvertDecimal(char* text, int decimals) {
     double scale = 1.0;
     for (int i = 0; i < decimals; ++i) scale *= 10.0;
     if (!CheckDecimalText(text)) return -1;
-    double value = std::atof(text);
+    // The longest leading part that forms a number; 0.0 when there is none.
+    double value = std::strtod(text, nullptr);
     const double bias = 1e-7;
     double result = value >= 0.0 ? (value + bias) * scale : (value - bias) * scale;
     // Anything that does not fit a 32-bit signed integer cannot be used.

@@ -145,7 +145,7 @@ EditResult EditKeywordLine(const char* keyword, const char* value) {
     ConfigText config;
     EditResult result = EDIT_NOT_NEEDED;
     if (!LoadForEdit(&config, &result)) return result;
-    KeywordLine line;
+    KeywordLine line = {};
     if (!FindKeywordLine(config.Text(), static_cast<std::int32_t>(config.Read()), keyword, &line)) {
         return EDIT_NOT_NEEDED;
     }
@@ -165,7 +165,8 @@ EditResult EditKeywordLine(const char* keyword, const char* value) {
     DWORD rest = size - static_cast<DWORD>(line.lineEnd) - 1;
     // The line grows by at most 254 bytes, well inside the slack.
     if (n != oldLength) std::memmove(text + start + n, text + line.lineEnd + 1, rest);
-    std::memcpy(text + start, newLine, n);
+    // The new line goes in place of the old one, inside the text: no NUL.
+    std::memcpy(text + start, newLine, n);  // NOLINT(bugprone-not-null-terminated-result)
     size = size + n - oldLength;
     return SaveBtcall(text, size) ? EDIT_MADE : EDIT_FAILED;
 }
@@ -250,7 +251,7 @@ int ReadKeywordValue(const char* keyword, char* value) {
     value[0] = '\0';
     ConfigText config;
     if (!LoadBtcall(&config)) return 0;
-    KeywordLine line;
+    KeywordLine line = {};
     if (!FindKeywordLine(config.Text(), static_cast<std::int32_t>(config.Read()), keyword, &line)) return 0;
 
     char found[VALUE_SIZE] = {0};

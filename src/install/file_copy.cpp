@@ -19,23 +19,26 @@ const DWORD COPY_BUFFER_SIZE = 0x8000;
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // DOS device names, which Windows opens as devices in any directory and
-// with any extension.
+// with any extension; it takes the superscript digits 1, 2 and 3 of code
+// page 1252 for port numbers too. Blanks before the extension do not count,
+// however many there are.
 bool IsDeviceName(const char* name) {
     char stem[8];
-    std::size_t length = 0;
-    while (name[length] && name[length] != '.') {
-        if (length == sizeof stem - 1) return false;
-        char c = name[length];
-        stem[length++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    std::size_t length = std::strcspn(name, ".");
+    while (length > 0 && name[length - 1] == ' ') --length;
+    if (length >= sizeof stem) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        char c = name[i];
+        stem[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     }
-    while (length > 0 && stem[length - 1] == ' ') --length;
     stem[length] = '\0';
     static const char* const fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* device : fixed) {
         if (std::strcmp(stem, device) == 0) return true;
     }
-    return length == 4 && (std::strncmp(stem, "COM", 3) == 0 || std::strncmp(stem, "LPT", 3) == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    if (length != 4 || (std::strncmp(stem, "COM", 3) != 0 && std::strncmp(stem, "LPT", 3) != 0)) return false;
+    unsigned char port = static_cast<unsigned char>(stem[3]);
+    return (port >= '1' && port <= '9') || port == 0xB9 || port == 0xB2 || port == 0xB3;
 }
 
 // Every missing directory on the way to path, from the top down; results

@@ -92,6 +92,14 @@ TEST_F(LzTest, DataEndingBeforeTheHeaderSizeComesOutShort) {
     LZClose(file);
 }
 
+TEST_F(LzTest, AHeaderSizeBeyondLongCannotBeSoughtToButTheStartCan) {
+    INT file = Put("huge.tx_", Szdd(0xFFFFFFF0u, ABC_REPEATED));
+    EXPECT_EQ(LZERROR_BADVALUE, LZSeek(file, 0, 2));
+    EXPECT_EQ(0, LZSeek(file, 0, 0));
+    EXPECT_EQ("abcabcabcabc", ReadAll(file));
+    LZClose(file);
+}
+
 TEST_F(LzTest, SeeksForwardAndBackWithinTheExpandedFile) {
     std::string original = Fixture("text.txt");
     INT file = Put("text.tx_", Fixture("text.tx_"));

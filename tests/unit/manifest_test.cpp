@@ -92,7 +92,9 @@ TEST_F(ManifestTest, NamesThatWouldLeaveTheDriverDirectoryOrBeCutAreIgnored) {
     std::string fits(255 - dist.size() - 1, 'f');  // the full path has 255 characters
     std::string tooLong = fits + "g";
     WriteList("dir\\..,A,1\n" "sub/.,A,1\n" "sub\\,A,1\n" "c:evil.dll,x,1\n" "x.sys:stream,x,1\n"
-              "dots\\. .,x,1\n" "nul,x,1\n" "Com1.sys,x,1\n" "lpt9,x,1\n" "con .txt,x,1\n" +
+              "dots\\. .,x,1\n" "nul,x,1\n" "Com1.sys,x,1\n" "lpt9,x,1\n" "con .txt,x,1\n"
+              "COM\xB9.sys,x,1\n" "lpt\xB3,x,1\n"  // superscript digits name the same devices
+              "CONOUT$ .txt,x,1\n" "aux         .sys,x,1\n" +
               tooLong + ",x,1\n" + std::string(300, 'n') + ",x,1\n" +
               "x/../../system32/evil.dll,x,1\n" + fits + ",x,1\n" + "com10.sys,x,1\n");
     EXPECT_EQ(3, ReadFileManifest(Owner()));
