@@ -9,7 +9,7 @@
 // installSucceeded); 0 when the user abandoned it or no worker could start.
 INT_PTR RunInstallingDialog(HWND owner);
 INT_PTR CALLBACK InstallingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-DWORD WINAPI InstallationWorker(LPVOID dialog);
+DWORD WINAPI InstallationWorker(LPVOID parameter);
 
 // Before the process ends: an abandoned installation worker gets the time
 // to reach its next safe point (a service pause and a second at most).

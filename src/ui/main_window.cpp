@@ -102,7 +102,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void PaintBackground(HWND window, HDC dc) {
     RECT client;
     GetClientRect(window, &client);
-    BackgroundLayout layout;
+    BackgroundLayout layout = {};
     ComputeBackgroundLayout(client, layout);
     for (const GradientBand& band : layout.bands) {
         HBRUSH brush = CreateSolidBrush(band.colour);

@@ -8,6 +8,6 @@
 // 1 when the preparation succeeded; 0 when it failed or was abandoned.
 INT_PTR RunPreparingDialog(HWND owner);
 INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-DWORD WINAPI PreparationWorker(LPVOID dialog);
+DWORD WINAPI PreparationWorker(LPVOID parameter);
 
 #endif

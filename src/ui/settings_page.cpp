@@ -66,7 +66,7 @@ int ConfirmInstall(HWND owner) {
 // Finish: the boards are checked and stored; the wizard ends only on a
 // confirmed, valid form.
 INT_PTR OnFinish(HWND page) {
-    BoardForm form;
+    BoardForm form = {};
     ReadBoardForm(page, form);
     BoardCheckResult verdict = ValidateBoardSettings(form, setupState.boards);
     if (!verdict.accepted) {

@@ -81,6 +81,6 @@ INT_PTR SetPageResult(HWND page, int allow) {
     return TRUE;
 }
 
-void SetWizardButtons(DWORD buttons) { PostMessageA(setupState.wizardWindow, PSM_SETWIZBUTTONS, 0, buttons); }
+void SetWizardButtons(DWORD buttons) { PostMessageA(setupState.wizardWindow, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(buttons)); }
 
 void PressWizardCancel() { PostMessageA(setupState.wizardWindow, PSM_PRESSBUTTON, PSBTN_CANCEL, 0); }
