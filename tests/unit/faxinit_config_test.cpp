@@ -9,6 +9,7 @@
 #include "core/setup_state.h"
 #include "driver/faxinit_config.h"
 #include "support/driver_directory.h"
+#include "support/installed_keys.h"
 #include "support/platform.h"
 
 namespace {
@@ -106,9 +107,9 @@ TEST_F(FaxinitFileTest, AFailedReplacementLeavesTheOldFile) {
 
 // ---- registry values -------------------------------------------------------------------
 
-const char PRODUCT_KEY[] = "Software\\Morvik Communication\\Loxbrine";
-const char BFAX_KEY[] = "System\\CurrentControlSet\\Services\\bfax\\Parameters";
-const char FAXINIT_KEY[] = "System\\CurrentControlSet\\Services\\faxinit\\Parameters";
+using installed_keys::PRODUCT_KEY;
+const char* const BFAX_KEY = installed_keys::BFAX_PARAMETERS;
+const char* const FAXINIT_KEY = installed_keys::FAXINIT_PARAMETERS;
 
 struct Value {
     DWORD type;

@@ -17,13 +17,14 @@
 #include "install/manifest.h"
 #include "install/sequences.h"
 #include "support/install_fixture.h"
+#include "support/installed_keys.h"
 #include "support/message_boxes.h"
 
 namespace {
 
-const char* const PRODUCT_KEY = "Software\\Morvik Communication\\Loxbrine";
-const char* const BFAX_PARAMETERS = "System\\CurrentControlSet\\Services\\bfax\\Parameters";
-const char* const FAXINIT_PARAMETERS = "System\\CurrentControlSet\\Services\\faxinit\\Parameters";
+using installed_keys::BFAX_PARAMETERS;
+using installed_keys::FAXINIT_PARAMETERS;
+using installed_keys::PRODUCT_KEY;
 
 const char* const BTCALL_SOURCE =
     "; call control configuration\r\n"
@@ -105,6 +106,21 @@ protected:
         ComputeTotalBytes();
         setupState.progress = 0;
         RunInstallation(Owner());
+    }
+
+    // The usual distribution and boards, installed.
+    void InstallStandard() {
+        MakeDistribution();
+        ChooseBoards();
+        Install();
+    }
+
+    // Everything of a complete installation with the usual boards.
+    void ExpectCompleteInstallation() {
+        ExpectFilesInstalled();
+        ExpectInstallRecord(HKEY_LOCAL_MACHINE);
+        ExpectDriverParameters(5, 1);
+        ExpectServicesRegistered();
     }
 
     std::string Bfax(const std::string& name) const { return Win("bfax\\" + name); }
@@ -216,14 +232,9 @@ protected:
 
 TEST_F(InstallationTest, FirstInstallationOnTheRealPlatform) {
     REQUIRE_REAL_WINDOWS();
-    MakeDistribution();
-    ChooseBoards();
-    Install();
+    InstallStandard();
     ASSERT_EQ(1, setupState.installSucceeded);
-    ExpectFilesInstalled();
-    ExpectInstallRecord(HKEY_LOCAL_MACHINE);
-    ExpectDriverParameters(5, 1);
-    ExpectServicesRegistered();
+    ExpectCompleteInstallation();
     EXPECT_EQ(1000, setupState.progress);
 
     // The drivers are not started here: a kernel driver never starts under
@@ -312,17 +323,12 @@ const char* const StandInInstallationTest::QUESTION =
 const char* const StandInInstallationTest::FAILED = "The Brooktrout drivers cannot be created";
 
 TEST_F(StandInInstallationTest, FirstInstallationOnACleanWindowsXp) {
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes({IDYES});
-    Install();
+    InstallStandard();
     ASSERT_EQ(1, setupState.installSucceeded);
     EXPECT_EQ(1, ShowInstallResult(Owner()));
 
-    ExpectFilesInstalled();
-    ExpectInstallRecord(HKEY_LOCAL_MACHINE);
-    ExpectDriverParameters(5, 1);
-    ExpectServicesRegistered();
+    ExpectCompleteInstallation();
     EXPECT_EQ("running", Running("bfax"));
     EXPECT_EQ("running", Running("faxinit"));
     // Nothing went to the fallback places of users without HKLM rights.
@@ -346,10 +352,8 @@ TEST_F(StandInInstallationTest, FirstInstallationOnACleanWindowsXp) {
 
 TEST_F(StandInInstallationTest, UpdateOverRunningServicesRemovesTheDependentFirst) {
     EarlierInstallationRunning();
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes({IDNO});
-    Install();
+    InstallStandard();
     ASSERT_EQ(1, setupState.installSucceeded);
     EXPECT_EQ(1, ShowInstallResult(Owner()));
     ExpectServicesRegistered();
@@ -381,16 +385,11 @@ class ManagedVersionTest : public StandInInstallationTest,
 TEST_P(ManagedVersionTest, InstallsLikeWindowsXp) {
     OnWindows(GetParam());
     ASSERT_EQ(1, ServicesManaged(setupState.osFamily));
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes({IDYES});
-    Install();
+    InstallStandard();
     ASSERT_EQ(1, setupState.installSucceeded);
     ShowInstallResult(Owner());
-    ExpectFilesInstalled();
-    ExpectInstallRecord(HKEY_LOCAL_MACHINE);
-    ExpectDriverParameters(5, 1);
-    ExpectServicesRegistered();
+    ExpectCompleteInstallation();
     EXPECT_EQ("running", Running("faxinit"));
     EXPECT_EQ(std::vector<DWORD>(6, 2000), Pauses());
 }
@@ -405,10 +404,8 @@ class UnmanagedVersionTest : public StandInInstallationTest,
 TEST_P(UnmanagedVersionTest, InstallsFilesAndRecordButNoServices) {
     OnWindows(GetParam());
     EarlierInstallationRunning();  // even existing services are left alone
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes({IDYES});
-    Install();
+    InstallStandard();
     ASSERT_EQ(1, setupState.installSucceeded);
     EXPECT_EQ(1, ShowInstallResult(Owner()));
     ExpectFilesInstalled();
@@ -431,10 +428,8 @@ TEST_F(StandInInstallationTest, UserWithoutHklmRightsOnVistaGetsTheRecordInTheFa
     OnWindows({VER_PLATFORM_WIN32_NT, 6, 0, 6002});
     hostwin::SetAdministrator(false);
     hostwin::SetKeyRights(HKEY_USERS, ".DEFAULT", hostwin::KEY_RIGHTS_FULL);
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes({IDYES});
-    Install();
+    InstallStandard();
     ASSERT_EQ(1, setupState.installSucceeded);
     ExpectFilesInstalled();
     EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
@@ -447,10 +442,8 @@ TEST_F(StandInInstallationTest, UserWithoutHklmRightsOnVistaGetsTheRecordInTheFa
 
 TEST_F(StandInInstallationTest, UserWithoutRightsOnXpCannotCreateTheServices) {
     hostwin::SetAdministrator(false);
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes;
-    Install();
+    InstallStandard();
     EXPECT_EQ(0, setupState.installSucceeded);
     EXPECT_EQ(0, ShowInstallResult(Owner()));
     EXPECT_EQ(std::vector<std::string>{FAILED}, Texts(boxes));
@@ -528,10 +521,8 @@ TEST_F(StandInInstallationTest, FaxinitThatCannotBeCreatedLeavesBfaxAndNoRecord)
     other.displayName = "faxinit";
     other.imagePath = "C:\\OTHER\\otherfax.exe";
     hostwin::AddService(other);
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes;
-    Install();
+    InstallStandard();
     EXPECT_EQ(0, setupState.installSucceeded);
     ShowInstallResult(Owner());
     EXPECT_EQ(std::vector<std::string>{FAILED}, Texts(boxes));
@@ -552,10 +543,8 @@ TEST_F(StandInInstallationTest, FaxinitThatCannotBeCreatedLeavesBfaxAndNoRecord)
 TEST_F(StandInInstallationTest, AServiceThatNeverStopsIsLeftAfterThirtySeconds) {
     EarlierInstallationRunning();
     hostwin::SetStopPendingPolls("faxinit", -1);
-    MakeDistribution();
-    ChooseBoards();
     MessageBoxWatch boxes;
-    Install();
+    InstallStandard();
     // faxinit keeps stopping and stays marked; bfax, still needed by it,
     // cannot be stopped either, so the new services cannot be created.
     EXPECT_EQ(0, setupState.installSucceeded);

@@ -25,9 +25,6 @@
 namespace whole_run {
 
 const char* const DISTRIBUTION = "C:\\DIST";
-const char* const PRODUCT_KEY = "Software\\Morvik Communication\\Loxbrine";
-const char* const BFAX_PARAMETERS = "System\\CurrentControlSet\\Services\\bfax\\Parameters";
-const char* const FAXINIT_PARAMETERS = "System\\CurrentControlSet\\Services\\faxinit\\Parameters";
 
 const char* const SOURCE_BTCALL =
     "; call control configuration\r\n"

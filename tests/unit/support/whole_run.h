@@ -17,14 +17,15 @@
 
 #include "core/shared_types.h"
 #include "driver/board_settings.h"
+#include "support/installed_keys.h"
 
 namespace whole_run {
 
 // Where setup.exe and its distribution lie.
 extern const char* const DISTRIBUTION;
-extern const char* const PRODUCT_KEY;
-extern const char* const BFAX_PARAMETERS;
-extern const char* const FAXINIT_PARAMETERS;
+using installed_keys::BFAX_PARAMETERS;
+using installed_keys::FAXINIT_PARAMETERS;
+using installed_keys::PRODUCT_KEY;
 
 // One file of the distribution, as listed and as stored.
 struct DistributionFile {
