@@ -102,7 +102,9 @@ int ConvertDecimal(char* text, int decimals) {
     for (int i = 0; i < decimals; ++i) scale *= 10.0;
     if (!CheckDecimalText(text)) return -1;
     // The longest leading part that forms a number; 0.0 when there is none.
-    double value = std::strtod(text, nullptr);
+    // (atof is strtod without the end pointer; MinGW's headers send strtod to
+    // a C99 converter of its own, atof to the system's C runtime.)
+    double value = std::atof(text);
     const double bias = 1e-7;
     double result = value >= 0.0 ? (value + bias) * scale : (value - bias) * scale;
     // Anything that does not fit a 32-bit signed integer cannot be used.
