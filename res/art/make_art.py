@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's pictures: the wizard picture (wizard.bmp, 122 x 353,
-the left edge of the wizard pages) and the program icon (setup.ico: 16, 32
-and 48 pixels). Standard library only; the results are committed beside the
+the left edge of the wizard pages; 256 colours, run-length encoded, so that
+setup.exe stays small) and the program icon (setup.ico: 16, 32 and 48
+pixels, 32-bit colour: its soft edges need the alpha channel). Standard library only; the results are committed beside the
 resource script, so a build needs neither Python nor this script.
 
     res/art/make_art.py [OUTPUT_DIR]      (default: res/)
