@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's pictures: the wizard picture (wizard.bmp, 122 x 353,
-the left edge of the wizard pages) and the program icon (setup.ico: 16, 32
-and 48 pixels). Standard library only; the results are committed beside the
+the left edge of the wizard pages; 256 colours, run-length encoded, so that
+setup.exe stays small) and the program icon (setup.ico: 16, 32 and 48
+pixels, 32-bit colour: its soft edges need the alpha channel). Standard library only; the results are committed beside the
 resource script, so a build needs neither Python nor this script.
 
     res/art/make_art.py [OUTPUT_DIR]      (default: res/)
@@ -200,20 +201,120 @@ def icon_picture(size):
     return canvas
 
 
+def colour_distance(a, b):
+    return (a[0] - b[0]) ** 2 + (a[1] - b[1]) ** 2 + (a[2] - b[2]) ** 2
+
+
+def make_palette(pixels, size=256, common=20, rounds=8):
+    """A palette of at most `size` colours for the pixels. Every colour that
+    covers at least `common` pixels (the gradient, the flat faces) keeps its
+    exact value; the rare ones, the anti-aliased edges, share the remaining
+    entries, which start spread out (farthest first) and settle as the means
+    of their colours. Deterministic: ties go to the first colour drawn."""
+    counts = {}
+    for colour in pixels:
+        counts[colour] = counts.get(colour, 0) + 1
+    if len(counts) <= size:
+        return list(counts)
+    fixed = [c for c in counts if counts[c] >= common]
+    rare = [c for c in counts if counts[c] < common]
+    shared = [max(rare, key=lambda c: counts[c])]
+    nearest_fixed = {c: min(colour_distance(c, f) for f in fixed) if fixed else 1 << 30 for c in rare}
+    nearest = {c: min(nearest_fixed[c], colour_distance(c, shared[0])) for c in rare}
+    while len(shared) < size - len(fixed):
+        pick = max(rare, key=lambda c: nearest[c])
+        shared.append(pick)
+        for c in rare:
+            nearest[c] = min(nearest[c], colour_distance(c, pick))
+    for _ in range(rounds):
+        palette = fixed + shared
+        sums = {}
+        for c in rare:
+            j = min(range(len(palette)), key=lambda k: colour_distance(c, palette[k]))
+            if j >= len(fixed):
+                s = sums.setdefault(j - len(fixed), [0, 0, 0, 0])
+                for i in range(3):
+                    s[i] += c[i] * counts[c]
+                s[3] += counts[c]
+        shared = [tuple(round(sums[j][i] / sums[j][3]) for i in range(3)) if j in sums else shared[j]
+                  for j in range(len(shared))]
+    return fixed + shared
+
+
+def rle8_row(row):
+    """One row in the BI_RLE8 encoding: runs of one index as (count, index),
+    stretches of differing indices in absolute mode (0, n, indices, padded to
+    a word), the row closed by (0, 0)."""
+    out = bytearray()
+    i, n = 0, len(row)
+    while i < n:
+        run = 1
+        while i + run < n and run < 255 and row[i + run] == row[i]:
+            run += 1
+        if run >= 2:
+            out += bytes((run, row[i]))
+            i += run
+            continue
+        # collect indices up to the next run of two or more
+        j = i
+        while j < n and j - i < 255 and not (j + 1 < n and row[j + 1] == row[j]):
+            j += 1
+        if j - i >= 3:
+            out += bytes((0, j - i)) + bytes(row[i:j])
+            if (j - i) % 2:
+                out += b"\0"
+        else:
+            for k in range(i, j):
+                out += bytes((1, row[k]))
+        i = j
+    return out + b"\0\0"
+
+
+def unrle8(data, width, height):
+    """The rows (bottom first) that a BI_RLE8 stream decodes to; the
+    encoder's output is checked against it."""
+    rows, row, i = [], [], 0
+    while True:
+        count, value = data[i], data[i + 1]
+        i += 2
+        if count:
+            row += [value] * count
+        elif value == 0:
+            rows.append(row)
+            row = []
+        elif value == 1:
+            break
+        elif value == 2:
+            raise ValueError("delta is not used")
+        else:
+            row += list(data[i:i + value])
+            i += value + (value % 2)
+    if len(rows) != height or any(len(r) != width for r in rows):
+        raise ValueError("rows of the wrong size")
+    return rows
+
+
 def write_bmp(canvas, path):
-    row_size = (canvas.width * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(canvas.height - 1, -1, -1):
-        row = bytearray()
-        for x in range(canvas.width):
-            r, g, b, _ = canvas.pixels[y * canvas.width + x]
-            row += bytes((b, g, r))
-        row += b"\0" * (row_size - len(row))
-        data += row
-    header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, canvas.width, canvas.height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    """The picture with a palette, run-length encoded (BI_RLE8): the
+    gradient's rows are single runs."""
+    pixels = [tuple(p[:3]) for p in canvas.pixels]
+    palette = make_palette(pixels)
+    index = {}
+    for colour in pixels:
+        if colour not in index:
+            index[colour] = min(range(len(palette)), key=lambda k: colour_distance(colour, palette[k]))
+    rows = [[index[pixels[y * canvas.width + x]] for x in range(canvas.width)]
+            for y in range(canvas.height - 1, -1, -1)]
+    data = b"".join(rle8_row(row) for row in rows) + b"\0\1"
+    if unrle8(data, canvas.width, canvas.height) != rows:
+        raise SystemExit("make_art: the run-length encoding does not decode to the picture")
+    colours = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 14 + 40 + len(colours)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, canvas.width, canvas.height, 1, 8, 1, len(data), 2835, 2835,
+                       len(palette), len(palette))
     with open(path, "wb") as out:
-        out.write(header + info + data)
+        out.write(header + info + colours + data)
 
 
 def icon_image(canvas):

@@ -102,7 +102,11 @@ int ConvertDecimal(char* text, int decimals) {
     for (int i = 0; i < decimals; ++i) scale *= 10.0;
     if (!CheckDecimalText(text)) return -1;
     // The longest leading part that forms a number; 0.0 when there is none.
-    double value = std::strtod(text, nullptr);
+    // atof is strtod without the end pointer; MinGW's headers send strtod to
+    // a C99 converter of its own (some 20 KB), atof to the system's C runtime.
+    // Its missing error report is not needed: the text holds only signs,
+    // digits and points, and no number at all means 0.0.
+    double value = std::atof(text);  // NOLINT(cert-err34-c)
     const double bias = 1e-7;
     double result = value >= 0.0 ? (value + bias) * scale : (value - bias) * scale;
     // Anything that does not fit a 32-bit signed integer cannot be used.

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/format.h"
 #include "core/text.h"
 #include "support/platform.h"
 #include "support/test_window.h"
@@ -217,6 +218,34 @@ TEST_F(TextTest, ReplaceGrowingAndShrinkingLongTexts) {
     Replaced down = ReplaceOf(text.c_str(), "%windir%", "W", text.size() + 1);
     EXPECT_EQ(5000, down.count);
     EXPECT_EQ(shrunk, down.text);
+}
+
+// The system's C runtime under Wine, the C library natively: the same answers,
+// cut texts terminated, and a text that fills the buffer without its
+// terminator reported as cut.
+TEST_F(TextTest, FormatFitsOrCutsAndSaysWhich) {
+    struct Case {
+        std::size_t size;
+        const char* format;
+        const char* text;
+        int result;
+        const char* expected;
+    } cases[] = {
+        {8, "%s", "abcdef", 1, "abcdef"},
+        {8, "%s", "abcdefg", 1, "abcdefg"},
+        {8, "%s", "abcdefgh", 0, "abcdefg"},
+        {8, "%s!", "abcdefghij", 0, "abcdefg"},
+        {1, "%s", "a", 0, ""},
+        {64, "%-6s|", "ab", 1, "ab    |"},
+    };
+    char buffer[64];
+    for (const Case& c : cases) {
+        std::memset(buffer, 0x5A, sizeof buffer);
+        EXPECT_EQ(c.result, FormatText(buffer, c.size, c.format, c.text)) << c.text << " in " << c.size;
+        EXPECT_STREQ(c.expected, buffer) << c.text << " in " << c.size;
+    }
+    EXPECT_EQ(1, FormatText(buffer, sizeof buffer, "addrs %3X %d", 0x2A0, 1));
+    EXPECT_STREQ("addrs 2A0 1", buffer);
 }
 
 class ControlTextTest : public SetupTest {};
