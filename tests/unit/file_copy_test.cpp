@@ -163,6 +163,33 @@ TEST_F(FileCopyTest, DataEndingBeforeItsExpandedSizeIsAskedAboutAndReplacesNothi
     EXPECT_EQ("next", FileText(Bfax("next.sys")));
 }
 
+TEST_F(FileCopyTest, ADistributionFolderOf200CharactersIsMeasuredAndInstalledWhole) {
+    // Deeper than the 128 characters of a path that LZOpenFileA keeps.
+    std::string folder = Dist("share");
+    ASSERT_TRUE(MakeDirectory(folder));
+    while (folder.size() < 200) {
+        folder += "\\a folder on a network share";
+        ASSERT_TRUE(MakeDirectory(folder));
+    }
+    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, folder.c_str());
+    ASSERT_TRUE(PutFile(folder + "\\bfax.sy_", Fixture("text.tx_")));
+    ASSERT_TRUE(PutFile(folder + "\\notes.tx_", "stored under its compressed name"));
+    ASSERT_TRUE(PutFile(folder + "\\runfaxin.exe", "plain"));
+    ASSERT_TRUE(PutFile(folder + "\\Files.ini", "bfax.sys,x,1\nnotes.txt,x,1\nrunfaxin.exe,x,1\n"));
+    MessageBoxWatch boxes;
+    ASSERT_EQ(3, ReadFileManifest(Owner()));
+    std::vector<ListedEntry> measured = Entries();
+    EXPECT_EQ(Fixture("text.txt").size(), measured[0].expandedSize);
+    EXPECT_EQ(32u, measured[1].expandedSize);
+    ComputeTotalBytes();
+    CreateDriverDirectories();
+    EXPECT_EQ(3, CopyManifestFiles(Owner()));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(Fixture("text.txt") == FileText(Bfax("bfax.sys")));
+    EXPECT_EQ("stored under its compressed name", FileText(Bfax("notes.txt")));
+    EXPECT_EQ("plain", FileText(Bfax("runfaxin.exe")));
+}
+
 TEST_F(FileCopyTest, NamesThatTryToLeaveTheDirectoryLandInIt) {
     ASSERT_TRUE(MakeDirectory(Dist("x")));
     ASSERT_TRUE(PutFile(Dir() / "evil.dll", "outside"));
