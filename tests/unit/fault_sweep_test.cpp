@@ -186,8 +186,13 @@ TEST_P(FaultSweepTest, EveryRunEndsInADescribedOutcome) {
     EXPECT_EQ(0, result.damaged);
     std::printf("fault sweep, %s: %d runs:", GetParam().name, result.runs);
     Print(result.outcomes);
-    std::printf("  installed files cut short or lost: %d; temporary files left: %d, removed by the next run: %d\n",
-                result.damaged, result.strays, result.removed);
+    char summary[256];
+    std::snprintf(summary, sizeof summary,
+                  "%s: %d runs, installed files cut short or lost: %d, temporary files left: %d, removed by the "
+                  "next run: %d",
+                  GetParam().name, result.runs, result.damaged, result.strays, result.removed);
+    std::printf("  %s\n", summary);
+    RecordProperty("summary", summary);  // tools/test shows it
     std::printf("  the %d calls counted:", result.calls);
     Print(result.kinds);
 }
