@@ -252,9 +252,11 @@ int CopyManifestFiles(HWND owner) {
         }
         // A copy in use or write-protected stays as it is.
         Destination present = ProbeDestination(destination);
-        FileGuard target(present == DESTINATION_LOCKED ? INVALID_HANDLE_VALUE
-                                                       : CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileGuard target;
+        if (present != DESTINATION_LOCKED) {
+            target.Reset(
+                CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        }
         if (!target.IsOpen()) {
             // A file that cannot be placed at all would leave the drivers
             // incomplete; an installed copy that cannot be replaced stays.

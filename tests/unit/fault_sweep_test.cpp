@@ -92,7 +92,9 @@ std::vector<std::string> Strays(const whole_run::Scenario& scenario, const whole
             continue;
         }
         bool listed = false;
-        for (const whole_run::DistributionFile& file : scenario.files) listed |= entry.first == "file:" + file.Destination();
+        for (const whole_run::DistributionFile& file : scenario.files) {
+            listed |= entry.first == "file:" + file.Destination();
+        }
         if (!listed) strays.push_back(entry.first);
     }
     return strays;
