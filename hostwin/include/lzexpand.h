@@ -37,6 +37,7 @@ typedef struct _OFSTRUCT {
 #define LZERROR_UNKNOWNALG (-8)
 
 INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT reopen, WORD style);
+INT WINAPI LZInit(INT file);
 LONG WINAPI LZSeek(INT file, LONG offset, INT origin);
 INT WINAPI LZRead(INT file, LPSTR buffer, INT count);
 void WINAPI LZClose(INT file);

@@ -1,6 +1,6 @@
-// LZ32 of the stand-in: LZOpenFileA (reading), LZSeek, LZRead and LZClose
-// for files in the "SZDD" format, compression mode 'A'. Files without that
-// header pass through unchanged, as LZ32 passes them.
+// LZ32 of the stand-in: LZOpenFileA (reading), LZInit, LZSeek, LZRead and
+// LZClose for files in the "SZDD" format, compression mode 'A'. Files without
+// that header pass through unchanged, as LZ32 passes them.
 //
 // The format: a 14-byte header (magic, mode 'A', the last character of the
 // name, the expanded size as 32-bit little-endian), then groups of a flag
@@ -190,23 +190,40 @@ INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT reopen, WORD style) {
     reopen->nErrCode = 0;
     reopen->Reserved1 = reopen->Reserved2 = 0;
     internal::CopyOut(full, reopen->szPathName, OFS_MAXPATHNAME);
-
-    BYTE header[LZ_HEADER_SIZE];
-    DWORD got = 0;
-    bool compressed = ReadFile(file, header, LZ_HEADER_SIZE, &got, nullptr) && got == LZ_HEADER_SIZE &&
-                      std::memcmp(header, LZ_MAGIC, sizeof LZ_MAGIC) == 0 && header[8] == 'A';
-    // A file without the header, or of another mode, is handed out as the
-    // plain file.
-    if (!compressed) {
-        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        return static_cast<INT>(reinterpret_cast<ULONG_PTR>(file));
-    }
-    int slot = 0;
-    while (slot < LZ_SLOTS && TheExpander().slots[slot]) ++slot;
-    if (slot == LZ_SLOTS) {
+    INT handle = static_cast<INT>(reinterpret_cast<ULONG_PTR>(file));
+    INT expander = LZInit(handle);
+    if (expander == LZERROR_GLOBALLOC) {
         CloseHandle(file);
         return LZERROR_GLOBALLOC;  // at most 16 compressed files are open at once
     }
+    // A file without the header, or of another mode, is handed out as the
+    // plain file.
+    return expander < 0 ? handle : expander;
+}
+
+INT WINAPI LZInit(INT handle) {
+    HOSTWIN_LOCK();
+    HANDLE file = KernelHandle(handle);
+    internal::FaultPoint fallible("LZInit", internal::FileKeyOf(file), static_cast<DWORD>(LZERROR_GLOBALLOC));
+    if (fallible.Fails()) return static_cast<INT>(fallible.Error());
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return LZERROR_BADINHANDLE;
+    BYTE header[LZ_HEADER_SIZE];
+    DWORD got = 0;
+    bool compressed = ReadFile(file, header, LZ_HEADER_SIZE, &got, nullptr) && got == LZ_HEADER_SIZE &&
+                      std::memcmp(header, LZ_MAGIC, sizeof LZ_MAGIC) == 0;
+    if (!compressed) {
+        // Not compressed: the caller reads the file itself, from its start.
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        return handle;
+    }
+    if (header[8] != 'A') {
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        return LZERROR_UNKNOWNALG;
+    }
+    int slot = 0;
+    while (slot < LZ_SLOTS && TheExpander().slots[slot]) ++slot;
+    if (slot == LZ_SLOTS) return LZERROR_GLOBALLOC;
+    // The expander owns the file from here on: LZClose closes it.
     auto lz = std::make_unique<LzFile>();
     lz->file = file;
     lz->length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);

@@ -94,6 +94,7 @@ namespace {
 struct Clock {
     std::uint64_t now = 0;
     std::vector<DWORD> sleeps;
+    std::function<void(DWORD)> onSleep;
     SYSTEMTIME local = {2026, 12, 0, 6, 12, 0, 0, 0};
 };
 Clock& TheClock() {
@@ -119,6 +120,11 @@ std::uint64_t Now() {
 
 const std::vector<DWORD>& Sleeps() { return TheClock().sleeps; }
 
+void SetSleepHandler(std::function<void(DWORD)> handler) {
+    HOSTWIN_LOCK();
+    TheClock().onSleep = std::move(handler);
+}
+
 void SetLocalTime(const SYSTEMTIME& time) {
     HOSTWIN_LOCK();
     TheClock().local = time;
@@ -135,6 +141,7 @@ void WINAPI Sleep(DWORD milliseconds) {
     HOSTWIN_LOCK();
     TheClock().now += milliseconds;
     TheClock().sleeps.push_back(milliseconds);
+    if (TheClock().onSleep) TheClock().onSleep(milliseconds);
 }
 
 DWORD WINAPI GetTickCount(void) {

@@ -60,6 +60,9 @@ void WaitWhileStopPending(SC_HANDLE service) {
         if (!QueryServiceStatus(service, &serviceStatus)) return;
         if (serviceStatus.dwCurrentState != SERVICE_STOP_PENDING) return;
         Sleep(STOP_POLL_MS);
+        // An abandoned installation waits no longer than its process does:
+        // the service is left stopping, and marked for deletion all the same.
+        if (setupState.abortRequested) return;
     }
 }
 

@@ -64,10 +64,8 @@ bool DestinationExists(const char* destination) {
 // expander when it can be opened, else the plain file.
 class CopySource {
 public:
-    bool Open(char* compressed, const char* plain) {
-        OFSTRUCT reopen;
-        std::memset(&reopen, 0, sizeof reopen);
-        lz_.Reset(LZOpenFileA(compressed, &reopen, OF_READ));
+    bool Open(const char* compressed, const char* plain) {
+        lz_.Reset(OpenThroughExpander(compressed));
         if (lz_.IsOpen()) {
             path_ = compressed;
             LONG size = LZSeek(lz_.Get(), 0, 2);
@@ -128,7 +126,20 @@ CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND 
         *bytesDone += got;
         if (setupState.totalBytes != 0) ShowProgress(owner, ProgressPermille(*bytesDone, setupState.totalBytes));
     }
-    return source->Complete(copied) ? COPY_COMPLETE : COPY_SOURCE_FAILED;
+    if (!source->Complete(copied)) return COPY_SOURCE_FAILED;
+    // The data must be on the disk before the move makes it the installed file.
+    return FlushFileBuffers(destination) ? COPY_COMPLETE : COPY_WRITE_FAILED;
+}
+
+// How far an installed copy can be replaced.
+enum Destination { DESTINATION_MISSING, DESTINATION_REPLACEABLE, DESTINATION_LOCKED };
+
+Destination ProbeDestination(const char* destination) {
+    FileGuard probe(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (probe.IsOpen()) return DESTINATION_REPLACEABLE;
+    // In use by another program, or write-protected.
+    return DestinationExists(destination) ? DESTINATION_LOCKED : DESTINATION_MISSING;
 }
 
 // The missing-file question; false when the user answers No.
@@ -189,6 +200,23 @@ int CreateDriverDirectories() {
     return 1;
 }
 
+int PartialCopyName(const char* destination, char* buffer) {
+    return FormatText(buffer, FILE_PATH_SIZE, "%s.part", destination);
+}
+
+INT OpenThroughExpander(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LZERROR_BADINHANDLE;
+    // LZ32 takes kernel handles as 32-bit numbers, as OpenFile hands them out.
+    INT handle = static_cast<INT>(reinterpret_cast<ULONG_PTR>(file));
+    INT expander = LZInit(handle);
+    // Another compression mode comes through as stored, as from LZOpenFileA.
+    if (expander == LZERROR_UNKNOWNALG) return handle;
+    if (expander < 0) CloseHandle(file);
+    return expander;
+}
+
 int CopyManifestFiles(HWND owner) {
     char buffer[COPY_BUFFER_SIZE];  // the one copy buffer for every file
     std::uint32_t bytesDone = 0;
@@ -202,7 +230,11 @@ int CopyManifestFiles(HWND owner) {
         char compressed[FILE_PATH_SIZE];
         char plain[FILE_PATH_SIZE];
         char destination[FILE_PATH_SIZE];
+        char partial[FILE_PATH_SIZE];
         if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1)) continue;
+        if (!PartialCopyName(destination, partial)) continue;
+        // What a run cut off in the middle of this file left behind.
+        DeleteFileA(partial);
         // An installed file stays untouched unless the list says to replace it.
         if (!(entry->flags & ENTRY_OVERWRITE) && DestinationExists(destination)) {
             bytesDone += entry->expandedSize;
@@ -218,22 +250,34 @@ int CopyManifestFiles(HWND owner) {
             stopped = !AskToContinue(owner, compressed);
             continue;
         }
-        FileGuard target(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
+        // A copy in use or write-protected stays as it is.
+        Destination present = ProbeDestination(destination);
+        FileGuard target;
+        if (present != DESTINATION_LOCKED) {
+            target.Reset(
+                CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        }
         if (!target.IsOpen()) {
-            // A copy in use or write-protected stays as it is; a file that
-            // cannot be placed at all would leave the drivers incomplete.
-            if (!DestinationExists(destination)) stopped = true;
+            // A file that cannot be placed at all would leave the drivers
+            // incomplete; an installed copy that cannot be replaced stays.
+            if (present == DESTINATION_MISSING) stopped = true;
             bytesDone += entry->expandedSize;
             continue;
         }
+        // The installed copy is replaced only by a whole new one: whatever
+        // fails before the move leaves it as it was.
         CopyOutcome outcome = CopyData(&source, target.Get(), buffer, owner, &bytesDone);
-        target.Close();
+        if (!target.Close() && outcome == COPY_COMPLETE) outcome = COPY_WRITE_FAILED;
         source.Close();
-        if (outcome == COPY_COMPLETE) continue;
-        // A cut-off driver file is worse than none: it is never left behind.
-        DeleteFileA(destination);
-        if (outcome == COPY_WRITE_FAILED || outcome == COPY_ABORTED) {
+        if (outcome == COPY_COMPLETE &&
+            MoveFileExA(partial, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            continue;
+        }
+        DeleteFileA(partial);
+        if (outcome == COPY_COMPLETE) {
+            // Taken by another program meanwhile: kept like one in use.
+            if (!DestinationExists(destination)) stopped = true;
+        } else if (outcome == COPY_WRITE_FAILED || outcome == COPY_ABORTED) {
             stopped = true;
         } else {
             stopped = !AskToContinue(owner, source.Path());

@@ -22,6 +22,16 @@ int IsSafeDestinationName(const char* name);
 int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* plainSource, char* destination,
                    char* destinationName, int createDirectories);
 int CreateDriverDirectories();
+// The name a file is written under, next to its destination, before it
+// replaces it: the destination followed by ".part". A file of that name is
+// what a run cut off (by a power failure) left behind. 0 when the name does
+// not fit the FILE_PATH_SIZE bytes of buffer.
+int PartialCopyName(const char* destination, char* buffer);
+// Opens a distribution file for reading through the expander, as LZOpenFileA
+// would but with paths up to MAX_PATH: a compressed file expands, any other
+// comes through as stored. A handle for LZSeek, LZRead and LZClose, or a
+// value below 0.
+INT OpenThroughExpander(const char* path);
 // Entries attempted, or 0 (declined, or nothing needed copying). owner:
 // message boxes, status text of control 1023, redraws of control 1022.
 int CopyManifestFiles(HWND owner);

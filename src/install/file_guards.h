@@ -19,16 +19,18 @@ public:
         Close();
         file_ = file;
     }
-    void Close() {
-        if (IsOpen()) CloseHandle(file_);
+    // False when closing failed: data written through it may be lost.
+    bool Close() {
+        bool closed = !IsOpen() || CloseHandle(file_);
         file_ = INVALID_HANDLE_VALUE;
+        return closed;
     }
 
 private:
     HANDLE file_;
 };
 
-// LZOpenFileA gives a negative value when it fails.
+// The expander's opening calls give a negative value when they fail.
 class LzFileGuard {
 public:
     explicit LzFileGuard(INT file = -1) : file_(file) {}

@@ -134,9 +134,7 @@ std::uint32_t GetExpandedSize(const char* path) {
 
     // The expander reads the size from the header; a file under that name
     // that is not compressed comes through as it is.
-    OFSTRUCT reopen;
-    std::memset(&reopen, 0, sizeof reopen);
-    LzFileGuard lz(LZOpenFileA(compressed, &reopen, OF_READ));
+    LzFileGuard lz(OpenThroughExpander(compressed));
     if (lz.IsOpen()) {
         LONG size = LZSeek(lz.Get(), 0, 2);
         return size < 0 ? 0 : static_cast<std::uint32_t>(size);

@@ -9,7 +9,8 @@
 namespace {
 
 // Longest pause the install sequence makes between two safe points (a
-// service operation's pause), and a second for the step around it.
+// service operation's pause; the stop wait of a service looks at the flag
+// between its polls), and a second for the step around it.
 const DWORD STOP_WAIT_MS = 2000 + 1000;
 
 // Kept only so that an abandoned run can wait for its worker.

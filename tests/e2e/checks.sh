@@ -145,9 +145,12 @@ installed_size() {  # PATH
 }
 
 # Every destination of C:\dist\Files.ini that exists holds at least as
-# many bytes as its source.
+# many bytes as its source, and no copy in progress (NAME.part) is left.
 expect_no_partial_files() {
     local dist="$WINEPREFIX/drive_c/dist" name placement destination
+    local left
+    left=$(find "$bfax" -name '*.part')
+    [ -z "$left" ] || fail "left behind: $left"
     while read -r name placement; do
         destination=$(destination_of "$name" "$placement")
         [ -e "$destination" ] || continue

@@ -201,11 +201,11 @@ std::vector<Row> Rows() {
 
     // ---- reads, files in use, write protection: over an earlier installation -------
     {
-        // Yes to going on without it: the begun copy is gone, the rest installed.
+        // Yes to going on without it: the installed copy stays, the rest is new.
         Row row("FailingReadOfADistributionFile", "a read fails (damaged medium)", "copying runfaxin.exe", true);
         row.inject = [](const Scenario&) { hostwin::FailReadAt(Dist("runfaxin.exe").c_str(), 1000); };
         Installs(&row, {IDS_CANNOT_OPEN_FILE});
-        row.files = {{PROGRAM, Holds::Absent}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        row.files = {{PROGRAM, Holds::Old}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
         rows.push_back(row);
     }
     {
@@ -293,15 +293,23 @@ std::vector<Row> Rows() {
     }
 
     // ---- compressed files ----------------------------------------------------------------
-    {
-        // Asked about and answered Yes: no cut-off driver is left.
-        Row row("CompressedFileTruncated", "bfax.sy_ is cut off in the middle", "expanding bfax.sys", true);
+    for (int answer : {IDYES, IDNO}) {
+        // Asked about: the installed driver stays as it was, whether the
+        // installation goes on without the new one or ends there.
+        Row row(answer == IDYES ? "CompressedFileTruncated" : "CompressedFileTruncatedAnsweredNo",
+                "bfax.sy_ is cut off in the middle", "expanding bfax.sys", true);
         row.arrange = [](Scenario* scenario) {
             std::string& stored = Listed(scenario, "bfax.sys")->stored;
             stored.resize(stored.size() / 2);
         };
-        Installs(&row, {IDS_CANNOT_OPEN_FILE});
-        row.files = {{DRIVER, Holds::Absent}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}};
+        row.answers = {answer};
+        if (answer == IDYES) {
+            Installs(&row, {IDS_CANNOT_OPEN_FILE});
+            row.files = {{DRIVER, Holds::Old}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}};
+        } else {
+            FailsBeforeTheServices(&row, {IDS_CANNOT_OPEN_FILE});
+            row.files = {{DRIVER, Holds::Old}, {PROGRAM, Holds::Old}, {BTCALL, Holds::Old}, {FAXINIT, Holds::Old}};
+        }
         rows.push_back(row);
     }
     {

@@ -80,9 +80,14 @@ TEST_F(FileCopyTest, PresentFilesStayUnlessMarkedForOverwriting) {
     ASSERT_TRUE(MakeDirectory(Win("bfax")));
     ASSERT_TRUE(PutFile(Bfax("keep.sys"), "installed before"));
     ASSERT_TRUE(PutFile(Bfax("swap.sys"), "a longer file installed before"));
+    // Left by a run cut off while copying: removed, whether copied now or not.
+    ASSERT_TRUE(PutFile(Bfax("keep.sys.part"), "new"));
+    ASSERT_TRUE(PutFile(Bfax("swap.sys.part"), "ne"));
     EXPECT_EQ(1, Install("keep.sys,x,0\nswap.sys,x,1\n"));
     EXPECT_EQ("installed before", FileText(Bfax("keep.sys")));
     EXPECT_EQ("new", FileText(Bfax("swap.sys")));  // replaced whole, also when shorter
+    EXPECT_FALSE(FileExists(Bfax("keep.sys.part")));
+    EXPECT_FALSE(FileExists(Bfax("swap.sys.part")));
     EXPECT_EQ("Installing swap.sys", Status());
     // A second run finds everything in place and nothing to replace.
     EXPECT_EQ(0, Install("keep.sys,x,0\n"));
@@ -140,17 +145,49 @@ TEST_F(FileCopyTest, AFileThatCannotBePlacedAtAllEndsTheStep) {
     RemoveDirectoryA(Bfax("blocked.sys").c_str());
 }
 
-TEST_F(FileCopyTest, DataEndingBeforeItsExpandedSizeLeavesNoFileAndIsAskedAbout) {
+TEST_F(FileCopyTest, DataEndingBeforeItsExpandedSizeIsAskedAboutAndReplacesNothing) {
     // Header: 20 bytes; the data gives "abc" only.
     std::string cut = std::string("SZDD\x88\xF0\x27\x33" "Ax\x14\x00\x00\x00", 14) + std::string("\x07" "abc\xF0", 5);
     ASSERT_TRUE(PutFile(Dist("cut.sy_"), cut));
+    ASSERT_TRUE(PutFile(Dist("new.sy_"), cut));
     ASSERT_TRUE(PutFile(Dist("next.sys"), "next"));
-    MessageBoxWatch boxes({IDYES});
-    EXPECT_EQ(2, Install("cut.sys,x,1\nnext.sys,x,1\n"));
-    ASSERT_EQ(1u, boxes.Boxes().size());
+    ASSERT_TRUE(MakeDirectory(Win("bfax")));
+    ASSERT_TRUE(PutFile(Bfax("cut.sys"), "the installed copy"));
+    MessageBoxWatch boxes({IDYES, IDYES});
+    EXPECT_EQ(3, Install("cut.sys,x,1\nnew.sys,x,1\nnext.sys,x,1\n"));
+    ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ("The file " + Dist("cut.sy_") + CANNOT_OPEN_END, boxes.Boxes()[0].text);
-    EXPECT_FALSE(FileExists(Bfax("cut.sys")));
+    EXPECT_EQ("the installed copy", FileText(Bfax("cut.sys")));
+    EXPECT_FALSE(FileExists(Bfax("new.sys")));
+    EXPECT_FALSE(FileExists(Bfax("cut.sys.part")));
     EXPECT_EQ("next", FileText(Bfax("next.sys")));
+}
+
+TEST_F(FileCopyTest, ADistributionFolderOf200CharactersIsMeasuredAndInstalledWhole) {
+    // Deeper than the 128 characters of a path that LZOpenFileA keeps.
+    std::string folder = Dist("share");
+    ASSERT_TRUE(MakeDirectory(folder));
+    while (folder.size() < 200) {
+        folder += "\\a folder on a network share";
+        ASSERT_TRUE(MakeDirectory(folder));
+    }
+    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, folder.c_str());
+    ASSERT_TRUE(PutFile(folder + "\\bfax.sy_", Fixture("text.tx_")));
+    ASSERT_TRUE(PutFile(folder + "\\notes.tx_", "stored under its compressed name"));
+    ASSERT_TRUE(PutFile(folder + "\\runfaxin.exe", "plain"));
+    ASSERT_TRUE(PutFile(folder + "\\Files.ini", "bfax.sys,x,1\nnotes.txt,x,1\nrunfaxin.exe,x,1\n"));
+    MessageBoxWatch boxes;
+    ASSERT_EQ(3, ReadFileManifest(Owner()));
+    std::vector<ListedEntry> measured = Entries();
+    EXPECT_EQ(Fixture("text.txt").size(), measured[0].expandedSize);
+    EXPECT_EQ(32u, measured[1].expandedSize);
+    ComputeTotalBytes();
+    CreateDriverDirectories();
+    EXPECT_EQ(3, CopyManifestFiles(Owner()));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(Fixture("text.txt") == FileText(Bfax("bfax.sys")));
+    EXPECT_EQ("stored under its compressed name", FileText(Bfax("notes.txt")));
+    EXPECT_EQ("plain", FileText(Bfax("runfaxin.exe")));
 }
 
 TEST_F(FileCopyTest, NamesThatTryToLeaveTheDirectoryLandInIt) {
@@ -223,7 +260,7 @@ TEST_F(FileCopyTest, AFullDiskEndsTheStepWithoutAPartialFile) {
     TearDown();
     SetUp();
     ASSERT_TRUE(PutFile(Dist("short.sys"), std::string(5000, 's')));
-    hostwin::ShortWriteAt(Bfax("short.sys").c_str(), 100);
+    hostwin::ShortWriteAt(Bfax("short.sys.part").c_str(), 100);
     EXPECT_EQ(0, Install("short.sys,x,1\n"));
     EXPECT_FALSE(FileExists(Bfax("short.sys")));
 #endif
@@ -283,19 +320,21 @@ TEST_F(FileCopyTest, DirectoriesAreCreatedFromTheTopDown) {
 #endif
 }
 
-TEST_F(FileCopyTest, AnAbortBetweenChunksLeavesNoPartialFile) {
+TEST_F(FileCopyTest, AnAbortBetweenChunksReplacesNothing) {
     REQUIRE_STAND_IN();
 #if ON_STAND_IN
     ASSERT_TRUE(PutFile(Dist("first.sys"), "first"));
     ASSERT_TRUE(PutFile(Dist("large.sys"), std::string(100000, 'L')));
     ASSERT_TRUE(PutFile(Dist("packed.sy_"), Fixture("text.tx_")));
     ASSERT_TRUE(PutFile(Dist("last.sys"), "last"));
+    ASSERT_TRUE(MakeDirectory(Win("bfax")));
     for (const char* aborted : {"large.sys", "packed.sys"}) {
         // The user confirms the abort while the second chunk of a file is read.
         int chunks = 0;
         std::string target = Bfax(aborted);
+        ASSERT_TRUE(PutFile(target, "installed before"));
         hostwin::SetRedrawHandler([&](HWND, BOOL) {
-            if (FileExists(target) && ++chunks == 2) setupState.abortRequested = 1;
+            if (FileExists(target + ".part") && ++chunks == 2) setupState.abortRequested = 1;
         });
         MessageBoxWatch boxes;
         std::string list = std::string("first.sys,x,1\n") + aborted + ",x,1\nmissing.sys,x,1\nlast.sys,x,1\n";
@@ -303,7 +342,8 @@ TEST_F(FileCopyTest, AnAbortBetweenChunksLeavesNoPartialFile) {
         setupState.abortRequested = 0;
         EXPECT_EQ(2, chunks) << aborted;
         EXPECT_EQ("first", FileText(Bfax("first.sys")));
-        EXPECT_FALSE(FileExists(target)) << aborted;
+        EXPECT_EQ("installed before", FileText(target)) << aborted;
+        EXPECT_FALSE(FileExists(target + ".part")) << aborted;
         EXPECT_FALSE(FileExists(Bfax("last.sys")));
         EXPECT_TRUE(boxes.Boxes().empty());
         EXPECT_EQ(0, hostwin::OpenHandleCount());

@@ -590,6 +590,30 @@ TEST_F(StandInInstallationTest, AnAbandonedInstallationStopsAtItsNextSafePoint) 
     setupState.abortRequested = 0;
 }
 
+TEST_F(StandInInstallationTest, AnAbandonedInstallationStopsWaitingForAServiceThatKeepsStopping) {
+    // Confirmed during the fourth poll of a faxinit that never stops: the
+    // worker is done within the 3 s the process waits for it, faxinit stays
+    // marked for deletion, bfax and the product key stay.
+    EarlierInstallationRunning();
+    hostwin::SetStopPendingPolls("faxinit", -1);
+    int polls = 0;
+    std::uint64_t abandonedAt = 0;
+    hostwin::SetSleepHandler([&](DWORD milliseconds) {
+        if (milliseconds != 250 || ++polls != 4) return;
+        setupState.abortRequested = 1;
+        abandonedAt = hostwin::Now();
+    });
+    InstallStandard();
+    hostwin::SetSleepHandler(nullptr);
+    setupState.abortRequested = 0;
+    EXPECT_EQ(4, polls);
+    EXPECT_LE(hostwin::Now() - abandonedAt, 3000u);
+    EXPECT_EQ("marked", Running("faxinit"));
+    EXPECT_EQ("running", Running("bfax"));
+    EXPECT_TRUE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
+    EXPECT_FALSE(FileExists(Bfax("bfax.sys")));
+}
+
 TEST_F(StandInInstallationTest, RemovalWhereOnlyFaxinitExists) {
     hostwin::ServiceRecord faxinit;
     faxinit.name = "faxinit";

@@ -130,6 +130,14 @@ TEST_F(LzTest, FilesWithoutAnSzddHeaderPassThroughUnchanged) {
         EXPECT_EQ(0, LZSeek(file, 0, 0));
         EXPECT_TRUE(bytes == ReadAll(file)) << bytes;
         LZClose(file);
+        // LZInit hands such a file back to be read as it is, from its
+        // start, and refuses another mode.
+        HANDLE opened = CreateFileA((Dir() / "plain.tx_").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        INT handle = static_cast<INT>(reinterpret_cast<ULONG_PTR>(opened));
+        EXPECT_EQ(bytes == otherMode ? LZERROR_UNKNOWNALG : handle, LZInit(handle));
+        EXPECT_EQ(0, LZSeek(handle, 0, 1));
+        LZClose(handle);
     }
 }
 
@@ -165,11 +173,20 @@ TEST_F(LzTest, SixteenFilesExpandAtOnce) {
     for (INT file : files) LZClose(file);
 }
 
-TEST_F(LzTest, PathsThatDoNotFitTheOpenFileRecordAreNotOpened) {
+TEST_F(LzTest, PathsThatDoNotFitTheOpenFileRecordAreNotOpenedButLzInitTakesTheirFiles) {
     std::string name = std::string(OFS_MAXPATHNAME - Dir().Path().size(), 'n') + ".tx_";
     INT file = Put(name, Szdd(12, ABC_REPEATED));
     EXPECT_LT(file, 0);
     if (file >= 0) LZClose(file);
+    HANDLE opened = CreateFileA((Dir() / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, opened);
+    file = LZInit(static_cast<INT>(reinterpret_cast<ULONG_PTR>(opened)));
+    ASSERT_GE(file, LZ_FIRST_HANDLE);
+    EXPECT_EQ(12, LZSeek(file, 0, 2));
+    EXPECT_EQ(0, LZSeek(file, 0, 0));
+    EXPECT_EQ("abcabcabcabc", ReadAll(file));
+    LZClose(file);  // closes the file too
 }
 
 TEST_F(LzTest, HandlesAreReleasedAndSharingAndReadFaultsReachTheExpander) {

@@ -3,8 +3,8 @@
 // error tests. Included by hostwin/machine.h.
 //
 // Counted calls: CreateFileA, ReadFile, WriteFile, FlushFileBuffers,
-// MoveFileExA, DeleteFileA, CreateDirectoryA; LZOpenFileA, LZRead, LZSeek;
-// RegCreateKeyExA, RegOpenKeyExA, RegQueryValueExA, RegSetValueExA,
+// MoveFileExA, DeleteFileA, CreateDirectoryA; LZOpenFileA, LZInit, LZRead,
+// LZSeek; RegCreateKeyExA, RegOpenKeyExA, RegQueryValueExA, RegSetValueExA,
 // RegDeleteKeyA; OpenSCManagerA, CreateServiceA, OpenServiceA,
 // ControlService, QueryServiceStatus, DeleteService, StartServiceA.
 // A call the stand-in makes itself while serving one of these (LZ32 reading
@@ -14,6 +14,7 @@
 //   reads ERROR_CRC, writes ERROR_DISK_FULL, flushes ERROR_WRITE_FAULT,
 //   deletes ERROR_SHARING_VIOLATION
 //   LZOpenFileA LZERROR_BADINHANDLE (ERROR_ACCESS_DENIED in the OFSTRUCT),
+//   LZInit LZERROR_GLOBALLOC,
 //   LZRead LZERROR_READ, LZSeek LZERROR_BADVALUE (plain files: -1, as a
 //   failed SetFilePointer gives)
 //   registry opens, creates and deletes ERROR_ACCESS_DENIED, queries and

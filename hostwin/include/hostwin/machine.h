@@ -60,6 +60,8 @@ int OpenHandleCount();
 // Sleep advances the clock instead of waiting.
 std::uint64_t Now();
 const std::vector<DWORD>& Sleeps();
+// Called at the end of every Sleep, with its length: what happens meanwhile.
+void SetSleepHandler(std::function<void(DWORD milliseconds)> handler);
 void SetLocalTime(const SYSTEMTIME& time);
 
 // ---- message boxes ----------------------------------------------------------

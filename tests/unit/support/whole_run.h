@@ -108,8 +108,7 @@ struct Excuses {
     // Destinations the copy step could not create: it skips them without a
     // word, so they may stay as they were.
     std::vector<std::string> untouchable;
-    // Files the run could not delete: a temporary file, or a copy begun and
-    // not finished, may stay.
+    // Files the run could not delete: such a temporary file may stay.
     std::vector<std::string> undeletable;
 };
 
@@ -118,9 +117,9 @@ struct Verdict {
     std::vector<std::string> problems;  // empty when the run left only what it may
 };
 // Judges the run: no handle or memory block left, no temporary file, every
-// configuration file whole (old, new, or for btcall.cfg its source with some
-// of the edits made), the messages in a described order, and a run reported
-// as installed really complete.
+// file whole (old or new; btcall.cfg possibly with only some of its edits
+// made), none that was there lost, the messages in a described order, and a
+// run reported as installed really complete.
 Verdict Judge(const Scenario& scenario, const Snapshot& before, const Run& run, const Excuses& excuses = {});
 
 // Text of a message as the program shows it.
