@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/messages.h"
 #include "core/names.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "install/file_guards.h"
@@ -137,7 +139,8 @@ bool AskToContinue(HWND owner, const char* path) {
     if (setupState.abortRequested) return false;
     char text[3 * FILE_PATH_SIZE];
     FormatText(text, sizeof text, LoadText(IDS_CANNOT_OPEN_FILE), path, setupState.productName);
-    return MessageBoxA(owner, text, setupState.caption, MB_ICONERROR | MB_YESNO | MB_SETFOREGROUND) != IDNO;
+    return ShowMessage(owner, text, MB_ICONERROR | MB_YESNO | MB_SETFOREGROUND,
+                       setupState.silentSkipMissingFiles ? IDYES : IDNO) != IDNO;
 }
 
 }  // namespace
@@ -202,9 +205,13 @@ int CopyManifestFiles(HWND owner) {
         char compressed[FILE_PATH_SIZE];
         char plain[FILE_PATH_SIZE];
         char destination[FILE_PATH_SIZE];
-        if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1)) continue;
+        if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1)) {
+            LogLine("Skipped %s: no usable path", entry->name);
+            continue;
+        }
         // An installed file stays untouched unless the list says to replace it.
         if (!(entry->flags & ENTRY_OVERWRITE) && DestinationExists(destination)) {
+            LogLine("Skipped %s: %s is installed and not to be replaced", entry->name, destination);
             bytesDone += entry->expandedSize;
             continue;
         }
@@ -215,12 +222,15 @@ int CopyManifestFiles(HWND owner) {
 
         CopySource source;
         if (!source.Open(compressed, plain)) {
+            LogLine("Missing %s: neither %s nor %s can be opened", entry->name, compressed, plain);
             stopped = !AskToContinue(owner, compressed);
             continue;
         }
         FileGuard target(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                      nullptr));
         if (!target.IsOpen()) {
+            LogLine("Skipped %s: %s cannot be written (error %lu)", entry->name, destination,
+                    static_cast<unsigned long>(GetLastError()));
             // A copy in use or write-protected stays as it is; a file that
             // cannot be placed at all would leave the drivers incomplete.
             if (!DestinationExists(destination)) stopped = true;
@@ -230,7 +240,14 @@ int CopyManifestFiles(HWND owner) {
         CopyOutcome outcome = CopyData(&source, target.Get(), buffer, owner, &bytesDone);
         target.Close();
         source.Close();
-        if (outcome == COPY_COMPLETE) continue;
+        if (outcome == COPY_COMPLETE) {
+            LogLine("%s %s to %s", source.Path() == compressed ? "Expanded" : "Copied", source.Path(), destination);
+            continue;
+        }
+        LogLine("Failed %s: %s", destination,
+                outcome == COPY_WRITE_FAILED ? "cannot be written whole"
+                : outcome == COPY_ABORTED    ? "installation abandoned"
+                                             : "the source cannot be read whole");
         // A cut-off driver file is worse than none: it is never left behind.
         DeleteFileA(destination);
         if (outcome == COPY_WRITE_FAILED || outcome == COPY_ABORTED) {
