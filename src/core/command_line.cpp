@@ -118,7 +118,9 @@ int MentionsSilent(const char* text) {
     const char* cursor = text ? text : "";
     char word[TOKEN_SIZE];
     while (NextWord(&cursor, word) > 0) {
-        if ((word[0] == '/' || word[0] == '-') && SameName(word + 1, std::strlen(word + 1), "silent")) return 1;
+        const char* equals = std::strchr(word, '=');
+        std::size_t length = equals ? static_cast<std::size_t>(equals - word) : std::strlen(word);
+        if ((word[0] == '/' || word[0] == '-') && SameName(word + 1, length - 1, "silent")) return 1;
     }
     return 0;
 }
