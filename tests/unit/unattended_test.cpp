@@ -86,7 +86,7 @@ struct AnswersCase {
 const char* const TWO_ISA = "[Boards]\r\nBoard1=TR114 PCI\r\nBoard2=TR114 ISA, 300, 4\r\nBoard5=tr114 isa,340 ,2\r\n";
 
 const AnswersCase answersCases[] = {
-    {"; hall 2\r\n[boards]\r\nboard1 = Trufax PCI\r\n", "3 0 0 0 0 0 | 5 1 | 0 4 1 | start skip=0"},
+    {"; hall 2\r\n[boards]\r\n; the PCI board\r\nboard1 = Trufax PCI\r\n", "3 0 0 0 0 0 | 5 1 | 0 4 1 | start skip=0"},
     {TWO_ISA, "1 2:300/4 0 0 2:340/2 0 | 5 1 | 0 4 1 | start skip=0"},
     {"[Boards]\r\nBoard6=TR114 ISA, 40, 30\r\nIRQ=2\r\nDMA=\r\n[DID]\r\nVariable=1\r\nDigits=2,5\r\n"
      "Start=IMMEDIATE\r\n[Setup]\r\nStartDrivers=no\r\nMissingFiles=skip\r\n",
