@@ -116,7 +116,7 @@ int CheckCombination(CommandLine* line) {
 // a refused silent run must not show its refusal either.
 int MentionsSilent(const char* text) {
     const char* cursor = text ? text : "";
-    char word[TOKEN_SIZE];
+    char word[TOKEN_SIZE] = {0};
     while (NextWord(&cursor, word) > 0) {
         const char* equals = std::strchr(word, '=');
         std::size_t length = equals ? static_cast<std::size_t>(equals - word) : std::strlen(word);
@@ -128,7 +128,7 @@ int MentionsSilent(const char* text) {
 int ParseWords(const char* text, CommandLine* line) {
     std::memset(line, 0, sizeof *line);
     const char* cursor = text ? text : "";
-    char word[TOKEN_SIZE];
+    char word[TOKEN_SIZE] = {0};
     for (;;) {
         int got = NextWord(&cursor, word);
         if (got == 0) break;

@@ -43,9 +43,10 @@ struct Reader {
         char detail[ANSWERS_REASON_SIZE];
         va_list args;
         va_start(args, format);
-        std::vsnprintf(detail, sizeof detail, format, args);
+        int needed = std::vsnprintf(detail, sizeof detail, format, args);
         va_end(args);
         detail[sizeof detail - 1] = '\0';
+        if (needed < 0) detail[0] = '\0';
         FormatText(reason, reasonSize, "The answers file %s: %s", path, detail);
         return 0;
     }
@@ -100,13 +101,11 @@ int BoardNumberOf(const char* key) {
 }
 
 bool KnownKey(const char* section, const char* key) {
-    static const char* const didKeys[] = {"Variable", "Digits", "Start"};
-    static const char* const setupKeys[] = {"StartDrivers", "MissingFiles"};
+    static const char* const didKeys[] = {"Variable", "Digits", "Start", nullptr};
+    static const char* const setupKeys[] = {"StartDrivers", "MissingFiles", nullptr};
     if (SameText(section, SECTION_BOARDS)) return BoardNumberOf(key) > 0 || SameText(key, "IRQ") || SameText(key, "DMA");
-    const char* const* keys = SameText(section, SECTION_DID) ? didKeys : setupKeys;
-    int count = SameText(section, SECTION_DID) ? 3 : 2;
-    for (int i = 0; i < count; ++i) {
-        if (SameText(key, keys[i])) return true;
+    for (const char* const* known = SameText(section, SECTION_DID) ? didKeys : setupKeys; *known; ++known) {
+        if (SameText(key, *known)) return true;
     }
     return false;
 }

@@ -13,12 +13,12 @@
 #include "ui/installing_dialog.h"
 #include "ui/main_window.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandText, int) {
-    setupState.instance = instance;
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
+    setupState.instance = hInstance;
     // Before start-up changes the current directory: file names of the
     // command line are taken relative to the one we were started in.
-    CommandLine commandLine;
-    int ended = StartRun(commandText, &commandLine);
+    CommandLine commandLine = {};
+    int ended = StartRun(lpCmdLine, &commandLine);
     if (ended >= 0) return ended;
     if (commandLine.silent) return RunSilentSetup(commandLine);
 
