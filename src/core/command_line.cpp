@@ -112,17 +112,24 @@ int CheckCombination(CommandLine* line) {
     return 1;
 }
 
-// Whether /silent is among the words, however the line is wrong otherwise:
-// a refused silent run must not show its refusal either.
-int MentionsSilent(const char* text) {
+// What a refused line still says about its own run, however wrong it is
+// otherwise: a silent run must not show its refusal either, and the log
+// goes where it was asked to go.
+void SalvageLine(const char* text, CommandLine* line) {
     const char* cursor = text ? text : "";
     char word[TOKEN_SIZE] = {0};
     while (NextWord(&cursor, word) > 0) {
+        if (word[0] != '/' && word[0] != '-') continue;
         const char* equals = std::strchr(word, '=');
         std::size_t length = equals ? static_cast<std::size_t>(equals - word) : std::strlen(word);
-        if ((word[0] == '/' || word[0] == '-') && SameName(word + 1, length - 1, "silent")) return 1;
+        if (SameName(word + 1, length - 1, "silent")) line->silent = 1;
+        if (equals && equals[1] && !line->log[0] && SameName(word + 1, length - 1, "log")) {
+            char reason[COMMAND_REASON_SIZE];
+            CopyText(reason, sizeof reason, line->reason);
+            FullPath(equals + 1, line->log, line);
+            CopyText(line->reason, sizeof line->reason, reason);
+        }
     }
-    return 0;
 }
 
 int ParseWords(const char* text, CommandLine* line) {
@@ -162,7 +169,7 @@ int ParseWords(const char* text, CommandLine* line) {
 
 int ParseCommandLine(const char* text, CommandLine* line) {
     if (ParseWords(text, line)) return 1;
-    line->silent = MentionsSilent(text);
+    SalvageLine(text, line);
     return 0;
 }
 

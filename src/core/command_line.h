@@ -22,8 +22,9 @@ struct CommandLine {
     char reason[COMMAND_REASON_SIZE];  // why the line cannot be used, or empty
 };
 
-// 1 when the line can be used; otherwise 0 with the reason filled in. The
-// text is the line without the program's name, as WinMain receives it.
+// 1 when the line can be used; otherwise 0 with the reason filled in, and
+// still /silent and the /log= file when the line holds them. The text is the
+// line without the program's name, as WinMain receives it.
 int ParseCommandLine(const char* text, CommandLine* line);
 
 // The log of a silent run without /log=: this name in the TEMP directory.

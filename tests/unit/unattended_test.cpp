@@ -76,6 +76,11 @@ TEST_F(CommandLineTest, GoodAndBadLines) {
             EXPECT_EQ(std::strstr(c.text, "/silent") ? 1 : 0, line.silent) << c.text;
         }
     }
+    // ... and its log goes where it asks, whatever came before.
+    CommandLine refused;
+    EXPECT_EQ(0, ParseCommandLine("/bogus -LOG=x.log", &refused));
+    EXPECT_EQ(here + "x.log", std::string(refused.log));
+    EXPECT_STREQ("/bogus is not a known switch.", refused.reason);
 }
 
 struct AnswersCase {
