@@ -96,7 +96,7 @@ const AnswersCase answersCases[] = {
     {"[Boards]\r\nBoard6=TR114 ISA, 40, 30\r\nIRQ=2\r\nDMA=\r\n[DID]\r\nVariable=1\r\nDigits=2,5\r\n"
      "Start=IMMEDIATE\r\n[Setup]\r\nStartDrivers=no\r\nMissingFiles=skip\r\n",
      "0 0 0 0 0 2:40/30 | 2 0 | 1 2 0 | no-start skip=1"},
-    {"[DID]\r\nDigits=63\r\n[Boards]\r\nBoard3=TR114 PCI\r\n", "0 0 1 0 0 0 | 5 1 | 0 63 1 | start skip=0"},
+    {"[DID]\r\nDigits=63\r\n[Boards]\r\nBoard3=\"TR114 PCI\"\r\n", "0 0 1 0 0 0 | 5 1 | 0 63 1 | start skip=0"},
     // The Settings page's messages, in its order.
     {"[Boards]\r\nBoard1=TR114 ISA, 300, 31\r\nBoard2=TR114 ISA\r\n", "Please enter the number of channels for board # 1"},
     {"[Boards]\r\nBoard2=TR114 ISA, 0x300, 4\r\n", "Please enter a valid I/O base address for board # 2"},
@@ -245,7 +245,8 @@ TEST_F(SilentRunTest, ExitCodes) {
          [] { hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000}); }, 1150,
          "Message: You are running Windows 95/98.", "HKLM old"},
         {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
-         [] { hostwin::SetAdministrator(false); }, 740, "Answer: No", "HKLM old"},
+         [] { hostwin::SetAdministrator(false); }, 740,
+         "installed correctly. Do you want to continue with the installation?\r\n", "HKLM old"},
         {"second copy", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [&otherCopy] { otherCopy = CreateMutexA(nullptr, FALSE, "$$ Loxbrine Main Mutex $$"); }, 1618,
          "Result: another copy of the setup program is running, exit code 1618", "HKLM old"},
