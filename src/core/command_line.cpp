@@ -24,12 +24,12 @@ const std::size_t TOKEN_SIZE = 1024;
 
 enum SwitchKind { SWITCH_FLAG, SWITCH_FILE };
 
-struct SwitchSpec {
+struct KnownSwitch {
     const char* name;
     SwitchKind kind;
 };
 
-const SwitchSpec SWITCHES[] = {
+const KnownSwitch SWITCHES[] = {
     {"silent", SWITCH_FLAG}, {"remove", SWITCH_FLAG}, {"?", SWITCH_FLAG},        {"help", SWITCH_FLAG},
     {"answers", SWITCH_FILE}, {"log", SWITCH_FILE},   {"saveanswers", SWITCH_FILE},
 };
@@ -144,22 +144,22 @@ int ParseWords(const char* text, CommandLine* line) {
         const char* name = word + 1;
         const char* equals = std::strchr(name, '=');
         std::size_t nameLength = equals ? static_cast<std::size_t>(equals - name) : std::strlen(name);
-        const SwitchSpec* spec = nullptr;
-        for (const SwitchSpec& candidate : SWITCHES) {
-            if (SameName(name, nameLength, candidate.name)) spec = &candidate;
+        const KnownSwitch* known = nullptr;
+        for (const KnownSwitch& candidate : SWITCHES) {
+            if (SameName(name, nameLength, candidate.name)) known = &candidate;
         }
-        if (!spec) return Refuse(line, "%s is not a known switch.", word);
-        if (spec->kind == SWITCH_FLAG) {
+        if (!known) return Refuse(line, "%s is not a known switch.", word);
+        if (known->kind == SWITCH_FLAG) {
             if (equals) return Refuse(line, "%s takes no value.", word);
-            int* flag = FlagOf(line, spec->name);
+            int* flag = FlagOf(line, known->name);
             // /? and /help may both be given; anything else only once.
             if (*flag && flag != &line->help) return Refuse(line, "%s is given twice.", word);
             *flag = 1;
             continue;
         }
         if (!equals || !equals[1]) return Refuse(line, "%s needs a file name: /NAME=FILE.", word);
-        char* file = FileOf(line, spec->name);
-        if (file[0]) return Refuse(line, "/%s is given twice.", spec->name);
+        char* file = FileOf(line, known->name);
+        if (file[0]) return Refuse(line, "/%s is given twice.", known->name);
         if (!FullPath(equals + 1, file, line)) return 0;
     }
     return CheckCombination(line);
