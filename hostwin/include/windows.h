@@ -192,6 +192,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR *filePart);
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
 
 #define SEM_FAILCRITICALERRORS 0x0001
 #define SEM_NOGPFAULTERRORBOX 0x0002
@@ -233,6 +235,10 @@ int WINAPI MulDiv(int number, int numerator, int denominator);
 #define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL WINAPI LocalFree(HLOCAL memory);
+
+/* ---- initialisation files ------------------------------------------------ */
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
+                                      LPCSTR fileName);
 
 /* ---- string table --------------------------------------------------------- */
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);

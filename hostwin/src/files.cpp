@@ -112,6 +112,7 @@ const std::string& Root() {
         disk.root = name.data();
         MakeHostDirectory(disk.root + "/C");
         MakeHostDirectory(disk.root + "/C/WINDOWS");
+        MakeHostDirectory(disk.root + "/C/WINDOWS/TEMP");
         MakeHostDirectory(disk.root + "/C/SETUP");
         static const bool removedAtExit = std::atexit(RemoveRoot) == 0;
         (void)removedAtExit;

@@ -20,6 +20,7 @@ struct System {
     bool systemWindowsDirectoryPresent = true;
     std::string systemWindowsDirectory = "C:\\WINDOWS";
     std::string moduleFileName = "C:\\SETUP\\setup.exe";
+    std::string tempPath = "C:\\WINDOWS\\TEMP\\";
     bool administrator = true;
     std::string currentDirectory = "C:\\";
     std::vector<DirectoryChange> directoryChanges;
@@ -90,6 +91,10 @@ void SetModuleFileName(const char* path) {
     if (lastBackslash != std::string::npos && lastBackslash > 0) {
         MakeDirectories(directory.substr(0, lastBackslash).c_str());
     }
+}
+void SetTempPath(const char* path) {
+    HOSTWIN_LOCK();
+    Sys().tempPath = path;
 }
 void SetAdministrator(bool administrator) {
     HOSTWIN_LOCK();
@@ -209,6 +214,34 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
     HOSTWIN_LOCK();
     const std::string& dir = Sys().currentDirectory;
+    if (!buffer || size <= dir.size()) return static_cast<DWORD>(dir.size() + 1);
+    internal::CopyOut(dir, buffer, size);
+    return static_cast<DWORD>(dir.size());
+}
+
+// The name is not looked up: the path is formed against the current
+// directory (or the current directory of its drive) only.
+DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
+    HOSTWIN_LOCK();
+    std::string full;
+    DWORD error = internal::FullPathName(path, &full);
+    if (error) {
+        SetLastError(error);
+        return 0;
+    }
+    if (!buffer || size <= full.size()) return static_cast<DWORD>(full.size() + 1);
+    internal::CopyOut(full, buffer, size);
+    if (filePart) {
+        size_t last = full.find_last_of('\\');
+        // A path ending in a backslash has no file part.
+        *filePart = last == std::string::npos || last + 1 == full.size() ? nullptr : buffer + last + 1;
+    }
+    return static_cast<DWORD>(full.size());
+}
+
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) {
+    HOSTWIN_LOCK();
+    const std::string& dir = Sys().tempPath;
     if (!buffer || size <= dir.size()) return static_cast<DWORD>(dir.size() + 1);
     internal::CopyOut(dir, buffer, size);
     return static_cast<DWORD>(dir.size());

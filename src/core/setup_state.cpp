@@ -37,6 +37,10 @@ void ResetSetupState() {
     setupState.abortRequested = 0;
     setupState.wizardWindow = nullptr;
     setupState.wizardToCenter = nullptr;
+    setupState.silent = 0;
+    setupState.silentStartDrivers = 1;
+    setupState.silentSkipMissingFiles = 0;
+    std::memset(setupState.saveAnswersPath, 0, sizeof setupState.saveAnswersPath);
     setupState.buttonFaceBrush = nullptr;
     setupState.buttonHighlightColour = 0;
     setupState.buttonHighlightBrush = nullptr;

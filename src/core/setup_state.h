@@ -55,6 +55,14 @@ struct SetupState {
     HWND wizardWindow;
     HWND wizardToCenter;
 
+    // Unattended runs (command line). A silent run shows no window; its
+    // questions take these answers (1 = Yes).
+    int silent;
+    int silentStartDrivers;      // start the drivers now (20027)
+    int silentSkipMissingFiles;  // go on without a file that cannot be read (20007)
+    // An interactive run saves the accepted settings here; empty: not at all.
+    char saveAnswersPath[DIRECTORY_SIZE];
+
     HBRUSH buttonFaceBrush;
     COLORREF buttonHighlightColour;
     HBRUSH buttonHighlightBrush;

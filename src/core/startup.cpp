@@ -29,10 +29,14 @@ int SetCurrentDrive(int number) {
     return SetCurrentDirectoryA(drive) ? 1 : 0;
 }
 
-int InitSetupNames() {
+void InitCaption() {
     CopyText(setupState.productName, sizeof setupState.productName, LoadText(IDS_PRODUCT_NAME));
     FormatText(setupState.caption, sizeof setupState.caption, LoadText(IDS_TWO_WORDS), LoadText(IDS_COMPANY_PRODUCT),
                setupState.productName);
+}
+
+int InitSetupNames() {
+    InitCaption();
 
     std::memset(setupState.setupDirectory, 0, sizeof setupState.setupDirectory);
     std::memset(setupState.windowsDirectory, 0, sizeof setupState.windowsDirectory);

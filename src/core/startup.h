@@ -16,6 +16,9 @@ int DriveNumber(const char* path);
 // Makes drive 1..26 current; 0 for any other number.
 int SetCurrentDrive(int number);
 
+// Fills product name and caption (the title of every message box).
+void InitCaption();
+
 // Fills product name, caption and directories, makes the distribution
 // directory current, and notes whether the product key records an
 // installation. Always 1.

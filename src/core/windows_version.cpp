@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/messages.h"
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
@@ -73,7 +74,7 @@ int CheckSupported(HWND owner) {
     char message[TEXT_RING_SLOT_SIZE];
     const char* name = LoadText(setupState.osDetail == OS_WINME ? IDS_WINDOWS_ME : IDS_WINDOWS_95_98);
     FormatText(message, sizeof message, LoadText(IDS_WINDOWS_NOT_SUPPORTED), name);
-    MessageBoxA(owner, message, setupState.caption, MB_ICONWARNING);
+    ShowMessage(owner, message, MB_ICONWARNING);
     return 0;
 }
 
@@ -87,8 +88,8 @@ int IsAdministrator() {
 
 int ConfirmAdministrator(HWND owner) {
     if (IsAdministrator()) return 1;
-    int answer = MessageBoxA(owner, LoadText(IDS_NOT_ADMINISTRATOR), setupState.caption,
-                             MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    // A silent run has nobody to say Yes: it installs nothing.
+    int answer = ShowMessage(owner, LoadText(IDS_NOT_ADMINISTRATOR), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, IDNO);
     return answer == IDYES ? 1 : 0;
 }
 

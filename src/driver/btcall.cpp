@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "driver/config_file.h"
@@ -168,7 +169,9 @@ EditResult EditKeywordLine(const char* keyword, const char* value) {
     // The new line goes in place of the old one, inside the text: no NUL.
     std::memcpy(text + start, newLine, n);  // NOLINT(bugprone-not-null-terminated-result)
     size = size + n - oldLength;
-    return SaveBtcall(text, size) ? EDIT_MADE : EDIT_FAILED;
+    int saved = SaveBtcall(text, size);
+    LogLine("btcall.cfg: line \"%s\" %s", newLine, saved ? "written" : "cannot be written");
+    return saved ? EDIT_MADE : EDIT_FAILED;
 }
 
 // The three DID lines, as far as the file holds them.
@@ -212,7 +215,9 @@ EditResult ExpandWindir() {
     if (needed > static_cast<std::size_t>(INT_MAX) || !config.Grow(static_cast<DWORD>(needed))) return EDIT_FAILED;
     text = config.Text();
     if (!ReplaceAll(text, placeholder, replacement, config.Capacity())) return EDIT_FAILED;
-    return SaveBtcall(text, static_cast<DWORD>(std::strlen(text))) ? EDIT_MADE : EDIT_FAILED;
+    int saved = SaveBtcall(text, static_cast<DWORD>(std::strlen(text)));
+    LogLine("btcall.cfg: %%windir%% replaced by %s%s", replacement, saved ? "" : " - cannot be written");
+    return saved ? EDIT_MADE : EDIT_FAILED;
 }
 
 }  // namespace

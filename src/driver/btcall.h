@@ -15,6 +15,10 @@ int FindKeywordLine(const char* text, std::int32_t length, const char* keyword, 
 // value: 256-byte buffer.
 int ReadKeywordValue(const char* keyword, char* value);
 int WriteKeywordLine(const char* keyword, const char* value);
+
+// The most DID digits the driver captures.
+const int MAX_DID_DIGITS = 63;
+
 int ReadDidSettings();
 int WriteDidSettings();
 int ExpandWindirInBtcall();

@@ -6,6 +6,7 @@
 
 #include "core/format.h"
 #include "core/registry.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/windows_version.h"
 #include "driver/config_file.h"
@@ -96,7 +97,10 @@ int WriteFaxinitConfig() {
                    static_cast<unsigned>(row.ioBase + 4), row.channels);
         length += std::strlen(content + length);
     }
-    return ReplaceFileContent(path, content, static_cast<DWORD>(length));
+    int written = ReplaceFileContent(path, content, static_cast<DWORD>(length));
+    LogLine("%s %s (%d ISA boards)", path, written ? "written" : "cannot be written",
+            static_cast<int>(setupState.boards.isaCount));
+    return written;
 }
 
 int WriteDriverRegistry() {
@@ -121,15 +125,27 @@ int WriteDriverRegistry() {
     };
     int written = 1;
     for (const RecordValue& value : record) written &= value.ReadsBack();
+    LogLine("Product key %s: BaseDirectory %s, InstallDate %lu, InstallTime %lu", written ? "written" : "not written whole",
+            baseDirectory, static_cast<unsigned long>(date), static_cast<unsigned long>(time));
 
     // Where services are not managed, their keys are not ours to touch.
     if (!ServicesManaged(setupState.osFamily)) return written;
     // Each service on its own: one missing does not keep the other's values
     // out. One that cannot be told from missing leaves its values unwritten.
     ServicePresence bfax = FindDriverService("bfax");
-    if (bfax == SERVICE_PRESENT) written &= WriteBfaxParameters();
+    if (bfax == SERVICE_PRESENT) {
+        int bfaxWritten = WriteBfaxParameters();
+        LogLine("Parameters of bfax %s: %d boards, IRQ %d, DMA %d", bfaxWritten ? "written" : "not written whole",
+                static_cast<int>(setupState.boards.boardCount), static_cast<int>(setupState.boards.irq),
+                static_cast<int>(setupState.boards.dma));
+        written &= bfaxWritten;
+    }
     ServicePresence faxinit = FindDriverService("faxinit");
-    if (faxinit == SERVICE_PRESENT) written &= WriteFaxinitParameters();
+    if (faxinit == SERVICE_PRESENT) {
+        int faxinitWritten = WriteFaxinitParameters();
+        LogLine("Parameters of faxinit %s", faxinitWritten ? "written" : "not written whole");
+        written &= faxinitWritten;
+    }
     if (bfax == SERVICE_UNKNOWN || faxinit == SERVICE_UNKNOWN) written = 0;
     return written;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/windows_version.h"
 
@@ -44,15 +45,25 @@ private:
 
 SC_HANDLE OpenManager() { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
 
+unsigned long LastError() { return static_cast<unsigned long>(GetLastError()); }
+
 // Both services are created alike: named and displayed by their name,
 // started automatically, normal error control, the system account.
 int CreateDriverPackageService(const char* name, const char* imagePath, DWORD type, const char* dependencies) {
     ServiceHandle manager(OpenManager());
-    if (!manager) return 0;
+    if (!manager) {
+        LogLine("Service %s cannot be created: no service manager (error %lu)", name, LastError());
+        return 0;
+    }
     ServiceHandle service(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS, type, SERVICE_AUTO_START,
                                          SERVICE_ERROR_NORMAL, imagePath, nullptr, nullptr, dependencies, nullptr,
                                          nullptr));
-    return service ? 1 : 0;
+    if (!service) {
+        LogLine("Service %s cannot be created (error %lu)", name, LastError());
+        return 0;
+    }
+    LogLine("Service %s created: %s", name, imagePath);
+    return 1;
 }
 
 void WaitWhileStopPending(SC_HANDLE service) {
@@ -117,19 +128,37 @@ int CreateDriverServices() {
 
 void StopAndDeleteService(const char* name) {
     ServiceHandle manager(OpenManager());
-    if (!manager) return;
+    if (!manager) {
+        LogLine("Service %s not removed: no service manager (error %lu)", name, LastError());
+        return;
+    }
     ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
-    if (!service) return;
-    if (ControlService(service.Get(), SERVICE_CONTROL_STOP, &serviceStatus)) WaitWhileStopPending(service.Get());
+    if (!service) {
+        unsigned long error = LastError();
+        if (error != ERROR_SERVICE_DOES_NOT_EXIST) LogLine("Service %s cannot be opened (error %lu)", name, error);
+        return;
+    }
+    if (ControlService(service.Get(), SERVICE_CONTROL_STOP, &serviceStatus)) {
+        WaitWhileStopPending(service.Get());
+    } else {
+        LogLine("Service %s not stopped (error %lu)", name, LastError());
+    }
     // Marked now, the service goes once it has stopped and nobody holds it.
-    DeleteService(service.Get());
+    if (DeleteService(service.Get())) {
+        LogLine("Service %s deleted", name);
+    } else {
+        LogLine("Service %s cannot be deleted (error %lu)", name, LastError());
+    }
 }
 
 void StartDriverService(const char* name) {
     ServiceHandle manager(OpenManager());
-    if (!manager) return;
-    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS));
-    if (service) StartServiceA(service.Get(), 0, nullptr);
+    ServiceHandle service(manager ? OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS) : nullptr);
+    if (service && StartServiceA(service.Get(), 0, nullptr)) {
+        LogLine("Service %s started", name);
+    } else {
+        LogLine("Service %s not started (error %lu)", name, LastError());
+    }
 }
 
 int StartDriverServices() {

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/messages.h"
 #include "core/names.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "install/file_guards.h"
@@ -148,7 +150,8 @@ bool AskToContinue(HWND owner, const char* path) {
     if (setupState.abortRequested) return false;
     char text[3 * FILE_PATH_SIZE];
     FormatText(text, sizeof text, LoadText(IDS_CANNOT_OPEN_FILE), path, setupState.productName);
-    return MessageBoxA(owner, text, setupState.caption, MB_ICONERROR | MB_YESNO | MB_SETFOREGROUND) != IDNO;
+    return ShowMessage(owner, text, MB_ICONERROR | MB_YESNO | MB_SETFOREGROUND,
+                       setupState.silentSkipMissingFiles ? IDYES : IDNO) != IDNO;
 }
 
 }  // namespace
@@ -231,12 +234,16 @@ int CopyManifestFiles(HWND owner) {
         char plain[FILE_PATH_SIZE];
         char destination[FILE_PATH_SIZE];
         char partial[FILE_PATH_SIZE];
-        if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1)) continue;
-        if (!PartialCopyName(destination, partial)) continue;
+        if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1) ||
+            !PartialCopyName(destination, partial)) {
+            LogLine("Skipped %s: no usable path", entry->name);
+            continue;
+        }
         // What a run cut off in the middle of this file left behind.
         DeleteFileA(partial);
         // An installed file stays untouched unless the list says to replace it.
         if (!(entry->flags & ENTRY_OVERWRITE) && DestinationExists(destination)) {
+            LogLine("Skipped %s: %s is installed and not to be replaced", entry->name, destination);
             bytesDone += entry->expandedSize;
             continue;
         }
@@ -247,6 +254,7 @@ int CopyManifestFiles(HWND owner) {
 
         CopySource source;
         if (!source.Open(compressed, plain)) {
+            LogLine("Missing %s: neither %s nor %s can be opened", entry->name, compressed, plain);
             stopped = !AskToContinue(owner, compressed);
             continue;
         }
@@ -258,6 +266,8 @@ int CopyManifestFiles(HWND owner) {
                 CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         }
         if (!target.IsOpen()) {
+            LogLine("Skipped %s: %s cannot be written (error %lu)", entry->name, destination,
+                    static_cast<unsigned long>(GetLastError()));
             // A file that cannot be placed at all would leave the drivers
             // incomplete; an installed copy that cannot be replaced stays.
             if (present == DESTINATION_MISSING) stopped = true;
@@ -271,13 +281,23 @@ int CopyManifestFiles(HWND owner) {
         source.Close();
         if (outcome == COPY_COMPLETE &&
             MoveFileExA(partial, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            LogLine("%s %s to %s", source.Path() == compressed ? "Expanded" : "Copied", source.Path(), destination);
             continue;
         }
+        DWORD error = GetLastError();
         DeleteFileA(partial);
         if (outcome == COPY_COMPLETE) {
             // Taken by another program meanwhile: kept like one in use.
+            LogLine("Skipped %s: %s cannot be replaced (error %lu)", entry->name, destination,
+                    static_cast<unsigned long>(error));
             if (!DestinationExists(destination)) stopped = true;
-        } else if (outcome == COPY_WRITE_FAILED || outcome == COPY_ABORTED) {
+            continue;
+        }
+        LogLine("Failed %s: %s; nothing replaced", destination,
+                outcome == COPY_WRITE_FAILED ? "cannot be written whole"
+                : outcome == COPY_ABORTED    ? "installation abandoned"
+                                             : "the source cannot be read whole");
+        if (outcome == COPY_WRITE_FAILED || outcome == COPY_ABORTED) {
             stopped = true;
         } else {
             stopped = !AskToContinue(owner, source.Path());

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/messages.h"
 #include "core/names.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "install/file_copy.h"
@@ -62,7 +64,7 @@ void DropEntries(ListBuilder* list) {
 void ShowListDamaged(HWND owner, const char* path) {
     char text[2 * FILE_PATH_SIZE];
     FormatText(text, sizeof text, LoadText(IDS_FILE_LIST_DAMAGED), path);
-    MessageBoxA(owner, text, setupState.caption, MB_OK | MB_ICONWARNING);
+    ShowMessage(owner, text, MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace
@@ -148,6 +150,11 @@ std::uint32_t GetExpandedSize(const char* path) {
 
 void ComputeTotalBytes() {
     std::uint32_t total = 0;
-    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) total += entry->expandedSize;
+    int entries = 0;
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
+        total += entry->expandedSize;
+        ++entries;
+    }
     setupState.totalBytes = total;
+    LogLine("Files.ini read: %d entries, %lu bytes", entries, static_cast<unsigned long>(total));
 }

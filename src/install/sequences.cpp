@@ -2,6 +2,7 @@
 
 #include "core/names.h"
 #include "core/registry.h"
+#include "core/messages.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "core/windows_version.h"
@@ -72,11 +73,11 @@ int RemoveDrivers() {
 
 int ShowInstallResult(HWND owner) {
     if (!setupState.installSucceeded) {
-        MessageBoxA(owner, LoadText(IDS_INSTALL_FAILED), setupState.caption, MB_ICONWARNING);
+        ShowMessage(owner, LoadText(IDS_INSTALL_FAILED), MB_ICONWARNING);
         return 0;
     }
-    int answer =
-        MessageBoxA(owner, LoadText(IDS_INSTALL_SUCCEEDED), setupState.caption, MB_ICONINFORMATION | MB_YESNO);
+    int answer = ShowMessage(owner, LoadText(IDS_INSTALL_SUCCEEDED), MB_ICONINFORMATION | MB_YESNO,
+                             setupState.silentStartDrivers ? IDYES : IDNO);
     if (answer != IDNO) StartDriverServices();
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "ui/dialog_services.h"
 
+#include "core/messages.h"
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
@@ -48,6 +49,5 @@ void CenterWindow(HWND window) { CenterWindow(window, 0, 0, 0, 0); }
 int ConfirmAbort(HWND owner) {
     // After a removal there is nothing left to lose.
     if (setupState.removalDone) return 1;
-    return MessageBoxA(owner, LoadText(IDS_CONFIRM_ABORT), setupState.caption,
-                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    return ShowMessage(owner, LoadText(IDS_CONFIRM_ABORT), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }

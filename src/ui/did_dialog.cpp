@@ -1,6 +1,7 @@
 #include "ui/did_dialog.h"
 
 #include "core/format.h"
+#include "core/messages.h"
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
@@ -10,8 +11,6 @@
 #include "ui/dialog_services.h"
 
 namespace {
-
-const int MAX_DID_DIGITS = 63;
 
 void OnInitDialog(HWND dialog) {
     CenterWindow(dialog);
@@ -37,7 +36,7 @@ void OnOk(HWND dialog) {
     int wink = IsChecked(dialog, IDC_WINK_START);
     int digits = ParseDecimalField(dialog, IDC_DID_DIGITS, 0);
     if (digits < 0 || digits > MAX_DID_DIGITS) {
-        MessageBoxA(dialog, LoadText(IDS_ENTER_DID_DIGITS), setupState.caption, MB_ICONWARNING);
+        ShowMessage(dialog, LoadText(IDS_ENTER_DID_DIGITS), MB_ICONWARNING);
         return;
     }
     setupState.did.didVariable = variable;
@@ -46,7 +45,7 @@ void OnOk(HWND dialog) {
     // A btcall.cfg that already carries DID settings takes the change now,
     // so that it holds even when the setup is cancelled.
     if (setupState.didKeywordsPresent && WriteDidSettings()) {
-        MessageBoxA(dialog, LoadText(IDS_DID_CHANGED), setupState.caption, MB_ICONINFORMATION);
+        ShowMessage(dialog, LoadText(IDS_DID_CHANGED), MB_ICONINFORMATION);
     }
     EndDialog(dialog, 1);
 }

@@ -1,24 +1,35 @@
 // Entry point of setup.exe.
 #include <windows.h>
 
+#include "core/command_line.h"
 #include "core/names.h"
 #include "core/registry.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/startup.h"
 #include "core/windows_version.h"
+#include "install/unattended.h"
 #include "ui/dialog_services.h"
 #include "ui/installing_dialog.h"
 #include "ui/main_window.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    setupState.instance = instance;
-    if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) return 0;
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
+    setupState.instance = hInstance;
+    // Before start-up changes the current directory: file names of the
+    // command line are taken relative to the one we were started in.
+    CommandLine commandLine = {};
+    int ended = StartRun(lpCmdLine, &commandLine);
+    if (ended >= 0) return ended;
+    if (commandLine.silent) return RunSilentSetup(commandLine);
+
+    if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) return EndRun(0, "another copy of the setup program is running");
     ChooseProductRoot();
     ClassifyWindows();
     InitSetupNames();
+    LogSystem();
     InitUiResources();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    if (!RegisterMainClass() || !CreateMainWindow()) return 0;
+    if (!RegisterMainClass() || !CreateMainWindow()) return EndRun(0, "the main window cannot be created");
     ShowWindow(setupState.mainWindow, SW_SHOWMAXIMIZED);
     PostMessageA(setupState.mainWindow, WM_START_FLOW, 0, 0);
 
@@ -30,5 +41,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     DestroyMainWindow();
     AwaitStoppedInstallation();
-    return static_cast<int>(message.wParam);
+    const char* result = setupState.installSucceeded ? "installed"
+                         : setupState.removalDone    ? "removed"
+                                                     : "nothing installed";
+    return EndRun(static_cast<int>(message.wParam), result);
 }

@@ -4,10 +4,13 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "core/messages.h"
 #include "core/names.h"
+#include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "driver/board_settings.h"
+#include "install/answers.h"
 #include "resource.h"
 #include "ui/controls.h"
 #include "ui/did_dialog.h"
@@ -59,8 +62,7 @@ void ReadBoardForm(HWND page, BoardForm& form) {
 }
 
 int ConfirmInstall(HWND owner) {
-    return MessageBoxA(owner, LoadText(IDS_CONFIRM_INSTALL), setupState.caption, MB_YESNO | MB_ICONINFORMATION) ==
-           IDYES;
+    return ShowMessage(owner, LoadText(IDS_CONFIRM_INSTALL), MB_YESNO | MB_ICONINFORMATION) == IDYES;
 }
 
 // Finish: the boards are checked and stored; the wizard ends only on a
@@ -72,10 +74,16 @@ INT_PTR OnFinish(HWND page) {
     if (!verdict.accepted) {
         char text[BOARD_MESSAGE_SIZE];
         BoardCheckMessage(verdict, text);
-        MessageBoxA(page, text, setupState.caption, MB_ICONWARNING);
+        ShowMessage(page, text, MB_ICONWARNING);
         return SetPageResult(page, 0);
     }
-    return SetPageResult(page, ConfirmInstall(page));
+    if (!ConfirmInstall(page)) return SetPageResult(page, 0);
+    // Asked for on the command line: the accepted settings as an answers file.
+    if (setupState.saveAnswersPath[0]) {
+        int saved = WriteAnswersFile(setupState.saveAnswersPath);
+        LogLine("Answers file %s %s", setupState.saveAnswersPath, saved ? "written" : "cannot be written");
+    }
+    return SetPageResult(page, 1);
 }
 
 INT_PTR OnNotify(HWND page, const NMHDR* header) {

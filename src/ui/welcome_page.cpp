@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "core/messages.h"
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
@@ -19,8 +20,7 @@ namespace {
 void UpdateRemoveChoice(HWND page) { EnableWindow(GetDlgItem(page, IDC_REMOVE), setupState.existingInstallation); }
 
 int ConfirmRemoval(HWND owner) {
-    return MessageBoxA(owner, LoadText(IDS_CONFIRM_REMOVAL), setupState.caption,
-                       MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2) == IDYES;
+    return ShowMessage(owner, LoadText(IDS_CONFIRM_REMOVAL), MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2) == IDYES;
 }
 
 // Next: on to the Settings page, or the removal, after which the wizard
@@ -30,7 +30,7 @@ INT_PTR OnNext(HWND page) {
     if (!ConfirmRemoval(page)) return SetPageResult(page, 0);
     RemoveDrivers();
     // Reported whatever the removal found to do.
-    MessageBoxA(page, LoadText(IDS_DRIVERS_REMOVED), setupState.caption, MB_ICONINFORMATION);
+    ShowMessage(page, LoadText(IDS_DRIVERS_REMOVED), MB_ICONINFORMATION);
     setupState.removalDone = 1;
     PressWizardCancel();
     return SetPageResult(page, 1);

@@ -228,3 +228,16 @@ expect_gradient() {  # PNG X Y W H
     done
     echo "gradient: 63 bands, blue $(muldiv 255 63 63) at the top, $(muldiv 255 1 63) at the bottom"
 }
+
+# ---- the log of a run ----------------------------------------------------------------
+
+# Every text stands in some line of the log (after the line's time).
+expect_log_lines() {  # FILE TEXT...
+    local file=$1 text
+    shift
+    [ -f "$file" ] || fail "$file is missing"
+    for text in "$@"; do
+        grep -qF -- "$text" "$file" || fail "$file has no line with '$text':
+$(cat "$file")"
+    done
+}

@@ -37,6 +37,9 @@ void SetWindowsDirectory(const char* path);
 // export from KERNEL32 (as on NT 4.0).
 void SetSystemWindowsDirectory(const char* pathOrNull);
 void SetModuleFileName(const char* path);
+// The directory GetTempPathA reports, with its trailing backslash (default
+// C:\WINDOWS\TEMP\, which exists on a fresh machine); it is not created.
+void SetTempPath(const char* path);
 void SetAdministrator(bool administrator);
 bool IsAdministrator();
 

@@ -1,0 +1,93 @@
+#include "install/unattended.h"
+
+#include <windows.h>
+
+#include "core/format.h"
+#include "core/messages.h"
+#include "core/names.h"
+#include "core/registry.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
+#include "core/startup.h"
+#include "core/text.h"
+#include "core/windows_version.h"
+#include "install/answers.h"
+#include "install/manifest.h"
+#include "install/sequences.h"
+
+int StartRun(const char* text, CommandLine* line) {
+    int usable = ParseCommandLine(text, line);
+    char defaultLog[MAX_PATH];
+    if (line->log[0]) {
+        OpenSetupLog(line->log);
+    } else if (line->silent && DefaultLogPath(defaultLog, sizeof defaultLog)) {
+        OpenSetupLog(defaultLog);
+    }
+    LogLine("%s %s setup %s, command line: %s", LoadText(IDS_COMPANY_PRODUCT), LoadText(IDS_PRODUCT_NAME),
+            LoadText(IDS_API_VERSION), text ? text : "");
+    InitCaption();
+    if (!usable) {
+        LogLine("Invalid command line: %s", line->reason);
+        // A silent run shows nothing, not even this.
+        setupState.silent = line->silent;
+        char message[COMMAND_REASON_SIZE + 2048];
+        FormatText(message, sizeof message, "%s\n\n%s", line->reason, USAGE_TEXT);
+        ShowMessage(nullptr, message, MB_ICONWARNING);
+        return EndRun(EXIT_INVALID_COMMAND_LINE, "invalid command line");
+    }
+    if (line->help) {
+        ShowMessage(nullptr, USAGE_TEXT, MB_ICONINFORMATION);
+        return EndRun(EXIT_DONE, "usage shown");
+    }
+    CopyText(setupState.saveAnswersPath, sizeof setupState.saveAnswersPath, line->saveAnswers);
+    return -1;
+}
+
+void LogSystem() {
+    LogLine("Windows: %s (class %d/%d), Windows directory %s", LoadText(WindowsName()), setupState.osFamily,
+            setupState.osDetail, setupState.windowsDirectory);
+    LogLine("Distribution directory: %s", setupState.setupDirectory);
+}
+
+int EndRun(int exitCode, const char* result) {
+    LogLine("Result: %s, exit code %d", result, exitCode);
+    CloseSetupLog();
+    return exitCode;
+}
+
+int RunSilentSetup(const CommandLine& line) {
+    setupState.silent = 1;
+    if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) {
+        return EndRun(EXIT_ALREADY_RUNNING, "another copy of the setup program is running");
+    }
+    ChooseProductRoot();
+    ClassifyWindows();
+    InitSetupNames();
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    LogSystem();
+
+    // The checks of the Preparing dialog, in its order.
+    if (!CheckSupported(nullptr)) return EndRun(EXIT_UNSUPPORTED_WINDOWS, "Windows version not supported");
+    if (!ConfirmAdministrator(nullptr)) return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
+
+    if (line.remove) {
+        // As on the Welcome page: only what the product key records is removed.
+        if (!setupState.existingInstallation) return EndRun(EXIT_DONE, "nothing installed to remove");
+        RemoveDrivers();
+        ShowMessage(nullptr, LoadText(IDS_DRIVERS_REMOVED), MB_ICONINFORMATION);
+        return EndRun(EXIT_DONE, "removed");
+    }
+
+    if (!ReadFileManifest(nullptr)) return EndRun(EXIT_INSTALL_FAILED, "Files.ini is missing or unusable");
+    ComputeTotalBytes();
+    char reason[ANSWERS_REASON_SIZE];
+    if (!ReadAnswersFile(line.answers, reason, sizeof reason)) {
+        LogLine("%s", reason);
+        return EndRun(EXIT_INVALID_COMMAND_LINE, "answers file not usable, nothing installed");
+    }
+    // The confirmation of the Settings page, answered Yes.
+    ShowMessage(nullptr, LoadText(IDS_CONFIRM_INSTALL), MB_YESNO | MB_ICONINFORMATION, IDYES);
+    RunInstallation(nullptr);
+    if (!ShowInstallResult(nullptr)) return EndRun(EXIT_INSTALL_FAILED, "installation failed");
+    return EndRun(EXIT_DONE, "installed");
+}

@@ -1,0 +1,33 @@
+// Runs started with a command line: the log of the run, and the silent
+// installation or removal with the exit codes deployment tools understand
+// (those of the Windows Installer).
+#ifndef SETUP_INSTALL_UNATTENDED_H
+#define SETUP_INSTALL_UNATTENDED_H
+
+#include "core/command_line.h"
+
+const int EXIT_DONE = 0;
+const int EXIT_NOT_ADMINISTRATOR = 740;      // ERROR_ELEVATION_REQUIRED
+const int EXIT_UNSUPPORTED_WINDOWS = 1150;   // ERROR_OLD_WIN_VERSION
+const int EXIT_INSTALL_FAILED = 1603;        // ERROR_INSTALL_FAILURE
+const int EXIT_ALREADY_RUNNING = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
+const int EXIT_INVALID_COMMAND_LINE = 1639;  // ERROR_INVALID_COMMAND_LINE
+
+// Reads the command line, opens the log (the /log= file, or for a silent
+// run the fixed name in TEMP) and logs the start. -1 when the run goes on;
+// otherwise the exit code to end with at once: the usage was shown (0), or
+// the line is refused (1639, the reason logged and, unless silent, shown).
+int StartRun(const char* text, CommandLine* line);
+
+// The whole silent run after StartRun: start-up without any window, the
+// checks of the Preparing dialog, then the removal, or the answers file, the
+// installation and the final question. Returns the exit code.
+int RunSilentSetup(const CommandLine& line);
+
+// Logs what the system is (after start-up has classified Windows).
+void LogSystem();
+
+// Logs the result and the exit code and closes the log; returns exitCode.
+int EndRun(int exitCode, const char* result);
+
+#endif

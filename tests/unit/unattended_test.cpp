@@ -1,0 +1,286 @@
+// Unattended runs: the command line and the answers file (natively and
+// under Wine, where the real profile functions read the files), and whole
+// silent runs on the stand-in with their exit codes and logs.
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "core/command_line.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
+#include "install/answers.h"
+#include "install/unattended.h"
+#include "support/files.h"
+#include "support/install_fixture.h"
+#include "support/whole_run.h"
+
+namespace {
+
+std::string CurrentDirectory() {
+    char directory[MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+    std::string text(directory, length);
+    return text.empty() || text.back() == '\\' ? text : text + "\\";
+}
+
+struct CommandCase {
+    const char* text;
+    const char* parsed;  // "silent remove help | answers | log | save", or the start of the reason
+};
+
+// "./" stands for the current directory.
+const CommandCase commandCases[] = {
+    {"", "0 0 0 |  |  | "},
+    {"/silent /answers=C:\\a.ini", "1 0 0 | C:\\a.ini |  | "},
+    {"-SILENT -Answers=a.ini /LOG=\"C:\\setup logs\\fax.log\"", "1 0 0 | ./a.ini | C:\\setup logs\\fax.log | "},
+    {"\"/log=C:\\x y\\l.txt\" /silent /remove", "1 1 0 |  | C:\\x y\\l.txt | "},
+    {"/saveanswers=saved.ini /log=l.txt", "0 0 0 |  | ./l.txt | ./saved.ini"},
+    {"/?", "0 0 1 |  |  | "},
+    {"/silent /help /bogus", "/bogus is not a known switch."},
+    {"/help /silent=1", "/silent=1 takes no value."},
+    {"/silent", "/silent needs /answers=FILE"},
+    {"/remove", "/remove is used together with /silent only."},
+    {"/answers=a.ini", "/answers is used together with /silent only."},
+    {"/silent /remove /answers=a.ini", "/remove with /answers"},
+    {"/silent /answers=a.ini /saveanswers=b.ini", "/saveanswers is used in an interactive run only"},
+    {"/silent /silent /remove", "/silent is given twice."},
+    {"/silent /log=a /log=b /remove", "/log is given twice."},
+    {"/silent /answers=", "/answers= needs a file name"},
+    {"/silent /answers", "/answers needs a file name"},
+    {"silent", "silent is not a switch."},
+    {"/log=\"C:\\open quote", "The command line cannot be read"},
+};
+
+class CommandLineTest : public SetupTest {};
+
+TEST_F(CommandLineTest, GoodAndBadLines) {
+    const std::string here = CurrentDirectory();
+    for (const CommandCase& c : commandCases) {
+        CommandLine line;
+        std::memset(&line, 0xA5, sizeof line);
+        int ok = ParseCommandLine(c.text, &line);
+        std::string seen;
+        if (ok) {
+            std::string expected = c.parsed;
+            for (size_t at = expected.find("./"); at != std::string::npos; at = expected.find("./")) {
+                expected.replace(at, 2, here);
+            }
+            seen = std::to_string(line.silent) + " " + std::to_string(line.remove) + " " + std::to_string(line.help) +
+                   " | " + line.answers + " | " + line.log + " | " + line.saveAnswers;
+            EXPECT_EQ(expected, seen) << c.text;
+        } else {
+            seen = line.reason;
+            EXPECT_EQ(0, seen.compare(0, std::strlen(c.parsed), c.parsed)) << c.text << " gave: " << seen;
+            // A refused line that asks for silence is silent all the same.
+            EXPECT_EQ(std::strstr(c.text, "/silent") ? 1 : 0, line.silent) << c.text;
+        }
+    }
+    // ... and its log goes where it asks, whatever came before.
+    CommandLine refused;
+    EXPECT_EQ(0, ParseCommandLine("/bogus -LOG=x.log", &refused));
+    EXPECT_EQ(here + "x.log", std::string(refused.log));
+    EXPECT_STREQ("/bogus is not a known switch.", refused.reason);
+}
+
+struct AnswersCase {
+    const char* file;
+    const char* result;  // boards, IRQ, DMA, DID, answers as Summary() gives them, or the end of the reason
+};
+
+const char* const TWO_ISA = "[Boards]\r\nBoard1=TR114 PCI\r\nBoard2=TR114 ISA, 300, 4\r\nBoard5=tr114 isa,340 ,2\r\n";
+
+const AnswersCase answersCases[] = {
+    {"; hall 2\r\n[boards]\r\n; the PCI board\r\nboard1 = Trufax PCI\r\n", "3 0 0 0 0 0 | 5 1 | 0 4 1 | start skip=0"},
+    {TWO_ISA, "1 2:300/4 0 0 2:340/2 0 | 5 1 | 0 4 1 | start skip=0"},
+    {"[Boards]\r\nBoard6=TR114 ISA, 40, 30\r\nIRQ=2\r\nDMA=\r\n[DID]\r\nVariable=1\r\nDigits=2,5\r\n"
+     "Start=IMMEDIATE\r\n[Setup]\r\nStartDrivers=no\r\nMissingFiles=skip\r\n",
+     "0 0 0 0 0 2:40/30 | 2 0 | 1 2 0 | no-start skip=1"},
+    {"[DID]\r\nDigits=63\r\n[Boards]\r\nBoard3=\"TR114 PCI\"\r\n", "0 0 1 0 0 0 | 5 1 | 0 63 1 | start skip=0"},
+    // The Settings page's messages, in its order.
+    {"[Boards]\r\nBoard1=TR114 ISA, 300, 31\r\nBoard2=TR114 ISA\r\n", "Please enter the number of channels for board # 1"},
+    {"[Boards]\r\nBoard2=TR114 ISA, 0x300, 4\r\n", "Please enter a valid I/O base address for board # 2"},
+    {"[Boards]\r\nBoard1=TR114 ISA, FFD, 4\r\n", "Please enter a valid I/O base address for board # 1"},
+    {"[Boards]\r\nBoard1=TR114 ISA, 300, 4\r\nIRQ=16\r\nDMA=9\r\n", "between 1 and 15"},
+    {"[Boards]\r\nBoard1=TR114 ISA, 300, 4\r\nDMA=8\r\n", "between 0 and 7"},
+    {"[Boards]\r\nBoard1=Not installed\r\n", "at least one board installed in the system to continue"},
+    {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nDigits=64\r\n", "Please enter the number of DID digits to be captured"},
+    // Lines that are no settings at all.
+    {"[Boards]\r\nBoard7=TR114 PCI\r\n", "the line Board7= of [Boards] names a board outside 1..6."},
+    {"[Boards]\r\nBoard0=TR114 PCI\r\n", "the line Board0= of [Boards] names a board outside 1..6."},
+    {"[Boards]\r\nBoard1=TR115 PCI\r\n", "in the line Board1=, TR115 PCI is not a board type."},
+    {"[Boards]\r\nBoard1=\r\n", "in the line Board1=,  is not a board type."},
+    {"[Boards]\r\nBoard1=TR114 PCI, 300\r\n", "the line Board1= holds more than the board type."},
+    {"[Boards]\r\nBoard1=TR114 ISA, 300, 4, 5\r\n", "holds more than type, I/O base and channels."},
+    {"[Boards]\r\nBoard1=TR114 PCI\r\nBOARD1=TR114 ISA\r\n", "the line BOARD1= of [Boards] is given twice."},
+    {"[Boards]\r\nBoard1=TR114 PCI\r\nSpeed=9600\r\n", "the line Speed of [Boards] is not known."},
+    {"[Board]\r\nBoard1=TR114 PCI\r\n", "the section [Board] is not one of [Boards], [DID], [Setup]."},
+    {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nStart=winks\r\n", "the value is neither wink nor immediate."},
+    {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nVariable=2\r\n", "the value is neither 0 nor 1."},
+    {"[Boards]\r\nBoard1=TR114 PCI\r\n[Setup]\r\nStartDrivers=\r\n", "the value is neither no nor yes."},
+    {"[Boards]\r\nBoard1=TR114 PCI\r\n[Setup]\r\nMissingFiles=ignore\r\n", "the value is neither skip nor stop."},
+};
+
+std::string Summary() {
+    std::string text;
+    for (const BoardRow& row : setupState.boards.rows) {
+        text += std::to_string(row.type);
+        if (row.type == BOARD_TR114_ISA) {
+            char address[16];
+            std::snprintf(address, sizeof address, ":%X/%d ", static_cast<unsigned>(row.ioBase), row.channels);
+            text += address;
+        } else {
+            text += " ";
+        }
+    }
+    const DidSettings& did = setupState.did;
+    return text + "| " + std::to_string(setupState.boards.irq) + " " + std::to_string(setupState.boards.dma) + " | " +
+           std::to_string(did.didVariable) + " " + std::to_string(did.didDigits) + " " +
+           std::to_string(did.winkStart) + " | " + (setupState.silentStartDrivers ? "start" : "no-start") +
+           " skip=" + std::to_string(setupState.silentSkipMissingFiles);
+}
+
+class AnswersFileTest : public ScratchTest {};
+
+// Every usable file also comes back the same through the file /saveanswers writes.
+TEST_F(AnswersFileTest, GoodAndBadFiles) {
+    const std::string path = Dir() / "answers.ini";
+    const std::string saved = Dir() / "saved.ini";
+    for (const AnswersCase& c : answersCases) {
+        ResetSetupState();
+        ASSERT_TRUE(PutFile(path, c.file));
+        char reason[ANSWERS_REASON_SIZE];
+        int ok = ReadAnswersFile(path.c_str(), reason, sizeof reason);
+        std::string seen = ok ? Summary() : std::string(reason);
+        if (ok) {
+            EXPECT_EQ(c.result, seen) << c.file;
+            ASSERT_EQ(1, WriteAnswersFile(saved.c_str()));
+            ResetSetupState();
+            EXPECT_EQ(1, ReadAnswersFile(saved.c_str(), reason, sizeof reason)) << reason;
+            // The silent answers are not part of the settings that are saved.
+            std::string again = Summary();
+            EXPECT_EQ(seen.substr(0, seen.rfind('|')), again.substr(0, again.rfind('|'))) << FileText(saved);
+        } else {
+            EXPECT_EQ(0, seen.compare(0, path.size() + 18, "The answers file " + path + ":")) << seen;
+            EXPECT_NE(std::string::npos, seen.find(c.result)) << c.file << " gave: " << seen;
+        }
+    }
+    EXPECT_EQ(0, ReadAnswersFile((Dir() / "missing.ini").c_str(), nullptr, 0));
+}
+
+#ifndef _WIN32
+
+using namespace whole_run;
+
+const char* const ANSWERS = "C:\\answers.ini";
+const char* const STANDARD_ANSWERS =
+    "[Boards]\r\nBoard1=TR114 PCI\r\nBoard2=TR114 ISA, 300, 4\r\nBoard5=TR114 ISA, 340, 2\r\nIRQ=5\r\nDMA=1\r\n";
+const char* const TEMP_LOG = "C:\\WINDOWS\\TEMP\\LoxbrineSetup.log";
+
+int RunSilently(const char* commandText) {
+    CommandLine line;
+    int ended = StartRun(commandText, &line);
+    return ended >= 0 ? ended : RunSilentSetup(line);
+}
+
+class SilentRunTest : public SetupTest {
+protected:
+    void TearDown() override {
+        FreeManifestEntries();
+        CloseSetupLog();
+        if (setupState.instanceMutex) CloseHandle(setupState.instanceMutex);
+        setupState.instanceMutex = nullptr;
+    }
+};
+
+// What the program leaves is exactly what the interactive run with the same
+// settings leaves, and nothing is shown on the way.
+TEST_F(SilentRunTest, InstallsAsTheInteractiveRunDoes) {
+    for (bool earlier : {false, true}) {
+        testing_support::ResetAll();
+        Prepare(StandardScenario(earlier));
+        RunProgram(StandardBoards());
+        Snapshot interactive = TakeSnapshot();
+        TearDown();
+
+        testing_support::ResetAll();
+        Prepare(StandardScenario(earlier));
+        ASSERT_TRUE(PutFile(ANSWERS, STANDARD_ANSWERS));
+        EXPECT_EQ(0, RunSilently("/silent /answers=C:\\answers.ini"));
+        EXPECT_TRUE(hostwin::MessageBoxes().empty());
+        EXPECT_EQ(interactive, TakeSnapshot()) << "earlier installation: " << earlier;
+        std::string log = FileText(TEMP_LOG);
+        for (const char* line : {"command line: /silent /answers=C:\\answers.ini", "Windows: Windows XP (class 128/128)",
+                                 "Distribution directory: C:\\DIST", "Files.ini read: ", "Expanded C:\\DIST\\",
+                                 "faxinit.cfg written (2 ISA boards)", "btcall.cfg: line \"did_digits", "Service bfax created",
+                                 "Service faxinit started", "Product key written: BaseDirectory C:\\WINDOWS\\bfax",
+                                 "Parameters of bfax written: 3 boards, IRQ 5, DMA 1",
+                                 "Message: The Brooktrout drivers have been successfully installed.", "Answer: Yes",
+                                 "Result: installed, exit code 0\r\n"}) {
+            EXPECT_NE(std::string::npos, log.find(line)) << line << " in:\n" << log;
+        }
+        EXPECT_EQ(earlier, log.find("Service bfax deleted") != std::string::npos) << log;
+        TearDown();
+    }
+}
+
+struct ExitCase {
+    const char* what;
+    const char* commandText;
+    std::function<void()> adjust;
+    int exitCode;
+    const char* logLine;
+    const char* record;  // the install record afterwards
+};
+
+TEST_F(SilentRunTest, ExitCodes) {
+    const std::string bad = std::string("[Boards]\r\nBoard2=TR114 ISA\r\n");
+    HANDLE otherCopy = nullptr;
+    const ExitCase cases[] = {
+        {"removal", "/silent /remove /log=C:\\remove.log", [] {}, 0, "Service faxinit deleted", "none"},
+        {"nothing to remove", "-silent -remove -log=C:\\remove.log",
+         [] { hostwin::DeleteKeyTree(HKEY_LOCAL_MACHINE, PRODUCT_KEY); }, 0,
+         "Result: nothing installed to remove, exit code 0", "none"},
+        {"Windows 98", "/silent /remove /log=C:\\r.log",
+         [] { hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000}); }, 1150,
+         "Message: You are running Windows 95/98.", "HKLM old"},
+        {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
+         [] { hostwin::SetAdministrator(false); }, 740,
+         "installed correctly. Do you want to continue with the installation?\r\n", "HKLM old"},
+        {"second copy", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
+         [&otherCopy] { otherCopy = CreateMutexA(nullptr, FALSE, "$$ Loxbrine Main Mutex $$"); }, 1618,
+         "Result: another copy of the setup program is running, exit code 1618", "HKLM old"},
+        {"bad value", "/silent /answers=C:\\bad.ini /log=C:\\r.log", [&bad] { PutFile("C:\\bad.ini", bad); }, 1639,
+         "The answers file C:\\bad.ini: Please enter a valid I/O base address for board # 2", "HKLM old"},
+        {"no answers file", "/silent /answers=C:\\none.ini /log=C:\\r.log", [] {}, 1639,
+         "The answers file C:\\none.ini: it cannot be read (error 2).", "HKLM old"},
+        {"bad command line", "/silent /answer=C:\\answers.ini", [] {}, 1639,
+         "Invalid command line: /answer=C:\\answers.ini is not a known switch.", "HKLM old"},
+        {"no Files.ini", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
+         [] { DeleteFileA("C:\\DIST\\Files.ini"); }, 1603, "Message: The file \"C:\\DIST\\Files.ini\" cannot be found",
+         "HKLM old"},
+        {"missing file, stop", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
+         [] { DeleteFileA("C:\\DIST\\bfax.sy_"); }, 1603, "Result: installation failed, exit code 1603", "none"},
+        {"log not writable", "/silent /answers=C:\\answers.ini /log=C:\\NO\\SUCH\\r.log", [] {}, 0, "", "HKLM new"},
+    };
+    for (const ExitCase& c : cases) {
+        testing_support::ResetAll();
+        Prepare(StandardScenario(true));
+        PutFile(ANSWERS, STANDARD_ANSWERS);
+        c.adjust();
+        EXPECT_EQ(c.exitCode, RunSilently(c.commandText)) << c.what;
+        TearDown();
+        if (otherCopy) CloseHandle(otherCopy);
+        otherCopy = nullptr;
+        EXPECT_TRUE(hostwin::MessageBoxes().empty()) << c.what;
+        EXPECT_EQ(c.record, RecordSummary()) << c.what;
+        std::string log = FileText(std::strstr(c.commandText, "/log=C:\\r.log")        ? "C:\\r.log"
+                                   : std::strstr(c.commandText, "remove.log") ? "C:\\remove.log"
+                                                                                       : TEMP_LOG);
+        EXPECT_NE(std::string::npos, log.find(c.logLine)) << c.what << ":\n" << log;
+    }
+}
+
+#endif  // _WIN32
+
+}  // namespace
