@@ -5,24 +5,28 @@
 #include <cstring>
 
 int FormatText(char* buffer, std::size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int fitted = FormatTextV(buffer, size, format, args);
+    va_end(args);
+    return fitted;
+}
+
+int FormatTextV(char* buffer, std::size_t size, const char* format, va_list args) {
     if (!buffer || size == 0) return 0;
     if (!format) {
         buffer[0] = '\0';
         return 1;
     }
-    va_list args;
-    va_start(args, format);
 #ifdef _WIN32
     // The system's C runtime formats: -1 (or exactly size) when the text and
     // its terminator do not fit, the cut text then left unterminated. The C99
     // formatter of the compiler's own library would add some 30 KB.
     int written = _vsnprintf(buffer, size, format, args);
-    va_end(args);
     buffer[size - 1] = '\0';
     return written >= 0 && static_cast<std::size_t>(written) < size ? 1 : 0;
 #else
     int needed = std::vsnprintf(buffer, size, format, args);
-    va_end(args);
     buffer[size - 1] = '\0';
     if (needed < 0) {
         buffer[0] = '\0';

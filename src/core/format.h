@@ -5,6 +5,7 @@
 #ifndef SETUP_CORE_FORMAT_H
 #define SETUP_CORE_FORMAT_H
 
+#include <cstdarg>
 #include <cstddef>
 
 #if defined(__GNUC__)
@@ -14,6 +15,7 @@
 #endif
 
 int FormatText(char* buffer, std::size_t size, const char* format, ...) SETUP_PRINTF_LIKE(3, 4);
+int FormatTextV(char* buffer, std::size_t size, const char* format, va_list args);
 int CopyText(char* buffer, std::size_t size, const char* text);
 
 #endif

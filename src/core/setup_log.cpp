@@ -1,8 +1,9 @@
 #include "core/setup_log.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
+
+#include "core/format.h"
 
 namespace {
 
@@ -53,10 +54,8 @@ void LogLine(const char* format, ...) {
     char text[LOG_LINE_SIZE];
     va_list args;
     va_start(args, format);
-    int needed = std::vsnprintf(text, sizeof text, format, args);
+    FormatTextV(text, sizeof text, format, args);  // a cut line is still worth logging
     va_end(args);
-    text[sizeof text - 1] = '\0';
-    if (needed < 0) text[0] = '\0';
     FlattenLineBreaks(text);
 
     SYSTEMTIME now;

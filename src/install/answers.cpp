@@ -43,10 +43,8 @@ struct Reader {
         char detail[ANSWERS_REASON_SIZE];
         va_list args;
         va_start(args, format);
-        int needed = std::vsnprintf(detail, sizeof detail, format, args);
+        FormatTextV(detail, sizeof detail, format, args);
         va_end(args);
-        detail[sizeof detail - 1] = '\0';
-        if (needed < 0) detail[0] = '\0';
         FormatText(reason, reasonSize, "The answers file %s: %s", path, detail);
         return 0;
     }
@@ -210,14 +208,14 @@ struct AnswersText {
     void Add(const char* format, ...) SETUP_PRINTF_LIKE(2, 3) {
         va_list args;
         va_start(args, format);
-        int needed = std::vsnprintf(text + length, sizeof text - length, format, args);
+        int whole = FormatTextV(text + length, sizeof text - length, format, args);
         va_end(args);
-        if (needed < 0 || static_cast<std::size_t>(needed) >= sizeof text - length) {
+        if (!whole) {
             fits = 0;
             text[length] = '\0';
             return;
         }
-        length += static_cast<std::size_t>(needed);
+        length += std::strlen(text + length);
     }
 };
 
