@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/messages.h"
 #include "core/names.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
-#include "install/file_guards.h"
 #include "install/progress.h"
 
 namespace {

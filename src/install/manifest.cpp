@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/messages.h"
 #include "core/names.h"
@@ -11,7 +12,6 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "install/file_copy.h"
-#include "install/file_guards.h"
 #include "install/progress.h"
 
 namespace {
