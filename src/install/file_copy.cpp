@@ -13,6 +13,7 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "install/progress.h"
+#include "resource.h"
 
 namespace {
 
@@ -250,7 +251,7 @@ int CopyManifestFiles(HWND owner) {
         ++attempted;
         char status[2 * FILE_PATH_SIZE];
         FormatText(status, sizeof status, LoadText(IDS_INSTALLING_FILE), entry->name);
-        SetControlText(owner, STATUS_CONTROL_ID, status);
+        SetControlText(owner, IDC_STATUS, status);
 
         CopySource source;
         if (!source.Open(compressed, plain)) {
