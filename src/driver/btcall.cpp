@@ -95,7 +95,7 @@ struct EditTally {
 };
 
 int BtcallPath(char* path, DWORD size) {
-    return FormatText(path, size, "%s\\%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik", "btcall.cfg");
+    return DriverPath(path, size, "morvik\\btcall.cfg");
 }
 
 int LoadBtcall(ConfigText* config) {

@@ -12,6 +12,7 @@
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
+#include "driver/config_file.h"
 #include "install/progress.h"
 #include "resource.h"
 
@@ -183,9 +184,9 @@ int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* pla
     std::size_t length = std::strlen(compressedSource);
     if (length >= 2) compressedSource[length - 1] = '_';
     if (entry->flags & ENTRY_SUBDIR) {
-        fits &= FormatText(directory, sizeof directory, "%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik");
+        fits &= DriverPath(directory, sizeof directory, "morvik");
     } else {
-        fits &= FormatText(directory, sizeof directory, "%s\\%s", setupState.windowsDirectory, "bfax");
+        fits &= DriverPath(directory, sizeof directory, nullptr);
     }
     fits &= FormatText(destination, FILE_PATH_SIZE, "%s\\%s", directory, name);
     if (destinationName) fits &= CopyText(destinationName, FILE_PATH_SIZE, name);
@@ -197,9 +198,9 @@ int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* pla
 
 int CreateDriverDirectories() {
     char path[FILE_PATH_SIZE];
-    FormatText(path, sizeof path, "%s\\%s", setupState.windowsDirectory, "bfax");
+    DriverPath(path, sizeof path, nullptr);
     CreateDirectoryA(path, nullptr);
-    FormatText(path, sizeof path, "%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik");
+    DriverPath(path, sizeof path, "morvik");
     CreateDirectoryA(path, nullptr);
     return 1;
 }
