@@ -283,7 +283,7 @@ struct StringEntry {
     UINT id;
     const char* text;
 };
-#define SETUP_STRING(id, text) {id, text},
+#define SETUP_STRING(name, id, text) {id, text},
 const StringEntry stringTable[] = {
 #include "strings.inc"
 };

@@ -7,43 +7,11 @@
 #define PRODUCT_KEY_FORMAT_MORVIK "Software\\Morvik Communication\\%s"
 #define PRODUCT_KEY_FORMAT_DORNEL "Software\\Dornel Software\\%s"
 
-// String table identifiers.
+// String table identifiers, from the string table itself.
 enum StringId {
-    IDS_PRODUCT_NAME = 20000,       // "Loxbrine"
-    IDS_BOARD_TR114_ISA = 20001,
-    IDS_BOARD_NOT_INSTALLED = 20002,
-    IDS_BOARD_TR114_PCI = 20003,
-    IDS_BOARD_TRUFAX_PCI = 20005,
-    IDS_CANNOT_OPEN_FILE = 20007,   // missing distribution file, Yes/No
-    IDS_WINDOWS_2000 = 20008,
-    IDS_WINDOWS_2003 = 20009,
-    IDS_WINDOWS_95_98 = 20010,
-    IDS_WINDOWS_ME = 20011,
-    IDS_WINDOWS_NT = 20012,
-    IDS_WINDOWS_XP = 20013,
-    IDS_COMPANY_PRODUCT = 20014,    // "Quorindel"
-    IDS_CONFIRM_ABORT = 20015,
-    IDS_CONFIRM_INSTALL = 20016,
-    IDS_CONFIRM_REMOVAL = 20018,
-    IDS_ENTER_CHANNELS = 20019,
-    IDS_ENTER_DID_DIGITS = 20020,
-    IDS_ENTER_DMA = 20021,
-    IDS_ENTER_IO_BASE = 20022,
-    IDS_ENTER_IRQ = 20023,
-    IDS_DID_CHANGED = 20024,
-    IDS_INSTALLING_FILE = 20025,
-    IDS_INSTALL_FAILED = 20026,
-    IDS_INSTALL_SUCCEEDED = 20027,
-    IDS_FILE_LIST_DAMAGED = 20028,
-    IDS_NO_BOARD = 20029,
-    IDS_NOT_ADMINISTRATOR = 20030,
-    IDS_TITLE_LINE = 20031,
-    IDS_VERSION_LINE = 20032,
-    IDS_DRIVERS_REMOVED = 20033,
-    IDS_WINDOWS_NOT_SUPPORTED = 20034,
-    IDS_TWO_WORDS = 20035,          // "%s %s"
-    IDS_API_VERSION = 20036,        // "4.3"
-    IDS_WINDOWS_VISTA = 20037
+#define SETUP_STRING(name, id, text) name = (id),
+#include "strings.inc"
+#undef SETUP_STRING
 };
 
 #endif

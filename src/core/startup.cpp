@@ -8,7 +8,6 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "core/windows_version.h"
-#include "driver/btcall.h"
 
 int CheckSingleInstance(const char* name) {
     setupState.instanceMutex = CreateMutexA(nullptr, FALSE, name);
@@ -71,6 +70,5 @@ int InitSetupNames() {
     char baseDirectory[DIRECTORY_SIZE];
     setupState.existingInstallation =
         ReadProductValue("BaseDirectory", REG_SZ, baseDirectory, sizeof baseDirectory) && baseDirectory[0] ? 1 : 0;
-    setupState.didKeywordsPresent = ReadDidSettings();
     return 1;
 }

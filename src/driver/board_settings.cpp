@@ -3,7 +3,6 @@
 #include "core/format.h"
 #include "core/names.h"
 #include "core/text.h"
-#include "resource.h"
 
 const UINT BoardTypeTextIds[5] = {IDS_BOARD_NOT_INSTALLED, IDS_BOARD_TR114_PCI, IDS_BOARD_TR114_ISA,
                                   IDS_BOARD_TRUFAX_PCI, 0};
@@ -117,19 +116,4 @@ BoardEnabling ComputeBoardEnabling(const int typeSelections[BOARD_ROWS]) {
     enabling.dmaEntry = anyIsa;
     enabling.didButton = anyBoard;
     return enabling;
-}
-
-void ListBoardEnabling(const BoardEnabling& enabling, ControlEnabling steps[BOARD_ENABLING_STEPS]) {
-    int k = 0;
-    for (int n = 0; n < BOARD_ROWS; ++n) {
-        steps[k++] = ControlEnabling{IDC_BOARD_LABEL_1 + n, enabling.rowLabel[n]};
-        steps[k++] = ControlEnabling{IDC_BOARD_TYPE_1 + n, enabling.typeList[n]};
-        steps[k++] = ControlEnabling{IDC_IO_BASE_1 + n, enabling.ioBase[n]};
-        steps[k++] = ControlEnabling{IDC_CHANNELS_1 + n, enabling.channels[n]};
-    }
-    steps[k++] = ControlEnabling{IDC_IRQ_LABEL, enabling.irqLabel};
-    steps[k++] = ControlEnabling{IDC_IRQ, enabling.irqEntry};
-    steps[k++] = ControlEnabling{IDC_DMA_LABEL, enabling.dmaLabel};
-    steps[k++] = ControlEnabling{IDC_DMA, enabling.dmaEntry};
-    steps[k++] = ControlEnabling{IDC_DID_BUTTON, enabling.didButton};
 }

@@ -73,16 +73,10 @@ struct BoardEnabling {
     int didButton;
 };
 
+// Which of the page's entries are enabled for the selected types: a row's
+// label and type list always, its I/O base and channels for TR114 ISA; IRQ
+// and DMA when any row is TR114 ISA; the DID button when any row holds a
+// board (an unselected list counts as one).
 BoardEnabling ComputeBoardEnabling(const int typeSelections[BOARD_ROWS]);
-
-// The enabling as (control, enabled) pairs in the order the page applies it:
-// per row label, type list, I/O base, channels; then the IRQ label and entry,
-// the DMA label and entry, the DID button.
-struct ControlEnabling {
-    int controlId;
-    int enabled;
-};
-const int BOARD_ENABLING_STEPS = 4 * BOARD_ROWS + 5;
-void ListBoardEnabling(const BoardEnabling& enabling, ControlEnabling steps[BOARD_ENABLING_STEPS]);
 
 #endif

@@ -3,12 +3,12 @@
 #include <climits>
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "driver/config_file.h"
-#include "install/file_guards.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ struct EditTally {
 };
 
 int BtcallPath(char* path, DWORD size) {
-    return FormatText(path, size, "%s\\%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik", "btcall.cfg");
+    return DriverPath(path, size, "morvik\\btcall.cfg");
 }
 
 int LoadBtcall(ConfigText* config) {

@@ -1,6 +1,7 @@
 #include "driver/config_file.h"
 
 #include "core/format.h"
+#include "core/setup_state.h"
 
 namespace {
 
@@ -38,4 +39,9 @@ int ReplaceFileContent(const char* path, const void* data, DWORD size) {
     DeleteFileA(temporary);
     SetLastError(error);
     return 0;
+}
+
+int DriverPath(char* buffer, std::size_t size, const char* relative) {
+    if (!relative) return FormatText(buffer, size, "%s\\bfax", setupState.windowsDirectory);
+    return FormatText(buffer, size, "%s\\bfax\\%s", setupState.windowsDirectory, relative);
 }

@@ -1,9 +1,16 @@
-// Replacing a configuration file as a whole, so that it is never left
-// truncated or half-written.
+// Where the driver's files lie, and replacing a configuration file as a
+// whole, so that it is never left truncated or half-written.
 #ifndef SETUP_DRIVER_CONFIG_FILE_H
 #define SETUP_DRIVER_CONFIG_FILE_H
 
 #include <windows.h>
+
+#include <cstddef>
+
+// %windir%\bfax, or %windir%\bfax\relative when relative is given (a
+// subdirectory or a file, such as morvik\btcall.cfg). 1 when the whole path
+// fitted in size bytes; a path cut short must not be used.
+int DriverPath(char* buffer, std::size_t size, const char* relative);
 
 // Writes the size bytes at data to a temporary file next to path, flushes it
 // and moves it over path. 1 when path now holds exactly that content; 0 when

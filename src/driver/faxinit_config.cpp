@@ -86,7 +86,7 @@ struct RecordValue {
 
 int WriteFaxinitConfig() {
     char path[MAX_PATH];
-    if (!FormatText(path, sizeof path, "%s\\%s\\%s", setupState.windowsDirectory, "bfax", FAXINIT_FILE)) return 0;
+    if (!DriverPath(path, sizeof path, FAXINIT_FILE)) return 0;
 
     // One line per TR114 ISA board, in board order.
     char content[BOARD_ROWS * 64] = {0};
@@ -105,7 +105,7 @@ int WriteFaxinitConfig() {
 
 int WriteDriverRegistry() {
     char baseDirectory[RECORD_TEXT_SIZE];
-    FormatText(baseDirectory, sizeof baseDirectory, "%s\\%s", setupState.windowsDirectory, "bfax");
+    DriverPath(baseDirectory, sizeof baseDirectory, nullptr);
     WriteProductValue("BaseDirectory", REG_SZ, baseDirectory, 0);
 
     // Date and time from a single reading, so they cannot straddle midnight.

@@ -19,7 +19,6 @@ const char* const DRIVER_FILE = "bfax.sys";
 const char* const INIT_FILE = "runfaxin.exe";
 
 const int DEPENDENCY_LIST_SIZE = 256;
-const DWORD SERVICE_PAUSE_MS = 2000;
 const DWORD STOP_POLL_MS = 250;
 // A service still stopping after 30 s is left to itself; its deletion is
 // requested all the same.
@@ -163,11 +162,10 @@ void StartDriverService(const char* name) {
 
 int StartDriverServices() {
     if (!ServicesManaged(setupState.osFamily)) return 1;
-    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    WaitCursor wait;
     StartDriverService(DRIVER_SERVICE);
     Sleep(SERVICE_PAUSE_MS);
     StartDriverService(INIT_SERVICE);
     Sleep(SERVICE_PAUSE_MS);
-    SetCursor(previous);
     return 1;
 }

@@ -3,6 +3,23 @@
 #ifndef SETUP_DRIVER_SERVICES_H
 #define SETUP_DRIVER_SERVICES_H
 
+#include <windows.h>
+
+// The fixed pause after each service operation; nothing is retried.
+const DWORD SERVICE_PAUSE_MS = 2000;
+
+// Shows the wait cursor for as long as it lives.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
 // Whether a service is there: SERVICE_PRESENT when it opens with full access,
 // SERVICE_ABSENT when the manager has no such service, SERVICE_UNKNOWN when
 // that cannot be told (no manager, or the service cannot be opened).

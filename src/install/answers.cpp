@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "driver/board_settings.h"
 #include "driver/btcall.h"
-#include "install/file_guards.h"
 
 namespace {
 

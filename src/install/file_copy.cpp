@@ -5,14 +5,16 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/messages.h"
 #include "core/names.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
-#include "install/file_guards.h"
+#include "driver/config_file.h"
 #include "install/progress.h"
+#include "resource.h"
 
 namespace {
 
@@ -182,9 +184,9 @@ int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* pla
     std::size_t length = std::strlen(compressedSource);
     if (length >= 2) compressedSource[length - 1] = '_';
     if (entry->flags & ENTRY_SUBDIR) {
-        fits &= FormatText(directory, sizeof directory, "%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik");
+        fits &= DriverPath(directory, sizeof directory, "morvik");
     } else {
-        fits &= FormatText(directory, sizeof directory, "%s\\%s", setupState.windowsDirectory, "bfax");
+        fits &= DriverPath(directory, sizeof directory, nullptr);
     }
     fits &= FormatText(destination, FILE_PATH_SIZE, "%s\\%s", directory, name);
     if (destinationName) fits &= CopyText(destinationName, FILE_PATH_SIZE, name);
@@ -196,9 +198,9 @@ int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* pla
 
 int CreateDriverDirectories() {
     char path[FILE_PATH_SIZE];
-    FormatText(path, sizeof path, "%s\\%s", setupState.windowsDirectory, "bfax");
+    DriverPath(path, sizeof path, nullptr);
     CreateDirectoryA(path, nullptr);
-    FormatText(path, sizeof path, "%s\\%s\\%s", setupState.windowsDirectory, "bfax", "morvik");
+    DriverPath(path, sizeof path, "morvik");
     CreateDirectoryA(path, nullptr);
     return 1;
 }
@@ -250,7 +252,7 @@ int CopyManifestFiles(HWND owner) {
         ++attempted;
         char status[2 * FILE_PATH_SIZE];
         FormatText(status, sizeof status, LoadText(IDS_INSTALLING_FILE), entry->name);
-        SetControlText(owner, STATUS_CONTROL_ID, status);
+        SetControlText(owner, IDC_STATUS, status);
 
         CopySource source;
         if (!source.Open(compressed, plain)) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/messages.h"
 #include "core/names.h"
@@ -11,7 +12,6 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "install/file_copy.h"
-#include "install/file_guards.h"
 #include "install/progress.h"
 
 namespace {
@@ -50,6 +50,7 @@ void ProcessLine(char* line, ListBuilder* list) {
     ++list->count;
 }
 
+// Frees the list in setupState.manifest and starts list over, empty.
 void DropEntries(ListBuilder* list) {
     for (ManifestEntry* entry = setupState.manifest; entry;) {
         ManifestEntry* next = entry->next;
@@ -70,9 +71,9 @@ void ShowListDamaged(HWND owner, const char* path) {
 }  // namespace
 
 int ReadFileManifest(HWND owner) {
-    // Earlier entries are not released: the list is read once per run.
-    setupState.manifest = nullptr;
-    ListBuilder list = {&setupState.manifest, 0};
+    // A list read before is replaced, not leaked.
+    ListBuilder list = {nullptr, 0};
+    DropEntries(&list);
     char path[FILE_PATH_SIZE];
     FormatText(path, sizeof path, "%s\\%s", setupState.setupDirectory, FILE_LIST_NAME);
 

@@ -1,6 +1,7 @@
 #include "install/progress.h"
 
 #include "core/setup_state.h"
+#include "resource.h"
 
 std::int32_t ProgressPermille(std::uint64_t done, std::uint64_t total) {
     std::uint64_t permille = (done * 1000 + total / 2) / total;
@@ -11,6 +12,6 @@ void ShowProgress(HWND owner, std::int32_t value) {
     setupState.progress = value;
     // Without the control, InvalidateRect(NULL, ...) would redraw every
     // window on the desktop.
-    HWND bar = owner ? GetDlgItem(owner, PROGRESS_CONTROL_ID) : nullptr;
+    HWND bar = owner ? GetDlgItem(owner, IDC_PROGRESS) : nullptr;
     if (bar) InvalidateRect(bar, nullptr, FALSE);
 }

@@ -7,15 +7,12 @@
 
 #include <cstdint>
 
-const int PROGRESS_CONTROL_ID = 1022;  // the owner's progress bar
-const int STATUS_CONTROL_ID = 1023;    // the owner's status line
-
 // done against total in permille, rounded to the nearest as MulDiv rounds,
 // never above 1000. total must not be 0.
 std::int32_t ProgressPermille(std::uint64_t done, std::uint64_t total);
 
-// Stores value in setupState.progress, then asks the owner's progress bar to
-// redraw without erasing its background.
+// Stores value in setupState.progress, then asks the owner's progress bar
+// (IDC_PROGRESS) to redraw without erasing its background.
 void ShowProgress(HWND owner, std::int32_t value);
 
 #endif

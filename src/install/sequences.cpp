@@ -13,20 +13,6 @@
 
 namespace {
 
-const DWORD SERVICE_PAUSE_MS = 2000;
-
-// Shows the wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
-
 bool Abandoned() { return setupState.abortRequested != 0; }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "core/startup.h"
 #include "core/text.h"
 #include "core/windows_version.h"
+#include "driver/btcall.h"
 #include "install/answers.h"
 #include "install/manifest.h"
 #include "install/sequences.h"
@@ -43,6 +44,13 @@ int StartRun(const char* text, CommandLine* line) {
     return -1;
 }
 
+void InitRun() {
+    ChooseProductRoot();
+    ClassifyWindows();
+    InitSetupNames();
+    setupState.didKeywordsPresent = ReadDidSettings();
+}
+
 void LogSystem() {
     LogLine("Windows: %s (class %d/%d), Windows directory %s", LoadText(WindowsName()), setupState.osFamily,
             setupState.osDetail, setupState.windowsDirectory);
@@ -60,9 +68,7 @@ int RunSilentSetup(const CommandLine& line) {
     if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) {
         return EndRun(EXIT_ALREADY_RUNNING, "another copy of the setup program is running");
     }
-    ChooseProductRoot();
-    ClassifyWindows();
-    InitSetupNames();
+    InitRun();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     LogSystem();
 

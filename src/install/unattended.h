@@ -24,6 +24,11 @@ int StartRun(const char* text, CommandLine* line);
 // installation and the final question. Returns the exit code.
 int RunSilentSetup(const CommandLine& line);
 
+// Start-up of either kind of run, after the single-instance check: the
+// product's registry root, the Windows version, the names and directories,
+// and the DID settings of an existing btcall.cfg.
+void InitRun();
+
 // Logs what the system is (after start-up has classified Windows).
 void LogSystem();
 

@@ -3,11 +3,9 @@
 
 #include "core/command_line.h"
 #include "core/names.h"
-#include "core/registry.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/startup.h"
-#include "core/windows_version.h"
 #include "install/unattended.h"
 #include "ui/dialog_services.h"
 #include "ui/installing_dialog.h"
@@ -23,9 +21,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
     if (commandLine.silent) return RunSilentSetup(commandLine);
 
     if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) return EndRun(0, "another copy of the setup program is running");
-    ChooseProductRoot();
-    ClassifyWindows();
-    InitSetupNames();
+    InitRun();
     LogSystem();
     InitUiResources();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

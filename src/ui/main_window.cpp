@@ -8,7 +8,7 @@
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
-#include "ui/dialogue_flow.h"
+#include "ui/dialog_flow.h"
 #include "ui/model/background.h"
 
 namespace {

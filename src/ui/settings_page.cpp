@@ -24,9 +24,18 @@ HWND Row(HWND page, int firstId, int row) { return GetDlgItem(page, firstId + ro
 void UpdateBoardControls(HWND page) {
     int selections[BOARD_ROWS];
     for (int row = 0; row < BOARD_ROWS; ++row) selections[row] = GetListSelection(page, IDC_BOARD_TYPE_1 + row);
-    ControlEnabling steps[BOARD_ENABLING_STEPS];
-    ListBoardEnabling(ComputeBoardEnabling(selections), steps);
-    for (const ControlEnabling& step : steps) EnableWindow(GetDlgItem(page, step.controlId), step.enabled);
+    BoardEnabling enabling = ComputeBoardEnabling(selections);
+    for (int row = 0; row < BOARD_ROWS; ++row) {
+        EnableWindow(Row(page, IDC_BOARD_LABEL_1, row), enabling.rowLabel[row]);
+        EnableWindow(Row(page, IDC_BOARD_TYPE_1, row), enabling.typeList[row]);
+        EnableWindow(Row(page, IDC_IO_BASE_1, row), enabling.ioBase[row]);
+        EnableWindow(Row(page, IDC_CHANNELS_1, row), enabling.channels[row]);
+    }
+    EnableWindow(GetDlgItem(page, IDC_IRQ_LABEL), enabling.irqLabel);
+    EnableWindow(GetDlgItem(page, IDC_IRQ), enabling.irqEntry);
+    EnableWindow(GetDlgItem(page, IDC_DMA_LABEL), enabling.dmaLabel);
+    EnableWindow(GetDlgItem(page, IDC_DMA), enabling.dmaEntry);
+    EnableWindow(GetDlgItem(page, IDC_DID_BUTTON), enabling.didButton);
 }
 
 void FillLists(HWND page) {

@@ -219,12 +219,22 @@ TEST_F(BoardSettingsTest, RowMessageTextsFitTheBufferForAnyBoardNumber) {
 // ---- enabling ----------------------------------------------------------------
 
 std::string EnabledIds(const int types[BOARD_ROWS]) {
-    ControlEnabling steps[BOARD_ENABLING_STEPS];
-    ListBoardEnabling(ComputeBoardEnabling(types), steps);
+    BoardEnabling e = ComputeBoardEnabling(types);
     std::string enabled;
-    for (const ControlEnabling& step : steps) {
-        if (step.enabled) enabled += std::to_string(step.controlId) + " ";
+    auto add = [&enabled](int id, int on) {
+        if (on) enabled += std::to_string(id) + " ";
+    };
+    for (int n = 0; n < BOARD_ROWS; ++n) {
+        add(IDC_BOARD_LABEL_1 + n, e.rowLabel[n]);
+        add(IDC_BOARD_TYPE_1 + n, e.typeList[n]);
+        add(IDC_IO_BASE_1 + n, e.ioBase[n]);
+        add(IDC_CHANNELS_1 + n, e.channels[n]);
     }
+    add(IDC_IRQ_LABEL, e.irqLabel);
+    add(IDC_IRQ, e.irqEntry);
+    add(IDC_DMA_LABEL, e.dmaLabel);
+    add(IDC_DMA, e.dmaEntry);
+    add(IDC_DID_BUTTON, e.didButton);
     return enabled;
 }
 
@@ -249,17 +259,6 @@ TEST(BoardEnablingTest, NoBoardDisablesTheDidButtonAndOddSelectionsCountAsBoards
     BoardEnabling enabling = ComputeBoardEnabling(unselected);
     EXPECT_EQ(1, enabling.didButton);
     EXPECT_EQ(0, enabling.irqEntry);
-}
-
-TEST(BoardEnablingTest, StepsFollowThePageOrder) {
-    const int types[BOARD_ROWS] = {0, 0, 0, 0, 0, 0};
-    ControlEnabling steps[BOARD_ENABLING_STEPS];
-    ListBoardEnabling(ComputeBoardEnabling(types), steps);
-    std::string order;
-    for (const ControlEnabling& step : steps) order += std::to_string(step.controlId) + " ";
-    EXPECT_EQ("1027 1033 1015 1001 1028 1034 1016 1002 1029 1035 1017 1003 1030 1036 1018 1004 "
-              "1031 1037 1019 1005 1032 1038 1020 1006 1026 1021 1025 1013 1007 ",
-              order);
 }
 
 }  // namespace

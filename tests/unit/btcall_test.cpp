@@ -10,6 +10,7 @@
 #include "core/setup_state.h"
 #include "core/startup.h"
 #include "driver/btcall.h"
+#include "install/unattended.h"
 #include "support/driver_directory.h"
 #include "support/platform.h"
 
@@ -341,12 +342,12 @@ TEST_F(BtcallTest, StartUpLoadsTheDidSettings) {
     hostwin::SetWindowsDirectory("C:\\BTCALLTEST");
     hostwin::SetSystemWindowsDirectory("C:\\BTCALLTEST");
     Write("did_digits 7\r\n");
-    EXPECT_EQ(1, InitSetupNames());
+    InitRun();
     EXPECT_EQ(1, setupState.didKeywordsPresent);
     EXPECT_EQ(7, setupState.did.didDigits);
 
     directory_->Write(BTCALL, "; no DID here\r\n");
-    EXPECT_EQ(1, InitSetupNames());
+    InitRun();
     EXPECT_EQ(0, setupState.didKeywordsPresent);
 }
 #endif

@@ -20,6 +20,7 @@
 #include "core/windows_version.h"
 #include "install/manifest.h"
 #include "install/sequences.h"
+#include "install/unattended.h"
 #include "support/files.h"
 
 namespace whole_run {
@@ -504,9 +505,7 @@ Run RunProgram(const BoardForm& form) {
     });
 
     // Start-up, then the preparation worker.
-    ChooseProductRoot();
-    ClassifyWindows();
-    InitSetupNames();
+    InitRun();
     run.prepared = CheckSupported(owner) && ConfirmAdministrator(owner) && ReadFileManifest(owner) > 0;
     if (run.prepared) {
         ComputeTotalBytes();

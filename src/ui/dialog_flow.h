@@ -1,7 +1,7 @@
 // The run as the user goes through it: Preparing, the wizard, Installing
 // and the final report, one modal step after another.
-#ifndef SETUP_UI_DIALOGUE_FLOW_H
-#define SETUP_UI_DIALOGUE_FLOW_H
+#ifndef SETUP_UI_DIALOG_FLOW_H
+#define SETUP_UI_DIALOG_FLOW_H
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "ui/dialogue_flow.h"
+#include "ui/dialog_flow.h"
 
 #include "core/setup_state.h"
 #include "install/sequences.h"

@@ -1,7 +1,7 @@
 // Guards that close a file handle, or an LZ expander handle, on every path
 // out of the operation that opened it.
-#ifndef SETUP_INSTALL_FILE_GUARDS_H
-#define SETUP_INSTALL_FILE_GUARDS_H
+#ifndef SETUP_CORE_FILE_GUARDS_H
+#define SETUP_CORE_FILE_GUARDS_H
 
 #include <windows.h>
 #include <lzexpand.h>
