@@ -209,20 +209,6 @@ std::vector<Row> Rows() {
         rows.push_back(row);
     }
     {
-        Row row("FailingReadOfFilesIniAfterItsFirstChunk", "a read fails", "reading Files.ini", true);
-        row.inject = [](const Scenario&) { hostwin::FailReadAt(Dist("Files.ini").c_str(), 1024); };
-        Refused(&row, IDS_FILE_LIST_DAMAGED);
-        rows.push_back(row);
-    }
-    {
-        // Start-up cannot read the old DID settings either; the copy writes it.
-        Row row("FailingReadOfBtcallCfgInTheDriverFolder", "a read fails", "editing btcall.cfg", true);
-        row.inject = [](const Scenario&) { hostwin::FailReadAt(Windows(BTCALL).c_str(), 0); };
-        FailsBeforeTheServices(&row);
-        row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}, {DRIVER, Holds::New}};
-        rows.push_back(row);
-    }
-    {
         // Skipped without a word: the old driver stays.
         Row row("DestinationHeldOpenWithoutSharing", "another program holds bfax.sys open, not shared",
                 "copying bfax.sys", true);
@@ -234,14 +220,6 @@ std::vector<Row> Rows() {
         rows.push_back(row);
     }
     {
-        Row row("ReadOnlyDestination", "runfaxin.exe is write-protected", "copying runfaxin.exe", true);
-        row.inject = [](const Scenario&) { SetFileAttributesA(Windows(PROGRAM).c_str(), FILE_ATTRIBUTE_READONLY); };
-        row.excuses.untouchable = {PROGRAM};
-        Installs(&row);
-        row.files = {{PROGRAM, Holds::Old}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        rows.push_back(row);
-    }
-    {
         Row row("ReadOnlyFaxinitCfg", "faxinit.cfg is write-protected", "writing faxinit.cfg", true);
         row.inject = [](const Scenario&) { SetFileAttributesA(Windows(FAXINIT).c_str(), FILE_ATTRIBUTE_READONLY); };
         FailsBeforeTheServices(&row);
@@ -250,18 +228,6 @@ std::vector<Row> Rows() {
     }
 
     // ---- the list file ----------------------------------------------------------------------
-    {
-        Row row("FilesIniMissing", "Files.ini is missing", "reading Files.ini", true);
-        row.arrange = [](Scenario* scenario) { scenario->listPresent = false; };
-        Refused(&row, IDS_FILE_LIST_DAMAGED);
-        rows.push_back(row);
-    }
-    {
-        Row row("FilesIniEmpty", "Files.ini is empty", "reading Files.ini", true);
-        row.arrange = [](Scenario* scenario) { scenario->list.clear(); };
-        Refused(&row, IDS_FILE_LIST_DAMAGED);
-        rows.push_back(row);
-    }
     {
         Row row("FilesIniBinary", "Files.ini holds binary data", "reading Files.ini", true);
         row.arrange = [](Scenario* scenario) { scenario->list = BinaryBytes(8192, ","); };
@@ -387,12 +353,6 @@ std::vector<Row> Rows() {
 
     // ---- rights and services ------------------------------------------------------------------
     {
-        Row row("NoAdministratorRights", "the user is no administrator", "the administrator check", true);
-        row.inject = [](const Scenario&) { hostwin::SetAdministrator(false); };
-        Refused(&row, IDS_NOT_ADMINISTRATOR);  // No, the default answer
-        rows.push_back(row);
-    }
-    {
         // Nothing can be removed or created; the files are written.
         Row row("NoAdministratorRightsGoingOn", "the user is no administrator, and goes on",
                 "removing the old services, creating the new ones", true);
@@ -440,12 +400,6 @@ std::vector<Row> Rows() {
         };
         FailsBeforeTheServices(&row);  // and bfax gone once the other program let go
         row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        rows.push_back(row);
-    }
-    {
-        Row row("RegistryRefusingHklmWrites", "HKLM may only be read", "the administrator check", true);
-        row.inject = [](const Scenario&) { hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_READ); };
-        Refused(&row, IDS_NOT_ADMINISTRATOR);  // taken for a user who is no administrator
         rows.push_back(row);
     }
     {

@@ -199,17 +199,6 @@ TEST_F(FileCopyTest, NamesThatTryToLeaveTheDirectoryLandInIt) {
     EXPECT_FALSE(FileExists(Win("evil.dll")));
 }
 
-TEST_F(FileCopyTest, AnAbandonedInstallationCopiesAndAsksNothing) {
-    ASSERT_TRUE(PutFile(Dist("a.sys"), "a"));
-    MessageBoxWatch boxes;
-    setupState.abortRequested = 1;
-    EXPECT_EQ(0, Install("a.sys,x,1\nmissing.sys,x,1\n"));
-    setupState.abortRequested = 0;
-    EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_FALSE(FileExists(Bfax("a.sys")));
-    EXPECT_EQ(1000, setupState.progress);
-}
-
 // ---- what only the stand-in can show -------------------------------------------------
 TEST_F(FileCopyTest, ProgressFollowsEveryChunkAndCountsSkippedFiles) {
     REQUIRE_STAND_IN();
@@ -238,64 +227,6 @@ TEST_F(FileCopyTest, NothingMeasuredLeavesProgressAloneUntilTheEnd) {
     EXPECT_EQ(2, CopyManifestFiles(Owner()));
     EXPECT_EQ((std::vector<int>{1000}), progressAtRedraws);
     EXPECT_EQ("appeared after measuring", FileText(Bfax("late.sys")));
-}
-
-TEST_F(FileCopyTest, AFullDiskEndsTheStepWithoutAPartialFile) {
-    REQUIRE_STAND_IN();
-#if ON_STAND_IN
-    ASSERT_TRUE(PutFile(Dist("first.sys"), std::string(1000, '1')));
-    ASSERT_TRUE(PutFile(Dist("large.sy_"), Fixture("text.tx_")));
-    ASSERT_TRUE(PutFile(Dist("third.sys"), "3"));
-    hostwin::SetDiskFullAfter(40000);
-    MessageBoxWatch boxes;
-    EXPECT_EQ(0, Install("first.sys,x,1\nlarge.sys,x,1\nthird.sys,x,1\n"));
-    EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_EQ(std::string(1000, '1'), FileText(Bfax("first.sys")));
-    EXPECT_FALSE(FileExists(Bfax("large.sys")));
-    EXPECT_FALSE(FileExists(Bfax("third.sys")));
-    EXPECT_EQ(1000, setupState.progress);
-    EXPECT_EQ(0, hostwin::OpenHandleCount());
-
-    // A write that comes out short counts the same.
-    TearDown();
-    SetUp();
-    ASSERT_TRUE(PutFile(Dist("short.sys"), std::string(5000, 's')));
-    hostwin::ShortWriteAt(Bfax("short.sys.part").c_str(), 100);
-    EXPECT_EQ(0, Install("short.sys,x,1\n"));
-    EXPECT_FALSE(FileExists(Bfax("short.sys")));
-#endif
-}
-
-TEST_F(FileCopyTest, AReadFailingMidwayLeavesNoFileAndIsAskedAbout) {
-    REQUIRE_STAND_IN();
-#if ON_STAND_IN
-    for (int answer : {IDYES, IDNO}) {
-        TearDown();
-        SetUp();
-        ASSERT_TRUE(PutFile(Dist("bad.sys"), std::string(100000, 'x')));
-        ASSERT_TRUE(PutFile(Dist("packed.sy_"), Fixture("text.tx_")));
-        ASSERT_TRUE(PutFile(Dist("good.sys"), "good"));
-        hostwin::FailReadAt(Dist("bad.sys").c_str(), 50000);
-        hostwin::FailReadAt(Dist("packed.sy_").c_str(), 5000);
-        MessageBoxWatch boxes({answer, answer});
-        int result = Install("bad.sys,x,1\npacked.sys,x,1\ngood.sys,x,1\n");
-        EXPECT_FALSE(FileExists(Bfax("bad.sys")));
-        EXPECT_FALSE(FileExists(Bfax("packed.sys")));
-        ASSERT_FALSE(boxes.Boxes().empty());
-        EXPECT_EQ("The file " + Dist("bad.sys") + CANNOT_OPEN_END, boxes.Boxes()[0].text);
-        if (answer == IDYES) {
-            EXPECT_EQ(3, result);
-            ASSERT_EQ(2u, boxes.Boxes().size());
-            EXPECT_EQ("The file " + Dist("packed.sy_") + CANNOT_OPEN_END, boxes.Boxes()[1].text);
-            EXPECT_EQ("good", FileText(Bfax("good.sys")));
-        } else {
-            EXPECT_EQ(0, result);
-            EXPECT_EQ(1u, boxes.Boxes().size());
-            EXPECT_FALSE(FileExists(Bfax("good.sys")));
-        }
-        EXPECT_EQ(0, hostwin::OpenHandleCount());
-    }
-#endif
 }
 
 TEST_F(FileCopyTest, DirectoriesAreCreatedFromTheTopDown) {

@@ -96,13 +96,14 @@ TEST_F(ManifestTest, NamesThatWouldLeaveTheDriverDirectoryOrBeCutAreIgnored) {
               "COM\xB9.sys,x,1\n" "lpt\xB3,x,1\n"  // superscript digits name the same devices
               "CONOUT$ .txt,x,1\n" "aux         .sys,x,1\n" +
               tooLong + ",x,1\n" + std::string(300, 'n') + ",x,1\n" +
-              "x/../../system32/evil.dll,x,1\n" + fits + ",x,1\n" + "com10.sys,x,1\n");
-    EXPECT_EQ(3, ReadFileManifest(Owner()));
+              "x/../../system32/evil.dll,x,1\n" + fits + ",x,1\n" + "com10.sys,x,1\n" + "lpt0.sys,x,1\n");
+    EXPECT_EQ(4, ReadFileManifest(Owner()));
     std::vector<ListedEntry> entries = Entries();
-    ASSERT_EQ(3u, entries.size());
+    ASSERT_EQ(4u, entries.size());
     EXPECT_EQ("x/../../system32/evil.dll", entries[0].name);  // installed as bfax\evil.dll
     EXPECT_EQ(fits, entries[1].name);
     EXPECT_EQ("com10.sys", entries[2].name);
+    EXPECT_EQ("lpt0.sys", entries[3].name);  // port 0 names no device
 }
 
 TEST_F(ManifestTest, SizesComeFromTheCompressedFormFirst) {

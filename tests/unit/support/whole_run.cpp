@@ -1,7 +1,5 @@
 #include "support/whole_run.h"
 
-#ifndef _WIN32
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,12 +49,6 @@ const char* const NEW_FAXINIT = "addrs 304 4\r\naddrs 344 2\r\n";
 
 namespace {
 
-const char* const WINDOWS = "C:\\WINDOWS";
-const char* const SERVICES_KEY = "System\\CurrentControlSet\\Services";
-const char* const COMPANY_KEY = "Software\\Morvik Communication";
-const DWORD INSTALL_DATE = 20261206;  // the stand-in's clock
-const DWORD INSTALL_TIME = 120000;
-
 // The test files are read once; every run lays them out anew.
 const std::string& Cached(const std::string& name) {
     static std::map<std::string, std::string> files;
@@ -73,6 +65,122 @@ std::string Lower(std::string text) {
 }
 
 bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+
+}  // namespace
+
+std::string DistributionFile::Destination() const {
+    std::string base = name.substr(name.find_last_of("\\/") == std::string::npos ? 0 : name.find_last_of("\\/") + 1);
+    return (placement.find('A') != std::string::npos ? "bfax\\morvik\\" : "bfax\\") + base;
+}
+
+std::string ListOf(const std::vector<DistributionFile>& files) {
+    std::string list;
+    for (const DistributionFile& file : files) list += file.name + "," + file.placement + "," + file.overwrite + "\r\n";
+    return list;
+}
+
+DistributionFile* FindFile(Scenario* scenario, const std::string& name) {
+    for (DistributionFile& file : scenario->files) {
+        if (file.name == name) return &file;
+    }
+    ADD_FAILURE() << "no distribution file " << name;
+    return nullptr;
+}
+
+Scenario StandardScenario(bool earlierInstallation) {
+    Scenario scenario;
+    scenario.earlierInstallation = earlierInstallation;
+    scenario.files = {
+        {"bfax.sys", "x", "1", "bfax.sy_", Cached("window.bi_"), Cached("window.bin")},
+        {"runfaxin.exe", "x", "1", "runfaxin.exe", Cached("blanks.dat"), Cached("blanks.dat")},
+        {"drivers\\bfaxdll.dll", "x", "0", "drivers\\bfaxdll.dl_", Cached("text.tx_"), Cached("text.txt")},
+        {"notes.txt", "x", "1", "notes.tx_", Cached("small.ini"), Cached("small.ini")},
+        {"btcall.cfg", "A", "1", "btcall.cfg", SOURCE_BTCALL, SOURCE_BTCALL},
+        {"readme.txt", "A", "0", "readme.txt", "read me\r\n", "read me\r\n"},
+    };
+    // Three entries in the first 1024-byte chunk of the list, three after
+    // a long comment in the second.
+    std::vector<DistributionFile> first(scenario.files.begin(), scenario.files.begin() + 3);
+    std::vector<DistributionFile> second(scenario.files.begin() + 3, scenario.files.end());
+    scenario.list = "[Files]\r\n" + ListOf(first) + "; " + std::string(1000, '-') + "\r\n" + ListOf(second);
+    return scenario;
+}
+
+BoardForm StandardBoards() {
+    BoardForm form;
+    std::memset(&form, 0, sizeof form);
+    form.rows[0].typeSelection = BOARD_TR114_PCI;
+    form.rows[1].typeSelection = BOARD_TR114_ISA;
+    CopyText(form.rows[1].ioBaseText, BOARD_TEXT_SIZE, "300");
+    CopyText(form.rows[1].channelsText, BOARD_TEXT_SIZE, "4");
+    form.rows[4].typeSelection = BOARD_TR114_ISA;
+    CopyText(form.rows[4].ioBaseText, BOARD_TEXT_SIZE, "340");
+    CopyText(form.rows[4].channelsText, BOARD_TEXT_SIZE, "2");
+    CopyText(form.irqText, BOARD_TEXT_SIZE, "5");
+    CopyText(form.dmaText, BOARD_TEXT_SIZE, "1");
+    return form;
+}
+
+std::string EditedBtcall(const std::string& base, const DidSettings& did, unsigned edits) {
+    std::string text = base;
+    // The editor sees the text up to its first zero byte.
+    size_t end = text.find('\0');
+    if (edits & 1) {
+        // A placeholder before a zero byte cannot be expanded without losing what follows.
+        if (end == std::string::npos) {
+            std::string directory = Lower(setupState.windowsDirectory);
+            std::string expanded;
+            size_t from = 0;
+            for (size_t at = text.find("%windir%"); at != std::string::npos; at = text.find("%windir%", from)) {
+                expanded.append(text, from, at - from).append(directory);
+                from = at + 8;
+            }
+            text = expanded.append(text, from, std::string::npos);
+        }
+    }
+    // A keyword line: at the start of a line, followed by a blank or its end;
+    // any byte below 0x20 but TAB ends it.
+    auto replaceLine = [&text](const std::string& keyword, const std::string& line) {
+        size_t visible = text.find('\0');
+        for (size_t start = 0; start < text.size() && start < visible;) {
+            size_t stop = start;
+            while (stop < text.size() && (static_cast<unsigned char>(text[stop]) >= 0x20 || text[stop] == '\t')) ++stop;
+            if (stop == text.size()) return;  // a last line without its end is never found
+            std::string current = text.substr(start, stop - start);
+            if (StartsWith(current, keyword) && (current.size() == keyword.size() || current[keyword.size()] == ' ' ||
+                                                 current[keyword.size()] == '\t')) {
+                text.replace(start, stop - start, line);
+                return;
+            }
+            start = text.find_first_of("\r\n", start);
+            if (start == std::string::npos) return;
+            ++start;
+        }
+    };
+    auto padded = [](const std::string& keyword, const std::string& value) {
+        return keyword + std::string(keyword.size() < 24 ? 24 - keyword.size() : 0, ' ') + value;
+    };
+    if (edits & 2) replaceLine("did_digits", padded("did_digits", std::to_string(did.didDigits)));
+    if (edits & 4) replaceLine("did_variable", padded("did_variable", did.didVariable ? "1" : "0"));
+    if (edits & 8) {
+        if (did.winkStart) {
+            replaceLine("immediate", "wink");
+        } else {
+            replaceLine("wink", "immediate");
+        }
+    }
+    return text;
+}
+
+#ifndef _WIN32
+
+namespace {
+
+const char* const WINDOWS = "C:\\WINDOWS";
+const char* const SERVICES_KEY = "System\\CurrentControlSet\\Services";
+const char* const COMPANY_KEY = "Software\\Morvik Communication";
+const DWORD INSTALL_DATE = 20261206;  // the stand-in's clock
+const DWORD INSTALL_TIME = 120000;
 
 std::string Windows(const std::string& relative) { return std::string(WINDOWS) + "\\" + relative; }
 
@@ -314,6 +422,8 @@ private:
         }
         Expect("bfax\\faxinit.cfg", {{true, NEW_FAXINIT}});
         CheckRecord();
+        // Windows Server 2003 and later: no services, no driver parameters.
+        if (!ServicesManaged(setupState.osFamily)) return;
         CheckParameters();
         CheckService("bfax", SERVICE_KERNEL_DRIVER, "%SystemRoot%\\bfax\\bfax.sys", {});
         CheckService("faxinit", SERVICE_WIN32_OWN_PROCESS, "%SystemRoot%\\bfax\\runfaxin.exe", {"bfax"});
@@ -378,12 +488,9 @@ private:
     }
 
     void CheckParameters() {
-        const std::pair<const char*, DWORD> bfax[] = {
-            {"BFAX_BUF_SIZE", 8192}, {"BFAX_DMA_CHAN", 1},    {"BFAX_HW_INT", 5},  {"BFAX_NUM_USER_INTRS", 10},
-            {"CMD_HISTORY_SIZE", 1}, {"FIFO_HISTORY_SIZE", 0}, {"HW_BUS_NUM", 0},   {"HW_BUS_TYPE", 1},
-            {"HW_DMA_PORT", 0},      {"HW_INTR_LEVEL", 5},    {"NBFAX", 16},
-        };
-        for (const auto& value : bfax) ExpectDword(HKEY_LOCAL_MACHINE, BFAX_PARAMETERS, value.first, value.second);
+        for (const auto& value : installed_keys::BfaxParameters(5, 1)) {
+            ExpectDword(HKEY_LOCAL_MACHINE, BFAX_PARAMETERS, value.first, value.second);
+        }
         ExpectValue(HKEY_LOCAL_MACHINE, FAXINIT_PARAMETERS, "CMD_LINE", REG_SZ, std::string("-n faxinit.cfg", 15));
     }
 
@@ -428,44 +535,6 @@ private:
 
 }  // namespace
 
-std::string DistributionFile::Destination() const {
-    std::string base = name.substr(name.find_last_of("\\/") == std::string::npos ? 0 : name.find_last_of("\\/") + 1);
-    return (placement.find('A') != std::string::npos ? "bfax\\morvik\\" : "bfax\\") + base;
-}
-
-std::string ListOf(const std::vector<DistributionFile>& files) {
-    std::string list;
-    for (const DistributionFile& file : files) list += file.name + "," + file.placement + "," + file.overwrite + "\r\n";
-    return list;
-}
-
-DistributionFile* FindFile(Scenario* scenario, const std::string& name) {
-    for (DistributionFile& file : scenario->files) {
-        if (file.name == name) return &file;
-    }
-    ADD_FAILURE() << "no distribution file " << name;
-    return nullptr;
-}
-
-Scenario StandardScenario(bool earlierInstallation) {
-    Scenario scenario;
-    scenario.earlierInstallation = earlierInstallation;
-    scenario.files = {
-        {"bfax.sys", "x", "1", "bfax.sy_", Cached("window.bi_"), Cached("window.bin")},
-        {"runfaxin.exe", "x", "1", "runfaxin.exe", Cached("blanks.dat"), Cached("blanks.dat")},
-        {"drivers\\bfaxdll.dll", "x", "0", "drivers\\bfaxdll.dl_", Cached("text.tx_"), Cached("text.txt")},
-        {"notes.txt", "x", "1", "notes.tx_", Cached("small.ini"), Cached("small.ini")},
-        {"btcall.cfg", "A", "1", "btcall.cfg", SOURCE_BTCALL, SOURCE_BTCALL},
-        {"readme.txt", "A", "0", "readme.txt", "read me\r\n", "read me\r\n"},
-    };
-    // Three entries in the first 1024-byte chunk of the list, three after
-    // a long comment in the second.
-    std::vector<DistributionFile> first(scenario.files.begin(), scenario.files.begin() + 3);
-    std::vector<DistributionFile> second(scenario.files.begin() + 3, scenario.files.end());
-    scenario.list = "[Files]\r\n" + ListOf(first) + "; " + std::string(1000, '-') + "\r\n" + ListOf(second);
-    return scenario;
-}
-
 void Prepare(const Scenario& scenario) {
     std::string setup = std::string(DISTRIBUTION) + "\\setup.exe";
     hostwin::SetModuleFileName(setup.c_str());
@@ -480,28 +549,15 @@ void Prepare(const Scenario& scenario) {
     if (scenario.adjust) scenario.adjust();
 }
 
-BoardForm StandardBoards() {
-    BoardForm form;
-    std::memset(&form, 0, sizeof form);
-    form.rows[0].typeSelection = BOARD_TR114_PCI;
-    form.rows[1].typeSelection = BOARD_TR114_ISA;
-    CopyText(form.rows[1].ioBaseText, BOARD_TEXT_SIZE, "300");
-    CopyText(form.rows[1].channelsText, BOARD_TEXT_SIZE, "4");
-    form.rows[4].typeSelection = BOARD_TR114_ISA;
-    CopyText(form.rows[4].ioBaseText, BOARD_TEXT_SIZE, "340");
-    CopyText(form.rows[4].channelsText, BOARD_TEXT_SIZE, "2");
-    CopyText(form.irqText, BOARD_TEXT_SIZE, "5");
-    CopyText(form.dmaText, BOARD_TEXT_SIZE, "1");
-    return form;
-}
-
-Run RunProgram(const BoardForm& form) {
+Run RunProgram(const BoardForm& form, const std::function<void()>& atProgress) {
     Run run;
     HWND owner = hostwin::CreateWindow("SetupWholeRun", "Quorindel Loxbrine");
     HWND bar = hostwin::CreateControl(owner, 1022);
     hostwin::CreateControl(owner, 1023);
-    hostwin::SetRedrawHandler([&run, bar](HWND window, BOOL) {
-        if (window == bar) run.maxProgress = std::max(run.maxProgress, static_cast<int>(setupState.progress));
+    hostwin::SetRedrawHandler([&run, &atProgress, bar](HWND window, BOOL) {
+        if (window != bar) return;
+        run.maxProgress = std::max(run.maxProgress, static_cast<int>(setupState.progress));
+        if (atProgress) atProgress();
     });
 
     // Start-up, then the preparation worker.
@@ -578,63 +634,12 @@ std::string RecordSummary() {
     return summary.empty() ? "none" : summary;
 }
 
-std::string EditedBtcall(const std::string& base, const DidSettings& did, unsigned edits) {
-    std::string text = base;
-    // The editor sees the text up to its first zero byte.
-    size_t end = text.find('\0');
-    if (edits & 1) {
-        // A placeholder before a zero byte cannot be expanded without losing what follows.
-        if (end == std::string::npos) {
-            std::string directory = Lower(setupState.windowsDirectory);
-            std::string expanded;
-            size_t from = 0;
-            for (size_t at = text.find("%windir%"); at != std::string::npos; at = text.find("%windir%", from)) {
-                expanded.append(text, from, at - from).append(directory);
-                from = at + 8;
-            }
-            text = expanded.append(text, from, std::string::npos);
-        }
-    }
-    // A keyword line: at the start of a line, followed by a blank or its end;
-    // any byte below 0x20 but TAB ends it.
-    auto replaceLine = [&text](const std::string& keyword, const std::string& line) {
-        size_t visible = text.find('\0');
-        for (size_t start = 0; start < text.size() && start < visible;) {
-            size_t stop = start;
-            while (stop < text.size() && (static_cast<unsigned char>(text[stop]) >= 0x20 || text[stop] == '\t')) ++stop;
-            if (stop == text.size()) return;  // a last line without its end is never found
-            std::string current = text.substr(start, stop - start);
-            if (StartsWith(current, keyword) && (current.size() == keyword.size() || current[keyword.size()] == ' ' ||
-                                                 current[keyword.size()] == '\t')) {
-                text.replace(start, stop - start, line);
-                return;
-            }
-            start = text.find_first_of("\r\n", start);
-            if (start == std::string::npos) return;
-            ++start;
-        }
-    };
-    auto padded = [](const std::string& keyword, const std::string& value) {
-        return keyword + std::string(keyword.size() < 24 ? 24 - keyword.size() : 0, ' ') + value;
-    };
-    if (edits & 2) replaceLine("did_digits", padded("did_digits", std::to_string(did.didDigits)));
-    if (edits & 4) replaceLine("did_variable", padded("did_variable", did.didVariable ? "1" : "0"));
-    if (edits & 8) {
-        if (did.winkStart) {
-            replaceLine("immediate", "wink");
-        } else {
-            replaceLine("wink", "immediate");
-        }
-    }
-    return text;
-}
-
 Verdict Judge(const Scenario& scenario, const Snapshot& before, const Run& run, const Excuses& excuses) {
     return Judgement(scenario, before, run, excuses).Judge();
 }
 
 std::string MessageText(unsigned id) { return LoadText(id); }
 
-}  // namespace whole_run
-
 #endif  // _WIN32
+
+}  // namespace whole_run

@@ -1,14 +1,11 @@
-// Whole runs of the program on the stand-in machine, without any window: the
-// machine laid out (a distribution, perhaps an earlier installation), the
-// program run as its dialogue flow runs it (start-up, preparation, the
-// Settings page accepted, installation, the report), and what the machine
-// holds afterwards judged against everything such a run may leave.
+// Whole runs of the program without any window: the standard distribution
+// and boards (on both platforms); on the stand-in machine also the machine
+// laid out (perhaps with an earlier installation), the program run as its
+// dialogue flow runs it (start-up, preparation, the Settings page accepted,
+// installation, the report), and what the machine holds afterwards judged
+// against everything such a run may leave.
 #ifndef TESTS_SUPPORT_WHOLE_RUN_H
 #define TESTS_SUPPORT_WHOLE_RUN_H
-
-#ifndef _WIN32
-
-#include <hostwin/machine.h>
 
 #include <functional>
 #include <map>
@@ -19,10 +16,12 @@
 #include "driver/board_settings.h"
 #include "support/installed_keys.h"
 
+#ifndef _WIN32
+#include <hostwin/machine.h>
+#endif
+
 namespace whole_run {
 
-// Where setup.exe and its distribution lie.
-extern const char* const DISTRIBUTION;
 using installed_keys::BFAX_PARAMETERS;
 using installed_keys::FAXINIT_PARAMETERS;
 using installed_keys::PRODUCT_KEY;
@@ -65,12 +64,22 @@ extern const char* const OLD_FAXINIT;
 extern const char* const SOURCE_BTCALL;
 extern const char* const NEW_FAXINIT;
 
-// Makes a fresh machine hold the scenario.
-void Prepare(const Scenario& scenario);
-
 // Board 1 TR114 PCI; boards 2 and 5 TR114 ISA at 300 (4 channels) and 340
 // (2 channels); IRQ 5, DMA 1.
 BoardForm StandardBoards();
+
+// The btcall.cfg an installation makes of base: %windir% expanded, then the
+// DID lines rewritten; edits picks which of the four edits were made (bits:
+// 1 expansion, 2 digits, 4 variable, 8 start mode).
+std::string EditedBtcall(const std::string& base, const DidSettings& did, unsigned edits = 15);
+
+#ifndef _WIN32
+
+// Where setup.exe and its distribution lie on the stand-in machine.
+extern const char* const DISTRIBUTION;
+
+// Makes a fresh machine hold the scenario.
+void Prepare(const Scenario& scenario);
 
 struct Run {
     bool prepared = false;  // preparation went through
@@ -83,8 +92,8 @@ struct Run {
 };
 // Start-up, preparation, the Settings page accepted, installation and its
 // report, answering every message with its default button unless a handler
-// was set.
-Run RunProgram(const BoardForm& form);
+// was set; atProgress runs at every redraw of the progress bar.
+Run RunProgram(const BoardForm& form, const std::function<void()>& atProgress = nullptr);
 
 // Everything an installation touches: files below %windir%\bfax, the product
 // key in its three places, the driver service keys, the service records.
@@ -96,11 +105,6 @@ Snapshot TakeSnapshot();
 std::string ServiceSummary();
 // The install record as "HKLM new", "HKLM old, HKCU new", "HKLM partial", or "none".
 std::string RecordSummary();
-
-// The btcall.cfg an installation makes of base: %windir% expanded, then the
-// DID lines rewritten; edits picks which of the four edits were made (bits:
-// 1 expansion, 2 digits, 4 variable, 8 start mode).
-std::string EditedBtcall(const std::string& base, const DidSettings& did, unsigned edits = 15);
 
 // What faults may excuse in the files a run leaves, by their path relative to
 // the Windows directory ("bfax\\x").
@@ -125,8 +129,8 @@ Verdict Judge(const Scenario& scenario, const Snapshot& before, const Run& run, 
 // Text of a message as the program shows it.
 std::string MessageText(unsigned id);
 
-}  // namespace whole_run
-
 #endif  // _WIN32
+
+}  // namespace whole_run
 
 #endif
