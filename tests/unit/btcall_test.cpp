@@ -91,6 +91,9 @@ TEST_F(BtcallTest, ReadKeywordValueTrimsAndCutsAt255) {
     EXPECT_EQ("", Value("immediate"));
     EXPECT_EQ(std::string(255, 'v'), Value("note"));
     EXPECT_EQ("<not found>", Value("wink"));
+    char value[256] = "untouched";
+    EXPECT_EQ(0, ReadKeywordValue(nullptr, value));
+    EXPECT_STREQ("untouched", value);
 }
 
 TEST_F(BtcallTest, LinesAreRewrittenInPlace) {

@@ -105,6 +105,7 @@ const AnswersCase answersCases[] = {
     // Lines that are no settings at all.
     {"[Boards]\r\nBoard7=TR114 PCI\r\n", "the line Board7= of [Boards] names a board outside 1..6."},
     {"[Boards]\r\nBoard1=TR115 PCI\r\n", "in the line Board1=, TR115 PCI is not a board type."},
+    {"[Boards]\r\nBoard1=\r\n", "in the line Board1=,  is not a board type."},
     {"[Boards]\r\nBoard1=TR114 PCI, 300\r\n", "the line Board1= holds more than the board type."},
     {"[Boards]\r\nBoard1=TR114 ISA, 300, 4, 5\r\n", "holds more than type, I/O base and channels."},
     {"[Boards]\r\nBoard1=TR114 PCI\r\nBOARD1=TR114 ISA\r\n", "the line BOARD1= of [Boards] is given twice."},
