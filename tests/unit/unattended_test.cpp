@@ -104,6 +104,7 @@ const AnswersCase answersCases[] = {
     {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nDigits=64\r\n", "Please enter the number of DID digits to be captured"},
     // Lines that are no settings at all.
     {"[Boards]\r\nBoard7=TR114 PCI\r\n", "the line Board7= of [Boards] names a board outside 1..6."},
+    {"[Boards]\r\nBoard0=TR114 PCI\r\n", "the line Board0= of [Boards] names a board outside 1..6."},
     {"[Boards]\r\nBoard1=TR115 PCI\r\n", "in the line Board1=, TR115 PCI is not a board type."},
     {"[Boards]\r\nBoard1=\r\n", "in the line Board1=,  is not a board type."},
     {"[Boards]\r\nBoard1=TR114 PCI, 300\r\n", "the line Board1= holds more than the board type."},
