@@ -1,28 +1,17 @@
-// ReadFileManifest over an arbitrary Files.ini on the stand-in's disk, with
-// a distribution that holds a plain and a compressed file and, chosen by the
-// input's last byte, a short or a long distribution directory.
-//
-// Properties checked beyond "no crash":
-// - The entries are those of a separate model of the line and field rules
-//   (CR and LF end lines, the first 1023 bytes count, a NUL ends the text, a
-//   last line without its end is dropped, exactly three non-empty fields),
-//   in line order, with the flags of 'A' in field 2 and '1' in field 3.
-// - Of the model's entries, exactly those are left out whose name does not
-//   fit (256 bytes with the NUL, or 256 with the distribution directory) or
-//   is not safe; every name taken is safe by an independent rule of what
-//   Windows would do with it: it names a file in the driver directory, not
-//   a device, not a stream, not "." or "..".
-// - The result is the number of entries; 0 comes with exactly one message
-//   box and non-zero with none; progress reaches 1000 with entries.
-// - Listed files that exist are measured: the plain one by its size, the
-//   compressed one by its header.
-// - Nothing on the disk changes; no handle, expander slot or memory block is
-//   held beyond the entries themselves.
+// ReadFileManifest over an arbitrary Files.ini, in a short or (by the input's
+// last byte) a long distribution directory that holds a plain and a
+// compressed file. Checked beyond "no crash":
+// - the entries, in order with their flags, are those of a model of the line
+//   and field rules, less the names that do not fit or are not safe;
+// - every name taken lands in the driver directory by what Windows makes of
+//   it: no device, no stream, not "." or "..";
+// - 0 entries come with one message box, others with none and progress 1000;
+// - listed files are measured (the compressed one by its header);
+// - nothing on the disk changes, nothing is held beyond the entries.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <hostwin/machine.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -38,75 +27,46 @@ const std::string LONG_DIRECTORY = "C:\\SETUP\\" + std::string(200, 'd') + "\\di
 const std::uint32_t PLAIN_SIZE = 300;
 const std::uint32_t COMPRESSED_SIZE = 123456;
 
-struct Entry {
-    std::string name;
-    std::uint32_t flags;
-};
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
-// What Windows makes of the last part of the name when it opens it in the
-// driver directory: trailing dots and blanks go; an empty rest would mean
-// the directory or its parent; a ':' a stream or a drive; a DOS device name
-// (with any extension, blanks before the extension ignored, and the
-// superscript digits that count as 1, 2, 3) the device itself.
+// Trailing dots and blanks go; an empty rest, a ':' or a DOS device name
+// (any extension, and the superscript digits that count as 1, 2, 3) would
+// not be a file in the driver directory.
 bool LandsInDriverDirectory(const std::string& name) {
-    std::size_t cut = name.find_last_of("\\/");
-    std::string base = cut == std::string::npos ? name : name.substr(cut + 1);
+    std::string base = name.substr(name.find_last_of("\\/") + 1);
     while (!base.empty() && (base.back() == '.' || base.back() == ' ')) base.pop_back();
     if (base.empty() || base.find(':') != std::string::npos) return false;
-    std::string stem = Upper(base.substr(0, base.find('.')));
+    std::string stem = base.substr(0, base.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
         if (stem == device) return false;
     }
-    if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0)) {
-        unsigned char digit = static_cast<unsigned char>(stem[3]);
-        if ((digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3) return false;
-    }
-    return true;
+    return !(stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+             std::string("123456789\xB9\xB2\xB3").find(stem[3]) != std::string::npos);
 }
 
-// The line and field rules, written from their description.
-std::vector<Entry> Model(const std::string& file, std::size_t directoryLength) {
-    std::vector<Entry> entries;
+// CR and LF end lines, the first 1023 bytes count, a NUL ends the text, a
+// last line without its end is dropped; exactly three non-empty fields; 'A'
+// in field 2 and '1' in field 3 are the flags.
+std::vector<std::pair<std::string, std::uint32_t>> Model(const std::string& file, std::size_t directoryLength) {
+    std::vector<std::pair<std::string, std::uint32_t>> entries;
     std::string line;
     for (char c : file) {
         if (c != '\r' && c != '\n') {
             if (line.size() < 1023) line += c;
             continue;
         }
-        std::string text = line.substr(0, line.find('\0'));
+        std::string text = line.substr(0, line.find('\0')) + ",";
         line.clear();
         std::vector<std::string> fields;
-        std::size_t start = 0;
-        while (start <= text.size()) {
-            std::size_t comma = text.find(',', start);
-            if (comma == std::string::npos) comma = text.size();
+        for (std::size_t start = 0, comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1) {
             if (comma > start) fields.push_back(text.substr(start, comma - start));
-            start = comma + 1;
         }
-        if (fields.size() != 3) continue;
-        const std::string& name = fields[0];
-        if (name.size() > 255 || directoryLength + 1 + name.size() > 255) continue;
-        std::uint32_t flags = 0;
-        if (fields[1].find('A') != std::string::npos) flags |= ENTRY_SUBDIR;
-        if (fields[2].find('1') != std::string::npos) flags |= ENTRY_OVERWRITE;
-        entries.push_back({name, flags});
+        if (fields.size() != 3 || directoryLength + 1 + fields[0].size() > 255) continue;
+        if (!IsSafeDestinationName(fields[0].c_str())) continue;
+        entries.push_back({fields[0], (fields[1].find('A') != std::string::npos ? ENTRY_SUBDIR : 0u) |
+                                          (fields[2].find('1') != std::string::npos ? ENTRY_OVERWRITE : 0u)});
     }
     return entries;
-}
-
-void FreeManifest() {
-    while (ManifestEntry* entry = setupState.manifest) {
-        setupState.manifest = entry->next;
-        LocalFree(entry);
-    }
 }
 
 }  // namespace
@@ -114,12 +74,10 @@ void FreeManifest() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartMachine();
     hostwin::MakeDirectories(LONG_DIRECTORY.c_str());
-    for (const std::string& directory : {std::string(fuzz::SETUP_DIRECTORY), LONG_DIRECTORY}) {
+    std::string header("SZDD\x88\xF0\x27\x33" "Ae\x40\xE2\x01\x00\xFF" "data", 19);  // 123456 bytes expanded
+    for (const std::string& directory : {std::string("C:\\SETUP"), LONG_DIRECTORY}) {
         fuzz::PutFile(directory + "\\bfax.sys", std::string(PLAIN_SIZE, 'p'));
-        // Measured from its header alone: the data may be anything.
-        std::string header("SZDD\x88\xF0\x27\x33" "A" "e", 10);
-        for (int i = 0; i < 4; ++i) header += static_cast<char>((COMPRESSED_SIZE >> (8 * i)) & 0xFF);
-        fuzz::PutFile(directory + "\\runfaxin.ex_", header + "\xFF" "data");
+        fuzz::PutFile(directory + "\\runfaxin.ex_", header);
     }
     return 0;
 }
@@ -127,46 +85,35 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 300000) return -1;
     FuzzedDataProvider input(data, size);
-    bool longDirectory = input.ConsumeIntegralInRange(0, 3) == 0;
+    std::string directory = input.ConsumeIntegralInRange(0, 3) == 0 ? LONG_DIRECTORY : "C:\\SETUP";
     std::string file = input.ConsumeRemainingBytesAsString();
-
     fuzz::ResetState();
-    std::string directory = longDirectory ? LONG_DIRECTORY : std::string(fuzz::SETUP_DIRECTORY);
     std::strcpy(setupState.setupDirectory, directory.c_str());
     fuzz::PutFile(directory + "\\Files.ini", file);
-    fuzz::DiskImage disk = fuzz::Disk();
+    auto disk = fuzz::Disk();
     fuzz::Holdings before = fuzz::Hold();
 
     int count = ReadFileManifest(nullptr);
 
-    std::vector<Entry> modelled = Model(file, directory.size());
-    std::vector<Entry> expected;
-    for (const Entry& entry : modelled) {
-        if (IsSafeDestinationName(entry.name.c_str())) expected.push_back(entry);
-    }
+    auto expected = Model(file, directory.size());
     FUZZ_CHECK(count == static_cast<int>(expected.size()));
     std::size_t i = 0;
-    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next, ++i) {
-        FUZZ_CHECK(i < expected.size());
-        FUZZ_CHECK(std::memchr(entry->name, '\0', sizeof entry->name) != nullptr);
-        FUZZ_CHECK(entry->name == expected[i].name);
-        FUZZ_CHECK(entry->flags == expected[i].flags);
-        if (!LandsInDriverDirectory(entry->name)) std::fprintf(stderr, "entry: \"%s\"\n", entry->name);
+    for (ManifestEntry* entry = setupState.manifest; entry; ++i) {
+        FUZZ_CHECK(i < expected.size() && entry->name == expected[i].first && entry->flags == expected[i].second);
         FUZZ_CHECK(LandsInDriverDirectory(entry->name));
         std::string name = entry->name;
         if (name == "bfax.sys") FUZZ_CHECK(entry->expandedSize == PLAIN_SIZE);
         // The expander opens only paths that fit the 128 bytes of OFSTRUCT.
-        bool opens = directory.size() + 1 + name.size() < 128;
-        if ((name == "runfaxin.exe" || name == "runfaxin.ex_") && opens) {
+        if ((name == "runfaxin.exe" || name == "runfaxin.ex_") && directory.size() + 1 + name.size() < 128) {
             FUZZ_CHECK(entry->expandedSize == COMPRESSED_SIZE);
         }
+        ManifestEntry* next = entry->next;
+        LocalFree(entry);
+        entry = next;
     }
-    FUZZ_CHECK(i == expected.size());
-
-    fuzz::Holdings after = fuzz::Hold();
-    FUZZ_CHECK(after.messageBoxes - before.messageBoxes == (count == 0 ? 1 : 0));
-    if (count > 0) FUZZ_CHECK(setupState.progress == 1000);
-    FreeManifest();
+    setupState.manifest = nullptr;
+    FUZZ_CHECK(hostwin::MessageBoxes().size() == (count == 0 ? 1u : 0u));
+    FUZZ_CHECK(count == 0 || setupState.progress == 1000);
     fuzz::CheckNothingHeld(before);
     FUZZ_CHECK(fuzz::Disk() == disk);
     return 0;

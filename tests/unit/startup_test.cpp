@@ -15,24 +15,33 @@ namespace {
 
 class StartupTest : public SetupTest {
 protected:
+    void SetUp() override {
+        SetupTest::SetUp();
+        // A product key of its own, so that nothing else on the machine is read or changed.
+        CopyText(setupState.productKeyFormat, sizeof setupState.productKeyFormat, "Software\\Loxbrine Startup Test\\%s");
+        CopyText(setupState.productName, sizeof setupState.productName, "Loxbrine");
+        Clean();
+        ClassifyWindows();
+    }
     void TearDown() override {
+        Clean();
         if (setupState.instanceMutex) CloseHandle(setupState.instanceMutex);
+    }
+    static void Clean() {
+        DeleteProductKey("BaseDirectory");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Loxbrine Startup Test");
     }
 };
 
-TEST_F(StartupTest, FirstCopyHoldsTheMutexAndASecondIsRefused) {
+TEST_F(StartupTest, ASecondCopyIsRefusedByTheMutexOrTheMainWindow) {
     const char* name = "$$ Loxbrine Test Mutex $$";
     EXPECT_EQ(1, CheckSingleInstance(name));
     HANDLE first = setupState.instanceMutex;
     ASSERT_NE(nullptr, first);
-    // A second copy (here: a second creation of the same name) sees the
-    // mutex and stops.
     EXPECT_EQ(0, CheckSingleInstance(name));
     CloseHandle(setupState.instanceMutex);
     setupState.instanceMutex = first;
-}
 
-TEST_F(StartupTest, AWindowOfTheMainClassAloneAlsoRefuses) {
     TestWindow running(MAIN_WINDOW_CLASS, "Quorindel Loxbrine 4.3");
     EXPECT_EQ(0, CheckSingleInstance("$$ Loxbrine Other Test Mutex $$"));
 }
@@ -41,34 +50,12 @@ TEST_F(StartupTest, DriveNumbersAsTheRuntimeCountsThem) {
     EXPECT_EQ(3, DriveNumber("C:\\SETUP"));
     EXPECT_EQ(3, DriveNumber("c:\\setup"));
     EXPECT_EQ(26, DriveNumber("Z:"));
+    EXPECT_EQ(26, DriveNumber("z:"));
     EXPECT_EQ(-4, DriveNumber("\\\\server\\share"));
-    EXPECT_EQ(0, SetCurrentDrive(-4));
-    EXPECT_EQ(0, SetCurrentDrive(0));
-    EXPECT_EQ(0, SetCurrentDrive(27));
+    for (int refused : {-4, 0, 27}) EXPECT_EQ(0, SetCurrentDrive(refused));
 }
 
-// The product key of these tests is their own, so that nothing else on the
-// machine is read or changed.
-class ExistingInstallationTest : public StartupTest {
-protected:
-    void SetUp() override {
-        StartupTest::SetUp();
-        CopyText(setupState.productKeyFormat, sizeof setupState.productKeyFormat, "Software\\Loxbrine Startup Test\\%s");
-        CopyText(setupState.productName, sizeof setupState.productName, "Loxbrine");
-        Clean();
-        ClassifyWindows();
-    }
-    void TearDown() override {
-        Clean();
-        StartupTest::TearDown();
-    }
-    static void Clean() {
-        DeleteProductKey("BaseDirectory");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Loxbrine Startup Test");
-    }
-};
-
-TEST_F(ExistingInstallationTest, OnlyANonEmptyBaseDirectoryCounts) {
+TEST_F(StartupTest, OnlyANonEmptyBaseDirectoryCountsAsAnInstallation) {
     InitSetupNames();
     EXPECT_EQ(0, setupState.existingInstallation);
     WriteProductValue("BaseDirectory", REG_SZ, "", 0);
@@ -77,94 +64,45 @@ TEST_F(ExistingInstallationTest, OnlyANonEmptyBaseDirectoryCounts) {
     WriteProductValue("BaseDirectory", REG_SZ, "C:\\WINDOWS\\bfax", 0);
     InitSetupNames();
     EXPECT_EQ(1, setupState.existingInstallation);
-}
-
-TEST_F(ExistingInstallationTest, UserWhoMayNotWriteHklmFindsHisOwnRecord) {
-    REQUIRE_STAND_IN();
-#if ON_STAND_IN
-    hostwin::SetAdministrator(false);
-    WriteProductValue("BaseDirectory", REG_SZ, "C:\\WINDOWS\\bfax", 0);
-    EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Loxbrine Startup Test"));
-    InitSetupNames();
-    EXPECT_EQ(1, setupState.existingInstallation);
-#endif
-}
-
-#if ON_STAND_IN
-
-class StartupNamesTest : public StartupTest {
-protected:
-    void Start(const char* program, const char* windows) {
-        hostwin::SetModuleFileName(program);
-        hostwin::SetWindowsDirectory(windows);
-        hostwin::SetSystemWindowsDirectory(windows);
-        ClassifyWindows();
-        EXPECT_EQ(1, InitSetupNames());
-    }
-    std::vector<std::string> Changes() {
-        std::vector<std::string> paths;
-        for (const auto& change : hostwin::DirectoryChanges()) {
-            paths.push_back(change.path + (change.result ? " ok" : " failed"));
-        }
-        return paths;
-    }
-};
-
-TEST_F(StartupNamesTest, NamesAndCaption) {
-    Start("C:\\SETUP\\setup.exe", "C:\\WINDOWS");
     EXPECT_STREQ("Loxbrine", setupState.productName);
     EXPECT_STREQ("Quorindel Loxbrine", setupState.caption);
-    EXPECT_STREQ("C:\\SETUP", setupState.setupDirectory);
-    EXPECT_STREQ("C:\\WINDOWS", setupState.windowsDirectory);
-    EXPECT_EQ((std::vector<std::string>{"C: ok", "C:\\SETUP ok"}), Changes());
-    EXPECT_EQ("C:\\SETUP", hostwin::CurrentDirectory());
 }
 
-TEST_F(StartupNamesTest, DotsInDirectoryNamesPlayNoPart) {
-    Start("D:\\Setup.Files\\setup.exe", "C:\\WINNT");
-    EXPECT_STREQ("D:\\Setup.Files", setupState.setupDirectory);
-    EXPECT_EQ((std::vector<std::string>{"D: ok", "D:\\Setup.Files ok"}), Changes());
-}
+#if ON_STAND_IN
 
-TEST_F(StartupNamesTest, LowerCaseDriveLetter) {
-    Start("e:\\dist\\setup.exe", "C:\\WINDOWS");
-    EXPECT_EQ((std::vector<std::string>{"E: ok", "e:\\dist ok"}), Changes());
-}
-
-TEST_F(StartupNamesTest, UncPathFailsTheDriveChangeSilently) {
-    Start("\\\\server\\share\\dist\\setup.exe", "C:\\WINDOWS");
-    EXPECT_STREQ("\\\\server\\share\\dist", setupState.setupDirectory);
-    EXPECT_EQ((std::vector<std::string>{"\\\\server\\share\\dist ok"}), Changes());
-    EXPECT_EQ("\\\\server\\share\\dist", hostwin::CurrentDirectory());
-}
-
-TEST_F(StartupNamesTest, PathWithoutBackslashLeavesTheDirectoryEmpty) {
-    Start("setup.exe", "C:\\WINDOWS");
-    EXPECT_STREQ("", setupState.setupDirectory);
-    EXPECT_TRUE(Changes().empty());
-}
-
-TEST_F(StartupNamesTest, ProgramPathThatDoesNotFitIsNotUsed) {
-    std::string deep = "C:\\" + std::string(300, 'd') + "\\setup.exe";
-    Start(deep.c_str(), "C:\\WINDOWS");
-    EXPECT_STREQ("", setupState.setupDirectory);
-    EXPECT_TRUE(Changes().empty());
-}
-
-TEST_F(StartupNamesTest, RootWindowsDirectoryLosesItsBackslash) {
-    Start("C:\\SETUP\\setup.exe", "C:\\");
-    EXPECT_STREQ("C:", setupState.windowsDirectory);
-    Start("C:\\SETUP\\setup.exe", "C:\\WINDOWS\\");
-    EXPECT_STREQ("C:\\WINDOWS", setupState.windowsDirectory);
-    Start("C:\\SETUP\\setup.exe", "\\");
-    EXPECT_STREQ("\\", setupState.windowsDirectory);  // a backslash at index 0 stays
-}
-
-TEST_F(StartupNamesTest, TerminalServerGetsTheSharedWindowsDirectory) {
-    hostwin::SetModuleFileName("C:\\SETUP\\setup.exe");
+TEST_F(StartupTest, DirectoriesOfTheProgramAndOfWindows) {
+    struct Case {
+        const char* program;
+        const char* windows;
+        const char* setupDirectory;
+        const char* windowsDirectory;
+        const char* changes;  // the directory changes made, with their results
+    } cases[] = {
+        {"C:\\SETUP\\setup.exe", "C:\\WINDOWS\\", "C:\\SETUP", "C:\\WINDOWS", "C: ok|C:\\SETUP ok|"},
+        {"e:\\Setup.Files\\setup.exe", "C:\\", "e:\\Setup.Files", "C:", "E: ok|e:\\Setup.Files ok|"},
+        {"\\\\server\\share\\dist\\setup.exe", "\\", "\\\\server\\share\\dist", "\\", "\\\\server\\share\\dist ok|"},
+        {"setup.exe", "C:\\WINDOWS", "", "C:\\WINDOWS", ""},
+        {"C:\\DEEP\\setup.exe", "C:\\WINDOWS", "", "C:\\WINDOWS", ""},  // a path that does not fit
+    };
+    for (Case c : cases) {
+        std::string deep = "C:\\" + std::string(300, 'd') + "\\setup.exe";
+        hostwin::SetModuleFileName(std::strcmp(c.program, "C:\\DEEP\\setup.exe") ? c.program : deep.c_str());
+        hostwin::SetWindowsDirectory(c.windows);
+        hostwin::SetSystemWindowsDirectory(c.windows);
+        size_t before = hostwin::DirectoryChanges().size();
+        EXPECT_EQ(1, InitSetupNames());
+        EXPECT_STREQ(c.setupDirectory, setupState.setupDirectory) << c.program;
+        EXPECT_STREQ(c.windowsDirectory, setupState.windowsDirectory) << c.program;
+        std::string changes;
+        for (size_t i = before; i < hostwin::DirectoryChanges().size(); ++i) {
+            const auto& change = hostwin::DirectoryChanges()[i];
+            changes += change.path + (change.result ? " ok|" : " failed|");
+        }
+        EXPECT_EQ(c.changes, changes) << c.program;
+    }
+    // A terminal server's user gets the shared Windows directory.
     hostwin::SetWindowsDirectory("C:\\Documents and Settings\\admin\\WINDOWS");
     hostwin::SetSystemWindowsDirectory("C:\\WINDOWS");
-    ClassifyWindows();
     InitSetupNames();
     EXPECT_STREQ("C:\\WINDOWS", setupState.windowsDirectory);
 }
@@ -172,10 +110,7 @@ TEST_F(StartupNamesTest, TerminalServerGetsTheSharedWindowsDirectory) {
 #else
 
 TEST_F(StartupTest, NamesAndDirectoriesOnTheRealSystem) {
-    ClassifyWindows();
     EXPECT_EQ(1, InitSetupNames());
-    EXPECT_STREQ("Loxbrine", setupState.productName);
-    EXPECT_STREQ("Quorindel Loxbrine", setupState.caption);
     char program[MAX_PATH] = {0};
     GetModuleFileNameA(nullptr, program, sizeof program);
     *std::strrchr(program, '\\') = '\0';

@@ -23,23 +23,37 @@ RECT Rect(int left, int top, int right, int bottom) {
     return rect;
 }
 
-std::string RowAt(int width) {
-    BackgroundRow row = ChooseBackgroundRow(width);
-    return std::to_string(row.titleFontHeight) + " " + std::to_string(row.versionFontHeight) + " " +
-           std::to_string(row.x) + " " + std::to_string(row.y1) + " " + std::to_string(row.y2);
+// Where the title lines go, and in which size, by the exact client width;
+// each shadow sits 3 pixels below and right of its text (the version's 3
+// right of its row's x, the text itself 2 left of it).
+TEST_F(UiModelTest, TitleLinesByClientWidth) {
+    struct Case {
+        int width, family, detail;
+        const char* windows;
+        int titleFont, versionFont, x, y1, y2;
+    } cases[] = {
+        {640, 4, 64, "Windows ME", -28, -20, 15, 12, 46},   {641, 128, 128, "Windows XP", -34, -26, 19, 25, 71},
+        {800, 4, 8, "Windows 95/98", -32, -24, 17, 20, 62}, {801, 128, 128, "Windows XP", -34, -26, 19, 25, 71},
+    };
+    BackgroundLayout layout;
+    for (const Case& c : cases) {
+        setupState.osFamily = c.family;
+        setupState.osDetail = c.detail;
+        ComputeBackgroundLayout(Rect(0, 0, c.width, 740), layout);
+        std::string expected = "Quorindel Brooktrout Setup for " + std::string(c.windows) + " (32-bit)";
+        EXPECT_EQ(expected, layout.title.text);
+        EXPECT_STREQ("Brooktrout Bfv API Version 4.3 (TR114 and Trufax)", layout.version.text);
+        const int seen[] = {layout.title.fontHeight, layout.version.fontHeight, layout.title.textX,
+                            layout.title.textY,      layout.title.shadowX,      layout.title.shadowY,
+                            layout.version.textX,    layout.version.textY,      layout.version.shadowX,
+                            layout.version.shadowY,  layout.bands[62].rect.bottom};
+        const int wanted[] = {c.titleFont, c.versionFont, c.x, c.y1, c.x + 3, c.y1 + 3, c.x - 2, c.y2, c.x + 1,
+                              c.y2 + 3, 740};
+        for (int i = 0; i < 11; ++i) EXPECT_EQ(wanted[i], seen[i]) << c.width << " value " << i;
+    }
 }
 
-TEST(BackgroundRowTest, ChosenByExactClientWidth) {
-    EXPECT_EQ("-28 -20 15 12 46", RowAt(640));
-    EXPECT_EQ("-28 -20 15 12 46", RowAt(0));
-    EXPECT_EQ("-34 -26 19 25 71", RowAt(641));
-    EXPECT_EQ("-34 -26 19 25 71", RowAt(799));
-    EXPECT_EQ("-32 -24 17 20 62", RowAt(800));
-    EXPECT_EQ("-34 -26 19 25 71", RowAt(801));
-    EXPECT_EQ("-34 -26 19 25 71", RowAt(1024));
-}
-
-TEST(GradientTest, SixtyThreePixelsGiveOnePixelBands) {
+TEST(GradientTest, SixtyThreeBlueBandsTileTheHeight) {
     GradientBand bands[GRADIENT_BANDS];
     ComputeGradientBands(1024, 63, bands);
     for (int i = 0; i < GRADIENT_BANDS; ++i) {
@@ -51,171 +65,72 @@ TEST(GradientTest, SixtyThreePixelsGiveOnePixelBands) {
     }
     EXPECT_EQ(255, Blue(bands[0].colour));
     EXPECT_EQ(251, Blue(bands[1].colour));
-    EXPECT_EQ(247, Blue(bands[2].colour));
     EXPECT_EQ(4, Blue(bands[62].colour));
-}
-
-TEST(GradientTest, BandsTileAnyHeightWithRoundedEdges) {
-    GradientBand bands[GRADIENT_BANDS];
-    ComputeGradientBands(800, 630, bands);
-    for (int i = 0; i < GRADIENT_BANDS; ++i) EXPECT_EQ(10, bands[i].rect.bottom - bands[i].rect.top);
-    EXPECT_EQ(255, Blue(bands[0].colour));
-    EXPECT_EQ(4, Blue(bands[62].colour));
-
     // An uneven height: edges rounded to the nearest pixel, no gap, no overlap.
     ComputeGradientBands(641, 100, bands);
-    EXPECT_EQ(0, bands[0].rect.top);
     EXPECT_EQ(2, bands[0].rect.bottom);  // 100/63 = 1.59
     EXPECT_EQ(3, bands[1].rect.bottom);  // 3.17
     for (int i = 1; i < GRADIENT_BANDS; ++i) EXPECT_EQ(bands[i - 1].rect.bottom, bands[i].rect.top);
     EXPECT_EQ(100, bands[62].rect.bottom);
 }
 
-TEST_F(UiModelTest, TitleLinesNameTheWindowsVersionAndSitOnTheirShadows) {
-    setupState.osFamily = 128;
-    setupState.osDetail = 128;
-    BackgroundLayout layout;
-    ComputeBackgroundLayout(Rect(0, 0, 1024, 740), layout);
-    EXPECT_STREQ("Quorindel Brooktrout Setup for Windows XP (32-bit)", layout.title.text);
-    EXPECT_STREQ("Brooktrout Bfv API Version 4.3 (TR114 and Trufax)", layout.version.text);
-    EXPECT_EQ(-34, layout.title.fontHeight);
-    EXPECT_EQ(-26, layout.version.fontHeight);
-    EXPECT_EQ(19, layout.title.textX);
-    EXPECT_EQ(25, layout.title.textY);
-    EXPECT_EQ(22, layout.title.shadowX);
-    EXPECT_EQ(28, layout.title.shadowY);
-    EXPECT_EQ(17, layout.version.textX);
-    EXPECT_EQ(71, layout.version.textY);
-    EXPECT_EQ(20, layout.version.shadowX);
-    EXPECT_EQ(74, layout.version.shadowY);
-    EXPECT_EQ(740, layout.bands[62].rect.bottom);
-
-    setupState.osFamily = 4;
-    setupState.osDetail = 64;
-    ComputeBackgroundLayout(Rect(0, 0, 640, 480), layout);
-    EXPECT_STREQ("Quorindel Brooktrout Setup for Windows ME (32-bit)", layout.title.text);
-    EXPECT_EQ(15, layout.title.textX);
-    EXPECT_EQ(13, layout.version.textX);
-    EXPECT_EQ(49, layout.version.shadowY);
-
-    setupState.osDetail = 8;
-    ComputeBackgroundLayout(Rect(0, 0, 800, 600), layout);
-    EXPECT_STREQ("Quorindel Brooktrout Setup for Windows 95/98 (32-bit)", layout.title.text);
-    EXPECT_EQ(-32, layout.title.fontHeight);
-}
-
-// ---- progress bar -------------------------------------------------------------
-
 TEST(ProgressBarTest, SplitAndTextFollowThePermille) {
-    RECT item = Rect(0, 0, 234, 20);
     struct Case {
-        int permille;
-        int split;
+        int width, permille, split;
         const char* text;
-    } cases[] = {{0, 0, ""}, {10, 2, "1 %"}, {455, 106, "45 %"}, {1000, 234, "100 %"}, {999, 234, "99 %"}};
+    } cases[] = {{234, 0, 0, ""},    {234, 10, 2, "1 %"},    {234, 455, 106, "45 %"}, {234, 999, 234, "99 %"},
+                 {234, 1000, 234, "100 %"}, {201, 455, 91, "45 %"}, {201, 500, 101, "50 %"}};
     for (const Case& c : cases) {
-        ProgressBarLayout bar = ComputeProgressBar(item, c.permille);
-        EXPECT_EQ(c.split, bar.split) << c.permille;  // 234 * 0.455 = 106.47
+        ProgressBarLayout bar = ComputeProgressBar(Rect(0, 0, c.width, 20), c.permille);
+        EXPECT_EQ(c.split, bar.split) << c.permille;
         EXPECT_EQ(c.permille != 0, bar.showText) << c.permille;
         EXPECT_STREQ(c.text, bar.text) << c.permille;
-        EXPECT_EQ(117, bar.textX);
+        EXPECT_EQ(c.width / 2, bar.textX);
+        EXPECT_EQ(c.width, bar.width);
     }
-    EXPECT_EQ(234, ComputeProgressBar(item, 1000).width);
-    EXPECT_EQ(3, ProgressTextTop(ComputeProgressBar(item, 500), 13));  // (20 - 13) / 2
-    // Rounded to the nearest pixel: 201 * 0.455 = 91.46, 201 * 0.5 = 100.5.
-    EXPECT_EQ(91, ComputeProgressBar(Rect(0, 0, 201, 13), 455).split);
-    EXPECT_EQ(101, ComputeProgressBar(Rect(0, 0, 201, 13), 500).split);
-}
-
-TEST(ProgressBarTest, FreshDialogShowsOnePerCent) {
+    EXPECT_EQ(3, ProgressTextTop(ComputeProgressBar(Rect(0, 0, 234, 20), 500), 13));  // (20 - 13) / 2
+    // A fresh dialog shows one per cent.
     EXPECT_EQ(10, ShownPermille(0));
     EXPECT_EQ(10, ShownPermille(-5));
     EXPECT_EQ(1, ShownPermille(1));
-    EXPECT_EQ(1000, ShownPermille(1000));
-    EXPECT_STREQ("1 %", ComputeProgressBar(Rect(0, 0, 100, 10), ShownPermille(0)).text);
 }
 
-// ---- centring ------------------------------------------------------------------
-
-const CenterRequest kShortForm = {0, 0, 0, 0};
-
-TEST(CenterWindowTest, CentresOnTheMainWindowWithTruncatingHalves) {
-    RECT main = Rect(0, 0, 1024, 768);
-    WindowPosition p = ComputeCenteredPosition(Rect(500, 500, 807, 583), &main, 0, 0, kShortForm);
-    EXPECT_EQ(1, p.move);
-    EXPECT_EQ(512 - 153, p.x);  // 307 / 2 = 153
-    EXPECT_EQ(384 - 41, p.y);   // 83 / 2 = 41
-
-    RECT offset = Rect(101, 51, 402, 252);  // 301 x 201
-    p = ComputeCenteredPosition(Rect(0, 0, 11, 11), &offset, 0, 0, kShortForm);
-    EXPECT_EQ(101 + 150 - 5, p.x);
-    EXPECT_EQ(51 + 100 - 5, p.y);
-
-    // Negative halves truncate towards zero too.
-    RECT odd = Rect(-3, -3, 0, 0);
-    p = ComputeCenteredPosition(Rect(0, 0, 5, 5), &odd, 0, 0, CenterRequest{0, 0, -100, -100});
-    EXPECT_EQ(-3 + 1 - 2, p.x);
-    EXPECT_EQ(-4, p.y);
-}
-
-TEST(CenterWindowTest, WithoutMainWindowTheScreenIsTheReference) {
-    WindowPosition p = ComputeCenteredPosition(Rect(0, 0, 400, 300), nullptr, 1024, 768, kShortForm);
-    EXPECT_EQ(1, p.move);
-    EXPECT_EQ(312, p.x);
-    EXPECT_EQ(234, p.y);
-}
-
-TEST(CenterWindowTest, MinimumEdgesKeepTheWindowOnScreen) {
-    RECT main = Rect(0, 0, 300, 200);
-    WindowPosition p = ComputeCenteredPosition(Rect(0, 0, 640, 480), &main, 0, 0, kShortForm);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(0, p.y);
-    p = ComputeCenteredPosition(Rect(0, 0, 100, 100), &main, 0, 0, CenterRequest{7, -90, 0, 112});
-    EXPECT_EQ(107, p.x);
-    EXPECT_EQ(112, p.y);
-}
-
-TEST(CenterWindowTest, ImplausibleMainWindowLeavesTheWindowAlone) {
-    RECT window = Rect(0, 0, 100, 100);
-    RECT farRight = Rect(2049, 0, 3000, 700);
-    EXPECT_EQ(0, ComputeCenteredPosition(window, &farRight, 0, 0, kShortForm).move);
-    RECT farDown = Rect(0, 2049, 600, 3000);
-    EXPECT_EQ(0, ComputeCenteredPosition(window, &farDown, 0, 0, kShortForm).move);
-    RECT atLimit = Rect(2048, 2048, 2048 + 8192, 2048 + 8192);
-    EXPECT_EQ(1, ComputeCenteredPosition(window, &atLimit, 0, 0, kShortForm).move);
-    RECT tooWide = Rect(0, 0, 8193, 600);
-    EXPECT_EQ(0, ComputeCenteredPosition(window, &tooWide, 0, 0, kShortForm).move);
-    RECT tooHigh = Rect(0, 0, 600, 8193);
-    EXPECT_EQ(0, ComputeCenteredPosition(window, &tooHigh, 0, 0, kShortForm).move);
-    RECT inverted = Rect(600, 0, 0, 400);
-    EXPECT_EQ(0, ComputeCenteredPosition(window, &inverted, 0, 0, kShortForm).move);
-    // A minimised main window sits far off to the left and top: allowed, and
-    // the minimum edges bring the window back.
-    RECT minimised = Rect(-32000, -32000, -31840, -31976);
-    WindowPosition p = ComputeCenteredPosition(window, &minimised, 0, 0, kShortForm);
-    EXPECT_EQ(1, p.move);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(0, p.y);
-    // The screen case has no such limits.
-    EXPECT_EQ(1, ComputeCenteredPosition(window, nullptr, 20000, 20000, kShortForm).move);
-}
-
-TEST(CenterWindowTest, WizardSitsATwentiethBelowCentreAndNeverAbove112) {
-    RECT main = Rect(0, 0, 1024, 768);
-    CenterRequest request = WizardCenterRequest(main);
-    EXPECT_EQ(0, request.dx);
-    EXPECT_EQ(38, request.dy);  // 768 / 20 = 38.4
-    EXPECT_EQ(0, request.minLeft);
-    EXPECT_EQ(112, request.minTop);
-    WindowPosition p = ComputeCenteredPosition(Rect(0, 0, 600, 400), &main, 0, 0, request);
-    EXPECT_EQ(212, p.x);
-    EXPECT_EQ(384 - 200 + 38, p.y);
-
-    RECT small = Rect(0, 0, 640, 480);
-    p = ComputeCenteredPosition(Rect(0, 0, 600, 400), &small, 0, 0, WizardCenterRequest(small));
-    EXPECT_EQ(20, p.x);
-    EXPECT_EQ(112, p.y);  // 240 - 200 + 24 = 64, raised to 112
+TEST(CenterWindowTest, Positions) {
+    RECT main = Rect(0, 0, 1024, 768), offset = Rect(101, 51, 402, 252), odd = Rect(-3, -3, 0, 0);
+    RECT small = Rect(0, 0, 640, 480), tiny = Rect(0, 0, 300, 200), minimised = Rect(-32000, -32000, -31840, -31976);
+    const CenterRequest plain = {0, 0, 0, 0};
+    struct Case {
+        RECT window;
+        const RECT* main;
+        CenterRequest request;
+        int x, y;
+    } cases[] = {
+        {Rect(500, 500, 807, 583), &main, plain, 512 - 153, 384 - 41},  // halves truncate
+        {Rect(0, 0, 11, 11), &offset, plain, 101 + 150 - 5, 51 + 100 - 5},
+        {Rect(0, 0, 5, 5), &odd, CenterRequest{0, 0, -100, -100}, -4, -4},  // towards zero too
+        {Rect(0, 0, 400, 300), nullptr, plain, 312, 234},                   // the screen of 1024 x 768
+        {Rect(0, 0, 640, 480), &tiny, plain, 0, 0},                         // minimum edges
+        {Rect(0, 0, 100, 100), &tiny, CenterRequest{7, -90, 0, 112}, 107, 112},
+        {Rect(0, 0, 100, 100), &minimised, plain, 0, 0},
+        {Rect(0, 0, 600, 400), &main, WizardCenterRequest(main), 212, 384 - 200 + 38},  // 768 / 20 = 38.4
+        {Rect(0, 0, 600, 400), &small, WizardCenterRequest(small), 20, 112},  // 64, raised to 112
+    };
+    for (const Case& c : cases) {
+        WindowPosition p = ComputeCenteredPosition(c.window, c.main, 1024, 768, c.request);
+        EXPECT_EQ(1, p.move);
+        EXPECT_EQ(c.x, p.x) << c.x << "," << c.y;
+        EXPECT_EQ(c.y, p.y) << c.x << "," << c.y;
+    }
     EXPECT_EQ(0, WizardCenterRequest(Rect(0, 0, 100, 19)).dy);
+
+    // An implausible main window leaves the window where it is.
+    const RECT window = Rect(0, 0, 100, 100);
+    const RECT implausible[] = {Rect(2049, 0, 3000, 700), Rect(0, 2049, 600, 3000), Rect(0, 0, 8193, 600),
+                                Rect(0, 0, 600, 8193), Rect(600, 0, 0, 400), Rect(0, 400, 600, 0)};
+    for (const RECT& reference : implausible) EXPECT_EQ(0, ComputeCenteredPosition(window, &reference, 0, 0, plain).move);
+    RECT atLimit = Rect(2048, 2048, 2048 + 8192, 2048 + 8192);
+    EXPECT_EQ(1, ComputeCenteredPosition(window, &atLimit, 0, 0, plain).move);
+    EXPECT_EQ(1, ComputeCenteredPosition(window, nullptr, 20000, 20000, plain).move);
 }
 
 }  // namespace
