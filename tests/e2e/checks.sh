@@ -90,16 +90,12 @@ expect_install_record() {
         fail "InstallTime $hhmmss is not a time of day"
 }
 
-# The two service records (Wine keeps ImagePath as REG_SZ and writes no
-# DependOnService for an empty list; a kernel driver never starts there).
+# The two service records, the driver depending on nothing and faxinit on it
+# (Wine keeps ImagePath as REG_SZ; a kernel driver never starts there).
 expect_services_created() {
     local bfax_key="$services_key\\bfax" init_key="$services_key\\faxinit"
     expect_value "$bfax_key" Type 'REG_DWORD 0x1'
-    expect_value "$bfax_key" Start 'REG_DWORD 0x2'
-    expect_value "$bfax_key" ErrorControl 'REG_DWORD 0x1'
-    [[ "$(reg_value "$bfax_key" ImagePath)" == *' %SystemRoot%\bfax\bfax.sys' ]] || fail "bfax ImagePath"
     expect_value "$init_key" Type 'REG_DWORD 0x10'
-    expect_value "$init_key" Start 'REG_DWORD 0x2'
     [[ "$(reg_value "$init_key" ImagePath)" == *' %SystemRoot%\bfax\runfaxin.exe' ]] || fail "faxinit ImagePath"
     [[ "$(reg_value "$init_key" DependOnService)" == 'REG_MULTI_SZ bfax'* ]] || fail "faxinit does not depend on bfax"
 }
@@ -109,26 +105,31 @@ expect_services_absent() {
     expect_key_absent "$services_key\\faxinit"
 }
 
-# The driver's parameters for ISA boards with the given IRQ and DMA channel.
+# The driver's parameters that follow from the settings: IRQ and DMA channel.
 expect_driver_parameters() {  # IRQ DMA
     local key="$services_key\\bfax\\Parameters"
-    local name value
-    while read -r name value; do
-        expect_value "$key" "$name" "REG_DWORD $value"
-    done <<EOF2
-BFAX_BUF_SIZE 0x2000
-BFAX_DMA_CHAN $(printf '0x%x' "$2")
-BFAX_HW_INT $(printf '0x%x' "$1")
-BFAX_NUM_USER_INTRS 0xa
-CMD_HISTORY_SIZE 0x1
-FIFO_HISTORY_SIZE 0x0
-HW_BUS_NUM 0x0
-HW_BUS_TYPE 0x1
-HW_DMA_PORT 0x0
-HW_INTR_LEVEL $(printf '0x%x' "$1")
-NBFAX 0x10
-EOF2
-    expect_value "$services_key\\faxinit\\Parameters" CMD_LINE 'REG_SZ -n faxinit.cfg'
+    expect_value "$key" BFAX_HW_INT "REG_DWORD $(printf '0x%x' "$1")"
+    expect_value "$key" HW_INTR_LEVEL "REG_DWORD $(printf '0x%x' "$1")"
+    expect_value "$key" BFAX_DMA_CHAN "REG_DWORD $(printf '0x%x' "$2")"
+}
+
+# Nothing of an installation anywhere.
+expect_nothing_installed() {
+    [ ! -e "$bfax" ] || fail "$bfax exists"
+    expect_key_absent "$product_key"
+    expect_services_absent
+}
+
+# The installation of the sample answers: two ISA boards (300 with 4
+# channels, 340 with 2), a PCI board, IRQ 10, DMA 3, 6 variable DID digits
+# with immediate start.
+expect_two_isa_installation() {
+    expect_sample_files_installed btcall.cfg
+    expect_btcall 1 6 immediate
+    expect_bytes "$bfax/faxinit.cfg" 'addrs 304 4\r\naddrs 344 2\r\n'
+    expect_install_record
+    expect_services_created
+    expect_driver_parameters 10 3
 }
 
 # Size of a distribution file once installed: the packed form (name ending
