@@ -132,36 +132,6 @@ expect_two_isa_installation() {
     expect_driver_parameters 10 3
 }
 
-# Size of a distribution file once installed: the packed form (name ending
-# in '_') expanded when present, else the plain file; -1 when neither.
-installed_size() {  # PATH
-    local packed="${1%?}_"
-    if [ -f "$packed" ]; then
-        msexpand <"$packed" | wc -c
-    elif [ -f "$1" ]; then
-        stat -c %s "$1"
-    else
-        echo -1
-    fi
-}
-
-# Every destination of C:\dist\Files.ini that exists holds at least as
-# many bytes as its source, and no copy in progress (NAME.part) is left.
-expect_no_partial_files() {
-    local dist="$WINEPREFIX/drive_c/dist" name placement destination
-    local left
-    left=$(find "$bfax" -name '*.part')
-    [ -z "$left" ] || fail "left behind: $left"
-    while read -r name placement; do
-        destination=$(destination_of "$name" "$placement")
-        [ -e "$destination" ] || continue
-        local want have
-        want=$(installed_size "$dist/${name//\\//}")
-        have=$(stat -c %s "$destination")
-        [ "$have" -ge "$want" ] || fail "$destination holds $have of $want bytes"
-    done < <(sample_entries "$dist/Files.ini" | sort -u)
-}
-
 # ---- what the screen showed ----------------------------------------------------------
 
 # The screenshot the driver took as step NAME.
