@@ -24,10 +24,8 @@ expect_value() {  # KEY NAME "TYPE DATA"
     [ "$seen" = "$3" ] || fail "$1 $2: expected '$3', saw '$seen'"
 }
 
-key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
-
 expect_key_absent() {  # KEY
-    ! key_exists "$1" || fail "$1 still exists"
+    ! wine reg query "$1" </dev/null >/dev/null 2>&1 || fail "$1 still exists"
 }
 
 # File content given as printf text (\r\n and friends).
@@ -46,10 +44,9 @@ destination_of() {  # NAME PLACEMENT
     esac
 }
 
-# The entries of a Files.ini (the sample's by default): "name placement"
-# lines.
-sample_entries() {  # [FILE]
-    tr -d '\r' <"${1:-$sample/Files.ini}" | awk -F, '{ n = 0; for (i = 1; i <= NF; i++) if ($i != "") f[++n] = $i;
+# The entries of the sample's Files.ini: "name placement" lines.
+sample_entries() {
+    tr -d '\r' <"$sample/Files.ini" | awk -F, '{ n = 0; for (i = 1; i <= NF; i++) if ($i != "") f[++n] = $i;
         if (n == 3) print f[1], f[2] }'
 }
 
@@ -90,8 +87,8 @@ expect_install_record() {
         fail "InstallTime $hhmmss is not a time of day"
 }
 
-# The two service records, the driver depending on nothing and faxinit on it
-# (Wine keeps ImagePath as REG_SZ; a kernel driver never starts there).
+# The two service records, faxinit depending on the driver (Wine keeps
+# ImagePath as REG_SZ; a kernel driver never starts there).
 expect_services_created() {
     local bfax_key="$services_key\\bfax" init_key="$services_key\\faxinit"
     expect_value "$bfax_key" Type 'REG_DWORD 0x1'
