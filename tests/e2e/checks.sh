@@ -24,10 +24,8 @@ expect_value() {  # KEY NAME "TYPE DATA"
     [ "$seen" = "$3" ] || fail "$1 $2: expected '$3', saw '$seen'"
 }
 
-key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
-
 expect_key_absent() {  # KEY
-    ! key_exists "$1" || fail "$1 still exists"
+    ! wine reg query "$1" </dev/null >/dev/null 2>&1 || fail "$1 still exists"
 }
 
 # File content given as printf text (\r\n and friends).
@@ -46,10 +44,9 @@ destination_of() {  # NAME PLACEMENT
     esac
 }
 
-# The entries of a Files.ini (the sample's by default): "name placement"
-# lines.
-sample_entries() {  # [FILE]
-    tr -d '\r' <"${1:-$sample/Files.ini}" | awk -F, '{ n = 0; for (i = 1; i <= NF; i++) if ($i != "") f[++n] = $i;
+# The entries of the sample's Files.ini: "name placement" lines.
+sample_entries() {
+    tr -d '\r' <"$sample/Files.ini" | awk -F, '{ n = 0; for (i = 1; i <= NF; i++) if ($i != "") f[++n] = $i;
         if (n == 3) print f[1], f[2] }'
 }
 
@@ -90,16 +87,12 @@ expect_install_record() {
         fail "InstallTime $hhmmss is not a time of day"
 }
 
-# The two service records (Wine keeps ImagePath as REG_SZ and writes no
-# DependOnService for an empty list; a kernel driver never starts there).
+# The two service records, faxinit depending on the driver (Wine keeps
+# ImagePath as REG_SZ; a kernel driver never starts there).
 expect_services_created() {
     local bfax_key="$services_key\\bfax" init_key="$services_key\\faxinit"
     expect_value "$bfax_key" Type 'REG_DWORD 0x1'
-    expect_value "$bfax_key" Start 'REG_DWORD 0x2'
-    expect_value "$bfax_key" ErrorControl 'REG_DWORD 0x1'
-    [[ "$(reg_value "$bfax_key" ImagePath)" == *' %SystemRoot%\bfax\bfax.sys' ]] || fail "bfax ImagePath"
     expect_value "$init_key" Type 'REG_DWORD 0x10'
-    expect_value "$init_key" Start 'REG_DWORD 0x2'
     [[ "$(reg_value "$init_key" ImagePath)" == *' %SystemRoot%\bfax\runfaxin.exe' ]] || fail "faxinit ImagePath"
     [[ "$(reg_value "$init_key" DependOnService)" == 'REG_MULTI_SZ bfax'* ]] || fail "faxinit does not depend on bfax"
 }
@@ -109,56 +102,31 @@ expect_services_absent() {
     expect_key_absent "$services_key\\faxinit"
 }
 
-# The driver's parameters for ISA boards with the given IRQ and DMA channel.
+# The driver's parameters that follow from the settings: IRQ and DMA channel.
 expect_driver_parameters() {  # IRQ DMA
     local key="$services_key\\bfax\\Parameters"
-    local name value
-    while read -r name value; do
-        expect_value "$key" "$name" "REG_DWORD $value"
-    done <<EOF2
-BFAX_BUF_SIZE 0x2000
-BFAX_DMA_CHAN $(printf '0x%x' "$2")
-BFAX_HW_INT $(printf '0x%x' "$1")
-BFAX_NUM_USER_INTRS 0xa
-CMD_HISTORY_SIZE 0x1
-FIFO_HISTORY_SIZE 0x0
-HW_BUS_NUM 0x0
-HW_BUS_TYPE 0x1
-HW_DMA_PORT 0x0
-HW_INTR_LEVEL $(printf '0x%x' "$1")
-NBFAX 0x10
-EOF2
-    expect_value "$services_key\\faxinit\\Parameters" CMD_LINE 'REG_SZ -n faxinit.cfg'
+    expect_value "$key" BFAX_HW_INT "REG_DWORD $(printf '0x%x' "$1")"
+    expect_value "$key" HW_INTR_LEVEL "REG_DWORD $(printf '0x%x' "$1")"
+    expect_value "$key" BFAX_DMA_CHAN "REG_DWORD $(printf '0x%x' "$2")"
 }
 
-# Size of a distribution file once installed: the packed form (name ending
-# in '_') expanded when present, else the plain file; -1 when neither.
-installed_size() {  # PATH
-    local packed="${1%?}_"
-    if [ -f "$packed" ]; then
-        msexpand <"$packed" | wc -c
-    elif [ -f "$1" ]; then
-        stat -c %s "$1"
-    else
-        echo -1
-    fi
+# Nothing of an installation anywhere.
+expect_nothing_installed() {
+    [ ! -e "$bfax" ] || fail "$bfax exists"
+    expect_key_absent "$product_key"
+    expect_services_absent
 }
 
-# Every destination of C:\dist\Files.ini that exists holds at least as
-# many bytes as its source, and no copy in progress (NAME.part) is left.
-expect_no_partial_files() {
-    local dist="$WINEPREFIX/drive_c/dist" name placement destination
-    local left
-    left=$(find "$bfax" -name '*.part')
-    [ -z "$left" ] || fail "left behind: $left"
-    while read -r name placement; do
-        destination=$(destination_of "$name" "$placement")
-        [ -e "$destination" ] || continue
-        local want have
-        want=$(installed_size "$dist/${name//\\//}")
-        have=$(stat -c %s "$destination")
-        [ "$have" -ge "$want" ] || fail "$destination holds $have of $want bytes"
-    done < <(sample_entries "$dist/Files.ini" | sort -u)
+# The installation of the sample answers: two ISA boards (300 with 4
+# channels, 340 with 2), a PCI board, IRQ 10, DMA 3, 6 variable DID digits
+# with immediate start.
+expect_two_isa_installation() {
+    expect_sample_files_installed btcall.cfg
+    expect_btcall 1 6 immediate
+    expect_bytes "$bfax/faxinit.cfg" 'addrs 304 4\r\naddrs 344 2\r\n'
+    expect_install_record
+    expect_services_created
+    expect_driver_parameters 10 3
 }
 
 # ---- what the screen showed ----------------------------------------------------------
