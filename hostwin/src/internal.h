@@ -59,7 +59,7 @@ bool RegisterReset(std::function<void()> reset);
 
 // Kernel objects behind HANDLE values. Each kind supplies its own object;
 // CloseHandle removes the entry and lets the object go.
-enum class HandleKind { Mutex, File, Thread, Other };
+enum class HandleKind { Mutex, File };
 struct KernelObject {
     virtual ~KernelObject() = default;
     virtual HandleKind Kind() const = 0;
