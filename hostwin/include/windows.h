@@ -15,9 +15,6 @@
 
 #define WINAPI
 #define CALLBACK
-#define APIENTRY
-#define CONST const
-#define VOID void
 
 typedef int BOOL;
 typedef unsigned char BYTE;
@@ -28,8 +25,6 @@ typedef uint32_t ULONG;
 typedef unsigned int UINT;
 typedef int INT;
 typedef char CHAR;
-typedef short SHORT;
-typedef unsigned short USHORT;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef intptr_t INT_PTR;
@@ -42,8 +37,7 @@ typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 typedef LONG LSTATUS;
-typedef DWORD ACCESS_MASK;
-typedef ACCESS_MASK REGSAM;
+typedef DWORD REGSAM;
 typedef DWORD COLORREF;
 
 typedef CHAR *LPSTR;
@@ -51,14 +45,10 @@ typedef const CHAR *LPCSTR;
 typedef void *LPVOID;
 typedef const void *LPCVOID;
 typedef BYTE *LPBYTE;
-typedef const BYTE *LPCBYTE;
 typedef DWORD *LPDWORD;
 typedef LONG *PLONG;
-typedef BOOL *LPBOOL;
-typedef volatile LONG *PVLONG;
 
 typedef void *HANDLE;
-typedef HANDLE *PHANDLE;
 typedef HANDLE HLOCAL;
 
 #define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__ *name
@@ -67,8 +57,6 @@ DECLARE_HANDLE(HINSTANCE);
 DECLARE_HANDLE(HKEY);
 DECLARE_HANDLE(HBRUSH);
 DECLARE_HANDLE(HICON);
-DECLARE_HANDLE(HFONT);
-DECLARE_HANDLE(HDC);
 DECLARE_HANDLE(SC_HANDLE);
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
@@ -93,83 +81,25 @@ typedef INT_PTR (*FARPROC)(void);
 /* ---- errors -------------------------------------------------------------- */
 #define ERROR_SUCCESS 0
 #define NO_ERROR 0
-#define ERROR_INVALID_FUNCTION 1
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_PATH_NOT_FOUND 3
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
-#define ERROR_NOT_ENOUGH_MEMORY 8
-#define ERROR_INVALID_DATA 13
-#define ERROR_INVALID_DRIVE 15
-#define ERROR_NOT_SAME_DEVICE 17
-#define ERROR_CRC 23
-#define ERROR_WRITE_FAULT 29
-#define ERROR_READ_FAULT 30
-#define ERROR_SHARING_VIOLATION 32
-#define ERROR_HANDLE_EOF 38
-#define ERROR_HANDLE_DISK_FULL 39
-#define ERROR_BAD_NETPATH 53
-#define ERROR_BAD_NET_NAME 67
-#define ERROR_FILE_EXISTS 80
-#define ERROR_INVALID_PARAMETER 87
-#define ERROR_BUFFER_OVERFLOW 111
-#define ERROR_DISK_FULL 112
-#define ERROR_INSUFFICIENT_BUFFER 122
-#define ERROR_INVALID_NAME 123
-#define ERROR_NEGATIVE_SEEK 131
-#define ERROR_DIR_NOT_EMPTY 145
-#define ERROR_BAD_PATHNAME 161
 #define ERROR_ALREADY_EXISTS 183
-#define ERROR_FILENAME_EXCED_RANGE 206
-#define ERROR_DIRECTORY 267
-#define ERROR_NOACCESS 998
-#define ERROR_MORE_DATA 234
-#define ERROR_NO_MORE_ITEMS 259
-#define ERROR_INVALID_ADDRESS 487
-#define ERROR_NOACCESS 998
-#define ERROR_KEY_DELETED 1018
-#define ERROR_BADKEY 1010
-#define ERROR_CANTOPEN 1011
-#define ERROR_RESOURCE_NAME_NOT_FOUND 1814
 #define ERROR_DEPENDENT_SERVICES_RUNNING 1051
-#define ERROR_INVALID_SERVICE_CONTROL 1052
 #define ERROR_SERVICE_REQUEST_TIMEOUT 1053
-#define ERROR_SERVICE_ALREADY_RUNNING 1056
-#define ERROR_SERVICE_DISABLED 1058
 #define ERROR_SERVICE_DOES_NOT_EXIST 1060
-#define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061
 #define ERROR_SERVICE_NOT_ACTIVE 1062
-#define ERROR_SERVICE_DEPENDENCY_FAIL 1068
-#define ERROR_SERVICE_LOGON_FAILED 1069
 #define ERROR_SERVICE_MARKED_FOR_DELETE 1072
 #define ERROR_SERVICE_EXISTS 1073
-#define ERROR_DATABASE_DOES_NOT_EXIST 1065
-#define ERROR_SERVICE_DEPENDENCY_DELETED 1075
-#define ERROR_SERVICE_NEVER_STARTED 1077
-#define ERROR_DUPLICATE_SERVICE_NAME 1078
 #define RPC_S_SERVER_UNAVAILABLE 1722
-#define ERROR_INVALID_SERVICE_ACCOUNT 1057
-#define ERROR_INVALID_WINDOW_HANDLE 1400
 
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 
 /* ---- access rights common to all objects -------------------------------- */
-#define DELETE 0x00010000
-#define READ_CONTROL 0x00020000
-#define WRITE_DAC 0x00040000
-#define WRITE_OWNER 0x00080000
-#define SYNCHRONIZE 0x00100000
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000
-#define STANDARD_RIGHTS_READ READ_CONTROL
-#define STANDARD_RIGHTS_WRITE READ_CONTROL
-#define STANDARD_RIGHTS_EXECUTE READ_CONTROL
-#define STANDARD_RIGHTS_ALL 0x001F0000
 #define GENERIC_READ 0x80000000
 #define GENERIC_WRITE 0x40000000
-#define GENERIC_EXECUTE 0x20000000
-#define GENERIC_ALL 0x10000000
-
 
 /* ---- version, directories, modules --------------------------------------- */
 #define VER_PLATFORM_WIN32s 0
@@ -183,7 +113,7 @@ typedef struct _OSVERSIONINFOA {
     DWORD dwBuildNumber;
     DWORD dwPlatformId;
     CHAR szCSDVersion[128];
-} OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
@@ -196,7 +126,6 @@ DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR *file
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
 
 #define SEM_FAILCRITICALERRORS 0x0001
-#define SEM_NOGPFAULTERRORBOX 0x0002
 #define SEM_NOOPENFILEERRORBOX 0x8000
 UINT WINAPI SetErrorMode(UINT mode);
 
@@ -205,15 +134,13 @@ typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
     BOOL bInheritHandle;
-} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
 BOOL WINAPI CloseHandle(HANDLE handle);
 LONG WINAPI InterlockedIncrement(LONG volatile *value);
-LONG WINAPI InterlockedExchange(LONG volatile *target, LONG value);
 
 void WINAPI Sleep(DWORD milliseconds);
-DWORD WINAPI GetTickCount(void);
 
 typedef struct _SYSTEMTIME {
     WORD wYear;
@@ -224,15 +151,13 @@ typedef struct _SYSTEMTIME {
     WORD wMinute;
     WORD wSecond;
     WORD wMilliseconds;
-} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
+} SYSTEMTIME, *LPSYSTEMTIME;
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 
 int WINAPI MulDiv(int number, int numerator, int denominator);
 
-#define LMEM_FIXED 0x0000
-#define LMEM_ZEROINIT 0x0040
-#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+#define LPTR 0x0040 /* LMEM_FIXED | LMEM_ZEROINIT */
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL WINAPI LocalFree(HLOCAL memory);
 
@@ -249,35 +174,26 @@ typedef struct tagRECT {
     LONG top;
     LONG right;
     LONG bottom;
-} RECT, *PRECT, *LPRECT;
-typedef const RECT *LPCRECT;
+} RECT;
 
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
-#define WM_GETTEXTLENGTH 0x000E
 
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 HWND WINAPI GetDlgItem(HWND dialog, int id);
 BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase);
-BOOL WINAPI UpdateWindow(HWND window);
-BOOL WINAPI IsWindow(HWND window);
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 
 #define MB_OK 0x00000000
 #define MB_OKCANCEL 0x00000001
 #define MB_YESNOCANCEL 0x00000003
 #define MB_YESNO 0x00000004
-#define MB_ICONHAND 0x00000010
 #define MB_ICONQUESTION 0x00000020
-#define MB_ICONEXCLAMATION 0x00000030
-#define MB_ICONASTERISK 0x00000040
-#define MB_ICONWARNING MB_ICONEXCLAMATION
-#define MB_ICONERROR MB_ICONHAND
-#define MB_ICONINFORMATION MB_ICONASTERISK
-#define MB_DEFBUTTON1 0x00000000
+#define MB_ICONWARNING 0x00000030
+#define MB_ICONERROR 0x00000010
+#define MB_ICONINFORMATION 0x00000040
 #define MB_DEFBUTTON2 0x00000100
-#define MB_DEFBUTTON3 0x00000200
 #define MB_SETFOREGROUND 0x00010000
 #define MB_TYPEMASK 0x0000000F
 #define MB_ICONMASK 0x000000F0
@@ -285,9 +201,6 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 
 #define IDOK 1
 #define IDCANCEL 2
-#define IDABORT 3
-#define IDRETRY 4
-#define IDIGNORE 5
 #define IDYES 6
 #define IDNO 7
 

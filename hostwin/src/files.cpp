@@ -23,19 +23,13 @@ namespace {
 // ---- access and sharing -----------------------------------------------------------
 // Only data access takes part in sharing: a handle opened without it (to
 // probe a file or read its size) neither meets nor causes a violation.
-enum Use : unsigned { USE_READ = 1, USE_WRITE = 2, USE_DELETE = 4 };
+enum Use : unsigned { USE_READ = 1, USE_WRITE = 2 };
 
 unsigned UsesOf(DWORD access) {
-    const DWORD readData = 0x0001, writeData = 0x0002, appendData = 0x0004, execute = 0x0020;
-    unsigned uses = 0;
-    if (access & (GENERIC_READ | GENERIC_EXECUTE | GENERIC_ALL | readData | execute)) uses |= USE_READ;
-    if (access & (GENERIC_WRITE | GENERIC_ALL | writeData | appendData)) uses |= USE_WRITE;
-    if (access & (DELETE | GENERIC_ALL)) uses |= USE_DELETE;
-    return uses;
+    return ((access & GENERIC_READ) ? 1u * USE_READ : 0u) | ((access & GENERIC_WRITE) ? 1u * USE_WRITE : 0u);
 }
 
-const DWORD SETTABLE_ATTRIBUTES =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+const DWORD SETTABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
 
 struct FileId {
     dev_t device;
@@ -261,7 +255,6 @@ DWORD ParsePath(const std::string& written, WindowsPath* path) {
     *path = WindowsPath();
     if (p.empty()) return ERROR_PATH_NOT_FOUND;
     if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
-        if (p.size() >= 4 && (p[2] == '?' || p[2] == '.') && p[3] == '\\') return ERROR_INVALID_NAME;
         size_t serverEnd = p.find('\\', 2);
         if (serverEnd == std::string::npos || serverEnd == 2) return ERROR_BAD_NETPATH;
         size_t shareEnd = p.find('\\', serverEnd + 1);
@@ -297,6 +290,12 @@ DWORD ParsePath(const std::string& written, WindowsPath* path) {
     return ParseAgainst(current, "\\" + p, path);
 }
 
+// The host directory of a drive ("C") or of a share ("UNC/SERVER/SHARE";
+// server and share names compare without case).
+std::string VolumeDirectory(const WindowsPath& path) {
+    return path.drive ? std::string(1, path.drive) : "UNC/" + UpperName(path.server) + "/" + UpperName(path.share);
+}
+
 // A Windows path resolved against the host directory.
 struct Target {
     WindowsPath path;
@@ -325,18 +324,8 @@ DWORD Resolve(const char* written, Target* target, bool apiLimits = true) {
     target->key = UpperName(target->full);
     if (!target->key.empty() && target->key.back() == '\\' && !path.parts.empty()) target->key.pop_back();
 
-    std::string dir = Root();
-    if (path.drive) {
-        dir += "/" + std::string(1, path.drive);
-        if (!IsHostDirectory(dir)) return ERROR_PATH_NOT_FOUND;
-    } else {
-        std::string found;
-        dir += "/UNC";
-        if (!FindEntry(dir, path.server, &found)) return ERROR_BAD_NETPATH;
-        dir += "/" + found;
-        if (!FindEntry(dir, path.share, &found)) return ERROR_BAD_NET_NAME;
-        dir += "/" + found;
-    }
+    std::string dir = Root() + "/" + VolumeDirectory(path);
+    if (!IsHostDirectory(dir)) return path.drive ? ERROR_PATH_NOT_FOUND : ERROR_BAD_NETPATH;
     target->volumeExists = true;
     target->root = path.parts.empty();
     target->parentExists = true;
@@ -392,12 +381,19 @@ bool SharingAllows(const FileId& id, unsigned uses, DWORD share) {
         if (!(file->id == id) || file->uses == 0) continue;
         if ((uses & USE_READ) && !(file->share & FILE_SHARE_READ)) return false;
         if ((uses & USE_WRITE) && !(file->share & FILE_SHARE_WRITE)) return false;
-        if ((uses & USE_DELETE) && !(file->share & FILE_SHARE_DELETE)) return false;
         if ((file->uses & USE_READ) && !(share & FILE_SHARE_READ)) return false;
         if ((file->uses & USE_WRITE) && !(share & FILE_SHARE_WRITE)) return false;
-        if ((file->uses & USE_DELETE) && !(share & FILE_SHARE_DELETE)) return false;
     }
     return true;
+}
+
+// Deleting or renaming a file meets a sharing violation while any handle
+// reads or writes it: no open here shares deletion.
+bool InUse(const FileId& id) {
+    for (OpenFile* file : TheDisk().open) {
+        if (file->id == id && file->uses != 0) return true;
+    }
+    return false;
 }
 
 bool IsOpen(const FileId& id) {
@@ -440,8 +436,7 @@ std::shared_ptr<OpenFile> FindFile(HANDLE handle) {
     return file;
 }
 
-std::uint64_t Position(const OpenFile& file, LPOVERLAPPED overlapped) {
-    if (overlapped) return (static_cast<std::uint64_t>(overlapped->OffsetHigh) << 32) | overlapped->Offset;
+std::uint64_t Position(const OpenFile& file) {
     off_t position = lseek(file.fd, 0, SEEK_CUR);
     return position < 0 ? 0 : static_cast<std::uint64_t>(position);
 }
@@ -472,34 +467,12 @@ std::string HostPath(const char* windowsPath) {
     return target.host;
 }
 
-void AddDrive(char letter) {
-    HOSTWIN_LOCK();
-    MakeHostDirectory(Root() + "/" + std::string(1, UpperLetter(letter)));
-}
-
-void AddShare(const char* server, const char* share) {
-    HOSTWIN_LOCK();
-    std::string dir = Root() + "/UNC";
-    MakeHostDirectory(dir);
-    for (const char* name : {server, share}) {
-        std::string found;
-        if (!FindEntry(dir, name, &found)) {
-            found = name;
-            MakeHostDirectory(dir + "/" + found);
-        }
-        dir += "/" + found;
-    }
-}
-
 bool MakeDirectories(const char* windowsPath) {
     HOSTWIN_LOCK();
     WindowsPath path;
     if (!windowsPath || ParsePath(windowsPath, &path)) return false;
-    if (path.drive) {
-        AddDrive(path.drive);
-    } else {
-        AddShare(path.server.c_str(), path.share.c_str());
-    }
+    std::error_code ignored;
+    std::filesystem::create_directories(Root() + "/" + VolumeDirectory(path), ignored);
     WindowsPath partial = path;
     partial.parts.clear();
     partial.trailing = false;
@@ -530,14 +503,14 @@ void SetDiskFullAfter(std::uint64_t bytes) {
     TheDisk().spaceLeft = bytes;
 }
 
-void FailReadAt(const char* path, std::uint64_t offset, DWORD error) {
+void FailReadAt(const char* path, std::uint64_t offset) {
     HOSTWIN_LOCK();
-    TheDisk().readFaults[KeyOf(path)] = {offset, error};
+    TheDisk().readFaults[KeyOf(path)] = {offset, ERROR_CRC};
 }
 
-void FailWriteAt(const char* path, std::uint64_t offset, DWORD error) {
+void FailWriteAt(const char* path, std::uint64_t offset) {
     HOSTWIN_LOCK();
-    TheDisk().writeFaults[KeyOf(path)] = {offset, error};
+    TheDisk().writeFaults[KeyOf(path)] = {offset, ERROR_WRITE_FAULT};
 }
 
 void ShortWriteAt(const char* path, std::uint64_t offset) {
@@ -545,25 +518,23 @@ void ShortWriteAt(const char* path, std::uint64_t offset) {
     TheDisk().writeFaults[KeyOf(path)] = {offset, ERROR_SUCCESS};
 }
 
-void FailFlush(const char* path, DWORD error) {
+void FailFlush(const char* path) {
     HOSTWIN_LOCK();
-    TheDisk().flushFaults[KeyOf(path)] = error;
+    TheDisk().flushFaults[KeyOf(path)] = ERROR_WRITE_FAULT;
 }
 
-void FailMove(const char* path, DWORD error) {
+void FailMove(const char* path) {
     HOSTWIN_LOCK();
-    TheDisk().moveFaults[KeyOf(path)] = error;
+    TheDisk().moveFaults[KeyOf(path)] = ERROR_ACCESS_DENIED;
 }
 
-bool HoldOpen(const char* path, DWORD access, DWORD share) {
+bool HoldOpen(const char* path) {
     HOSTWIN_LOCK();
     Target target;
-    if (Resolve(path, &target, false) || !target.exists || target.directory) return false;
-    unsigned uses = UsesOf(access);
-    if (!SharingAllows(target.id, uses, share)) return false;
+    if (Resolve(path, &target, false) || !target.exists || target.directory || InUse(target.id)) return false;
     int fd = open(target.host.c_str(), O_RDONLY);
     if (fd < 0) return false;
-    TheDisk().held.push_back(Open(target, fd, uses, share, false));
+    TheDisk().held.push_back(Open(target, fd, USE_READ | USE_WRITE, 0, false));
     return true;
 }
 
@@ -620,7 +591,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     Target target;
     if (!ResolveForCall(name, &target)) return INVALID_HANDLE_VALUE;
     DWORD error = 0;
-    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+    if (disposition < CREATE_ALWAYS || disposition > OPEN_ALWAYS) {
         error = ERROR_INVALID_PARAMETER;
     } else if (target.root || target.directory) {
         error = ERROR_ACCESS_DENIED;  // directories are not opened as files
@@ -634,22 +605,14 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
         return INVALID_HANDLE_VALUE;
     }
     unsigned uses = UsesOf(access);
-    bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    bool truncate = disposition == CREATE_ALWAYS;
     DWORD requested = flagsAndAttributes & SETTABLE_ATTRIBUTES;
     int fd = -1;
     DWORD result = ERROR_SUCCESS;
     if (target.exists) {
         DWORD attributes = AttributesOf(target);
-        if (disposition == CREATE_NEW) {
-            error = ERROR_FILE_EXISTS;
-        } else if ((attributes & FILE_ATTRIBUTE_READONLY) && ((uses & (USE_WRITE | USE_DELETE)) || truncate)) {
+        if ((attributes & FILE_ATTRIBUTE_READONLY) && ((uses & USE_WRITE) || truncate)) {
             error = ERROR_ACCESS_DENIED;
-        } else if (disposition == CREATE_ALWAYS &&
-                   (((attributes & FILE_ATTRIBUTE_HIDDEN) && !(requested & FILE_ATTRIBUTE_HIDDEN)) ||
-                    ((attributes & FILE_ATTRIBUTE_SYSTEM) && !(requested & FILE_ATTRIBUTE_SYSTEM)))) {
-            error = ERROR_ACCESS_DENIED;
-        } else if (disposition == TRUNCATE_EXISTING && !(uses & USE_WRITE)) {
-            error = ERROR_INVALID_PARAMETER;
         } else if (!SharingAllows(target.id, uses, shareMode)) {
             error = ERROR_SHARING_VIOLATION;
         } else if ((fd = open(target.host.c_str(), O_RDWR)) < 0) {
@@ -673,7 +636,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
         }
         if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) result = ERROR_ALREADY_EXISTS;
     } else {
-        if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
+        if (disposition == OPEN_EXISTING) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
         }
@@ -691,7 +654,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     return handle;
 }
 
-BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
+BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
     HOSTWIN_LOCK();
     if (read) *read = 0;
     auto file = FindFile(handle);
@@ -706,7 +669,7 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, L
         SetLastError(ERROR_NOACCESS);
         return FALSE;
     }
-    std::uint64_t position = Position(*file, overlapped);
+    std::uint64_t position = Position(*file);
     std::uint64_t size = HostSize(file->fd);
     std::uint64_t end = position + toRead < size ? position + toRead : size;
     const Fault* fault = FaultFor(TheDisk().readFaults, file->key);
@@ -725,7 +688,7 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, L
     return TRUE;
 }
 
-BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped) {
+BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
     HOSTWIN_LOCK();
     if (written) *written = 0;
     auto file = FindFile(handle);
@@ -736,7 +699,7 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    std::uint64_t position = Position(*file, overlapped);
+    std::uint64_t position = Position(*file);
     const Fault* fault = FaultFor(TheDisk().writeFaults, file->key);
     if (fault && toWrite > 0 && position + toWrite > fault->offset) {
         if (fault->error != ERROR_SUCCESS) {
@@ -788,7 +751,7 @@ DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DW
     LONGLONG base;
     switch (method) {
         case FILE_BEGIN: base = 0; break;
-        case FILE_CURRENT: base = static_cast<LONGLONG>(Position(*file, nullptr)); break;
+        case FILE_CURRENT: base = static_cast<LONGLONG>(Position(*file)); break;
         case FILE_END: base = static_cast<LONGLONG>(HostSize(file->fd)); break;
         default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_SET_FILE_POINTER;
     }
@@ -801,33 +764,6 @@ DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DW
     if (distanceHigh) *distanceHigh = static_cast<LONG>(position >> 32);
     SetLastError(NO_ERROR);
     return static_cast<DWORD>(position);
-}
-
-BOOL WINAPI SetEndOfFile(HANDLE handle) {
-    HOSTWIN_LOCK();
-    auto file = FindFile(handle);
-    if (!file) return FALSE;
-    if (!(file->uses & USE_WRITE)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    std::uint64_t position = Position(*file, nullptr);
-    std::uint64_t size = HostSize(file->fd);
-    Disk& disk = TheDisk();
-    if (position > size && disk.spaceLimited && position - size > disk.spaceLeft) {
-        SetLastError(ERROR_DISK_FULL);
-        return FALSE;
-    }
-    if (ftruncate(file->fd, static_cast<off_t>(position)) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    if (position > size) {
-        if (disk.spaceLimited) disk.spaceLeft -= position - size;
-    } else {
-        GiveSpaceBack(size - position);
-    }
-    return TRUE;
 }
 
 BOOL WINAPI FlushFileBuffers(HANDLE handle) {
@@ -916,7 +852,7 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
         error = ERROR_INVALID_NAME;
     } else if (AttributesOf(target) & FILE_ATTRIBUTE_READONLY) {
         error = ERROR_ACCESS_DENIED;
-    } else if (!SharingAllows(target.id, USE_DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+    } else if (InUse(target.id)) {
         error = ERROR_SHARING_VIOLATION;
     }
     if (error) {
@@ -956,12 +892,11 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
         error = MissingError(from);
     } else if (from.root) {
         error = ERROR_ACCESS_DENIED;
-    } else if (!SharingAllows(from.id, USE_DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+    } else if (InUse(from.id)) {
         error = ERROR_SHARING_VIOLATION;
     } else if (!to.parentExists || to.root) {
         error = to.root ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
-    } else if (UpperName(from.path.Volume()) != UpperName(to.path.Volume()) &&
-               (!(flags & MOVEFILE_COPY_ALLOWED) || from.directory)) {
+    } else if (VolumeDirectory(from.path) != VolumeDirectory(to.path)) {
         error = ERROR_NOT_SAME_DEVICE;
     } else if (to.exists && !sameFile) {
         if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
@@ -1018,40 +953,4 @@ BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes) {
     DWORD bits = attributes & SETTABLE_ATTRIBUTES;
     TheDisk().attributes[target.id] = target.directory || bits ? bits : FILE_ATTRIBUTE_NORMAL;
     return TRUE;
-}
-
-UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileName) {
-    HOSTWIN_LOCK();
-    Target directory;
-    if (!ResolveForCall(path, &directory)) return 0;
-    if (!(directory.exists && directory.directory) && !directory.root) {
-        SetLastError(ERROR_DIRECTORY);
-        return 0;
-    }
-    std::string base = path;
-    if (!base.empty() && base.back() != '\\' && base.back() != '/') base += "\\";
-    base += std::string(prefix ? prefix : "").substr(0, 3);
-    unique &= 0xFFFF;
-    UINT first = unique ? unique : static_cast<UINT>((GetTickCount() & 0xFFFF) | 1);
-    for (UINT attempt = 0; attempt < 0x10000; ++attempt) {
-        UINT number = unique ? unique : ((first + attempt - 1) & 0xFFFF) + 1;
-        char name[MAX_PATH + 16];
-        std::snprintf(name, sizeof name, "%s%X.TMP", base.c_str(), number);
-        if (std::strlen(name) >= MAX_PATH) {
-            SetLastError(ERROR_BUFFER_OVERFLOW);
-            return 0;
-        }
-        if (!unique) {
-            HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file == INVALID_HANDLE_VALUE) {
-                if (GetLastError() == ERROR_FILE_EXISTS) continue;
-                return 0;
-            }
-            CloseHandle(file);
-        }
-        if (tempFileName) internal::CopyOut(name, tempFileName, MAX_PATH);
-        return number;
-    }
-    SetLastError(ERROR_FILE_EXISTS);
-    return 0;
 }

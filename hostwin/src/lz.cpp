@@ -1,5 +1,4 @@
-// LZ32 of the stand-in: LZOpenFileA (reading), LZInit, LZSeek, LZRead and
-// LZClose for files in the "SZDD" format, compression mode 'A'. Files without
+// LZ32 of the stand-in: LZInit, LZSeek, LZRead and LZClose for files in the "SZDD" format, compression mode 'A'. Files without
 // that header pass through unchanged, as LZ32 passes them.
 //
 // The format: a 14-byte header (magic, mode 'A', the last character of the
@@ -118,36 +117,6 @@ LzFile* FindLz(INT handle) {
 
 HANDLE KernelHandle(INT handle) { return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(static_cast<UINT>(handle))); }
 
-// What OpenFile does for reading: the full path must fit OFSTRUCT.
-HANDLE OpenForReading(const char* name, DWORD share, std::string* full) {
-    DWORD error = internal::FullPathName(name, full);
-    if (!error && full->size() >= OFS_MAXPATHNAME) error = ERROR_INVALID_DATA;
-    if (error) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
-    return CreateFileA(full->c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-// The name a compressed copy of a file has: the extension's last character
-// replaced by '_', or '_' added to a shorter extension, or "._" added.
-std::string CompressedName(const std::string& name) {
-    size_t nameStart = name.rfind('\\');
-    size_t dot = name.find('.', nameStart == std::string::npos ? 0 : nameStart);
-    if (dot == std::string::npos) return name + "._";
-    if (name.size() - dot - 1 < 3) return name + "_";
-    return name.substr(0, name.size() - 1) + "_";
-}
-
-DWORD ShareOf(WORD style) {
-    switch (style & 0x70) {
-        case OF_SHARE_EXCLUSIVE: return 0;
-        case OF_SHARE_DENY_WRITE: return FILE_SHARE_READ;
-        case OF_SHARE_DENY_READ: return FILE_SHARE_WRITE;
-        default: return FILE_SHARE_READ | FILE_SHARE_WRITE;
-    }
-}
-
 }  // namespace
 
 int OpenLzFileCount() {
@@ -162,44 +131,6 @@ int OpenLzFileCount() {
 }  // namespace hostwin
 
 using namespace hostwin;
-
-INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT reopen, WORD style) {
-    HOSTWIN_LOCK();
-    // Only reading is simulated.
-    if (!name || !reopen || (style & ~0x70) != OF_READ) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return LZERROR_BADINHANDLE;
-    }
-    internal::FaultPoint fallible("LZOpenFileA", name, ERROR_ACCESS_DENIED);
-    if (fallible.FailsSettingError()) {
-        reopen->nErrCode = static_cast<WORD>(fallible.Error());
-        return LZERROR_BADINHANDLE;
-    }
-    std::string full;
-    HANDLE file = OpenForReading(name, ShareOf(style), &full);
-    if (file == INVALID_HANDLE_VALUE) {
-        std::string compressed = CompressedName(name);
-        file = OpenForReading(compressed.c_str(), ShareOf(style), &full);
-    }
-    if (file == INVALID_HANDLE_VALUE) {
-        reopen->nErrCode = static_cast<WORD>(GetLastError());
-        return LZERROR_BADINHANDLE;
-    }
-    reopen->cBytes = sizeof(OFSTRUCT);
-    reopen->fFixedDisk = 1;
-    reopen->nErrCode = 0;
-    reopen->Reserved1 = reopen->Reserved2 = 0;
-    internal::CopyOut(full, reopen->szPathName, OFS_MAXPATHNAME);
-    INT handle = static_cast<INT>(reinterpret_cast<ULONG_PTR>(file));
-    INT expander = LZInit(handle);
-    if (expander == LZERROR_GLOBALLOC) {
-        CloseHandle(file);
-        return LZERROR_GLOBALLOC;  // at most 16 compressed files are open at once
-    }
-    // A file without the header, or of another mode, is handed out as the
-    // plain file.
-    return expander < 0 ? handle : expander;
-}
 
 INT WINAPI LZInit(INT handle) {
     HOSTWIN_LOCK();

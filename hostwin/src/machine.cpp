@@ -125,11 +125,6 @@ void SetSleepHandler(std::function<void(DWORD)> handler) {
     TheClock().onSleep = std::move(handler);
 }
 
-void SetLocalTime(const SYSTEMTIME& time) {
-    HOSTWIN_LOCK();
-    TheClock().local = time;
-}
-
 }  // namespace hostwin
 
 using namespace hostwin;
@@ -144,11 +139,6 @@ void WINAPI Sleep(DWORD milliseconds) {
     if (TheClock().onSleep) TheClock().onSleep(milliseconds);
 }
 
-DWORD WINAPI GetTickCount(void) {
-    HOSTWIN_LOCK();
-    return static_cast<DWORD>(TheClock().now);
-}
-
 void WINAPI GetLocalTime(LPSYSTEMTIME time) {
     HOSTWIN_LOCK();
     if (time) *time = TheClock().local;
@@ -156,8 +146,4 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time) {
 
 LONG WINAPI InterlockedIncrement(LONG volatile* value) {
     return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST);
-}
-
-LONG WINAPI InterlockedExchange(LONG volatile* target, LONG value) {
-    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }

@@ -89,32 +89,24 @@ bool ReadWhole(const std::string& windowsPath, std::string* content) {
     return ok;
 }
 
-// A list of names, each followed by a NUL and the whole by another; cut
-// short it ends in two NULs and counts size - 2.
+// A list of names, each followed by a NUL and the whole by another. When it
+// does not fit with room for two NULs it is cut there, ends in two NULs and
+// counts size - 2.
 DWORD CopyList(const std::vector<std::string>& names, char* buffer, DWORD size) {
     if (size < 2) {
         if (size == 1) buffer[0] = '\0';
         return 0;
     }
-    DWORD used = 0;
-    for (const std::string& name : names) {
-        for (char c : name) {
-            if (used + 2 >= size) {
-                buffer[used] = '\0';
-                buffer[used + 1] = '\0';
-                return size - 2;
-            }
-            buffer[used++] = c;
-        }
-        if (used + 2 >= size) {
-            buffer[used] = '\0';
-            buffer[used + 1] = '\0';
-            return size - 2;
-        }
-        buffer[used++] = '\0';
+    std::string list;
+    for (const std::string& name : names) list += name + '\0';
+    if (list.size() + 2 > size) {
+        std::memcpy(buffer, list.data(), size - 2);
+        buffer[size - 2] = buffer[size - 1] = '\0';
+        return size - 2;
     }
-    buffer[used] = '\0';
-    return used;
+    std::memcpy(buffer, list.data(), list.size());
+    buffer[list.size()] = '\0';
+    return static_cast<DWORD>(list.size());
 }
 
 DWORD CopyValue(const std::string& value, char* buffer, DWORD size) {

@@ -15,7 +15,7 @@ namespace {
 
 using internal::UpperAscii;
 
-const REGSAM MAXIMUM_ALLOWED_ACCESS = 0x02000000;
+const REGSAM DELETE_RIGHT = 0x00010000;  // DELETE
 
 struct Value {
     std::string name;
@@ -71,7 +71,6 @@ struct Registry {
     std::map<ULONG_PTR, OpenKey> handles;
     ULONG_PTR nextHandle = 0x4000000;
     std::vector<RightsSetting> rights;
-    std::vector<KeyOpening> openings;
 };
 
 std::shared_ptr<Key> NewRoot(HKEY root, const char* name) {
@@ -136,18 +135,6 @@ REGSAM RightsAt(HKEY root, const std::vector<std::string>& components) {
 std::vector<std::string> ComponentsOf(const Key* key) { return SplitPath(key->Path()); }
 
 REGSAM RightsOf(const Key* key) { return RightsAt(key->root, ComponentsOf(key)); }
-
-// Generic rights in terms of key rights; the WOW64 view flags and
-// SYNCHRONIZE play no part in the check.
-REGSAM MapAccess(REGSAM access, REGSAM rights) {
-    REGSAM mapped = access & 0x00FFFFFF & ~(KEY_WOW64_32KEY | KEY_WOW64_64KEY | SYNCHRONIZE);
-    if (access & GENERIC_READ) mapped |= KEY_READ;
-    if (access & GENERIC_WRITE) mapped |= KEY_WRITE;
-    if (access & GENERIC_EXECUTE) mapped |= KEY_EXECUTE;
-    if (access & GENERIC_ALL) mapped |= KEY_ALL_ACCESS;
-    if (access & MAXIMUM_ALLOWED_ACCESS) mapped = (mapped & ~MAXIMUM_ALLOWED_ACCESS) | rights;
-    return mapped;
-}
 
 bool Allowed(REGSAM access, REGSAM rights) { return (access & ~rights) == 0; }
 
@@ -264,10 +251,6 @@ std::string PathOf(const std::shared_ptr<Key>& base, const char* subKey) {
     return std::string(RootName(base->root)) + "\\" + SubPath(base, subKey);
 }
 
-void Record(const std::shared_ptr<Key>& base, const char* subKey, REGSAM access, bool create, LONG result) {
-    Reg().openings.push_back(KeyOpening{base->root, SubPath(base, subKey), access, create, result});
-}
-
 const bool registryRegistered = internal::RegisterReset([] {
     Registry& reg = Reg();
     reg = Registry();
@@ -311,13 +294,12 @@ LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY 
         std::vector<std::string> full = ComponentsOf(existing);
         for (size_t i = depth; i < components.size(); ++i) full.push_back(components[i]);
         REGSAM rights = RightsAt(base->root, full);
-        REGSAM wanted = MapAccess(access, rights);
         if (depth == components.size()) {
             key = existing;
-            if (!Allowed(wanted, rights)) status = ERROR_ACCESS_DENIED;
+            if (!Allowed(access, rights)) status = ERROR_ACCESS_DENIED;
         } else if (!create) {
             status = ERROR_FILE_NOT_FOUND;
-        } else if (!(RightsOf(existing) & KEY_CREATE_SUB_KEY) || !Allowed(wanted, rights)) {
+        } else if (!(RightsOf(existing) & KEY_CREATE_SUB_KEY) || !Allowed(access, rights)) {
             status = ERROR_ACCESS_DENIED;
         } else {
             key = existing;
@@ -329,12 +311,11 @@ LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY 
             if (key == base.get() && IsPredefined(handle) && !create) {
                 *result = handle;
             } else {
-                *result = AddKeyHandle(key, wanted);
+                *result = AddKeyHandle(key, access);
             }
-            if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+            if (disposition) *disposition = created ? 1 : 2;  // REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY
         }
     }
-    Record(base, subKey, access, create, status);
     return status;
 }
 
@@ -369,11 +350,6 @@ void SetKeyRights(HKEY root, const char* path, REGSAM rights) {
     std::vector<std::string> components = SplitPath(path ? path : "");
     for (std::string& component : components) component = UpperAscii(component);
     Reg().rights.push_back(RightsSetting{root, components, rights});
-}
-
-void CreateKey(HKEY root, const char* path) {
-    HOSTWIN_LOCK();
-    CreatePath(root, path ? path : "");
 }
 
 bool KeyExists(HKEY root, const char* path) {
@@ -445,8 +421,6 @@ std::vector<std::string> OpenKeyPaths() {
     return paths;
 }
 
-const std::vector<KeyOpening>& KeyOpenings() { return Reg().openings; }
-
 }  // namespace hostwin
 
 using namespace hostwin;
@@ -505,20 +479,6 @@ LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, 
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegDeleteValueA(HKEY handle, LPCSTR valueName) {
-    HOSTWIN_LOCK();
-    std::shared_ptr<Key> key;
-    if (LONG status = UsableKey(handle, KEY_SET_VALUE, &key)) return status;
-    std::string upper = UpperAscii(valueName ? valueName : "");
-    for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-        if (UpperAscii(it->name) == upper) {
-            key->values.erase(it);
-            return ERROR_SUCCESS;
-        }
-    }
-    return ERROR_FILE_NOT_FOUND;
-}
-
 LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
     HOSTWIN_LOCK();
     if (!subKey) return ERROR_INVALID_PARAMETER;
@@ -532,7 +492,7 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
     Key* key = Walk(base.get(), SplitPath(subKey));
     if (!key) return ERROR_FILE_NOT_FOUND;
     // The NT family refuses to delete a key that still has sub-keys.
-    if (!key->parent || !(RightsOf(key) & DELETE) || !key->children.empty()) return ERROR_ACCESS_DENIED;
+    if (!key->parent || !(RightsOf(key) & DELETE_RIGHT) || !key->children.empty()) return ERROR_ACCESS_DENIED;
     Unlink(key);
     return ERROR_SUCCESS;
 }

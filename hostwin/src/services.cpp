@@ -15,7 +15,6 @@ namespace {
 using internal::UpperAscii;
 
 const char* const SERVICES_KEY = "System\\CurrentControlSet\\Services";
-const DWORD SERVICE_INTERACTIVE = 0x100;
 
 struct Script {
     int stopPendingPolls = 0;
@@ -62,7 +61,7 @@ std::shared_ptr<Service> Find(const char* name) {
     return nullptr;
 }
 
-bool IsDriver(DWORD type) { return type == SERVICE_KERNEL_DRIVER || type == SERVICE_FILE_SYSTEM_DRIVER; }
+bool IsDriver(DWORD type) { return type == SERVICE_KERNEL_DRIVER; }
 
 std::string KeyPath(const std::string& name) { return std::string(SERVICES_KEY) + "\\" + name; }
 
@@ -122,34 +121,15 @@ bool DependsOn(const Service& service, const std::string& name) {
     return false;
 }
 
-DWORD MapManagerAccess(DWORD access) {
-    DWORD mapped = access & 0x00FFFFFF;
-    if (access & GENERIC_READ) mapped |= READ_CONTROL | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
-    if (access & GENERIC_WRITE) mapped |= READ_CONTROL | SC_MANAGER_CREATE_SERVICE | SC_MANAGER_MODIFY_BOOT_CONFIG;
-    if (access & GENERIC_EXECUTE) mapped |= READ_CONTROL | SC_MANAGER_CONNECT | SC_MANAGER_LOCK;
-    if (access & GENERIC_ALL) mapped |= SC_MANAGER_ALL_ACCESS;
-    return mapped;
-}
-
-DWORD MapServiceAccess(DWORD access) {
-    DWORD mapped = access & 0x00FFFFFF;
-    if (access & GENERIC_READ) {
-        mapped |= READ_CONTROL | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE |
-                  SERVICE_ENUMERATE_DEPENDENTS;
-    }
-    if (access & GENERIC_WRITE) mapped |= READ_CONTROL | SERVICE_CHANGE_CONFIG;
-    if (access & GENERIC_EXECUTE) {
-        mapped |= READ_CONTROL | SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE | SERVICE_USER_DEFINED_CONTROL;
-    }
-    if (access & GENERIC_ALL) mapped |= SERVICE_ALL_ACCESS;
-    return mapped;
-}
-
-// What a user who is not an administrator may ask for.
-const DWORD USER_MANAGER_RIGHTS =
-    READ_CONTROL | SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
-const DWORD USER_SERVICE_RIGHTS = READ_CONTROL | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS |
-                                  SERVICE_ENUMERATE_DEPENDENTS | SERVICE_INTERROGATE | SERVICE_USER_DEFINED_CONTROL;
+// Rights the manager checks (SC_MANAGER_CREATE_SERVICE, SERVICE_START,
+// SERVICE_STOP, DELETE); a user who is not an administrator is given only
+// the rights to connect and to query.
+const DWORD RIGHT_CREATE_SERVICE = 0x0002;
+const DWORD RIGHT_START = 0x0010;
+const DWORD RIGHT_STOP = 0x0020;
+const DWORD RIGHT_DELETE = 0x00010000;
+const DWORD USER_MANAGER_RIGHTS = 0x00020000 | 0x0001 | 0x0004 | 0x0010;
+const DWORD USER_SERVICE_RIGHTS = 0x00020000 | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | 0x0008 | 0x0080 | 0x0100;
 
 bool Permitted(DWORD access, DWORD userRights) { return IsAdministrator() || (access & ~userRights) == 0; }
 
@@ -172,7 +152,7 @@ void FillStatus(const Service& service, LPSERVICE_STATUS status) {
     std::memset(status, 0, sizeof *status);
     status->dwServiceType = service.record.type;
     status->dwCurrentState = service.record.state;
-    status->dwControlsAccepted = service.record.state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+    status->dwControlsAccepted = service.record.state == SERVICE_RUNNING ? 1 : 0;  // SERVICE_ACCEPT_STOP
     if (service.record.state == SERVICE_STOPPED && !service.started) status->dwWin32ExitCode = ERROR_SERVICE_NEVER_STARTED;
 }
 
@@ -205,7 +185,6 @@ DWORD StartOne(Service& service, int depth) {
     ServiceRecord& record = service.record;
     if (record.markedForDeletion) return ERROR_SERVICE_MARKED_FOR_DELETE;
     if (record.state != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
-    if (record.startType == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
     // Windows starts what a service depends on first.
     for (const std::string& name : record.dependencies) {
         std::shared_ptr<Service> dependency = Find(name.c_str());
@@ -290,31 +269,27 @@ void ClearServiceCalls() {
 using namespace hostwin;
 
 // ---- ADVAPI32 ----------------------------------------------------------------------------
-static SC_HANDLE OpenManager(LPCSTR machine, LPCSTR database, DWORD access) {
+// Only the local machine and its active database exist.
+static SC_HANDLE OpenManager(LPCSTR machine, DWORD access) {
     internal::FaultPoint fallible("OpenSCManagerA", "", ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return nullptr;
-    if (machine && *machine) return FailHandle(RPC_S_SERVER_UNAVAILABLE);  // only the local machine exists
-    if (database && UpperAscii(database) != UpperAscii(SERVICES_ACTIVE_DATABASEA)) {
-        return FailHandle(UpperAscii(database) == "SERVICESFAILED" ? ERROR_DATABASE_DOES_NOT_EXIST
-                                                                   : ERROR_INVALID_NAME);
-    }
-    DWORD mapped = MapManagerAccess(access) | SC_MANAGER_CONNECT;
-    if (!Permitted(mapped, USER_MANAGER_RIGHTS)) return FailHandle(ERROR_ACCESS_DENIED);
-    return AddScHandle(true, mapped, nullptr);
+    if (machine && *machine) return FailHandle(RPC_S_SERVER_UNAVAILABLE);
+    if (!Permitted(access, USER_MANAGER_RIGHTS)) return FailHandle(ERROR_ACCESS_DENIED);
+    return AddScHandle(true, access, nullptr);
 }
 
-SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
+SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR, DWORD access) {
     HOSTWIN_LOCK();
-    return Log("OpenSCManagerA", "", OpenManager(machine, database, access));
+    return Log("OpenSCManagerA", "", OpenManager(machine, access));
 }
 
+// Drivers and Win32 services of their own process; a Win32 service cannot
+// start with the boot loader or the system.
 static bool ValidConfiguration(DWORD type, DWORD startType, DWORD errorControl) {
-    DWORD base = type & ~SERVICE_INTERACTIVE;
-    bool win32 = base == SERVICE_WIN32_OWN_PROCESS || base == SERVICE_WIN32_SHARE_PROCESS;
-    if (!win32 && (!IsDriver(base) || (type & SERVICE_INTERACTIVE))) return false;
-    if (startType > SERVICE_DISABLED) return false;
-    if (win32 && (startType == SERVICE_BOOT_START || startType == SERVICE_SYSTEM_START)) return false;
-    return errorControl <= SERVICE_ERROR_CRITICAL;
+    bool win32 = type == SERVICE_WIN32_OWN_PROCESS;
+    if (!win32 && !IsDriver(type)) return false;
+    if (startType > 4 || (win32 && startType < SERVICE_AUTO_START)) return false;
+    return errorControl <= 3;
 }
 
 static SC_HANDLE Create(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD type,
@@ -325,7 +300,7 @@ static SC_HANDLE Create(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWOR
     internal::FaultPoint fallible("CreateServiceA", name ? name : "", ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return nullptr;
     if (!name || !binaryPath) return FailHandle(ERROR_INVALID_ADDRESS);
-    if (!(handle->access & SC_MANAGER_CREATE_SERVICE)) return FailHandle(ERROR_ACCESS_DENIED);
+    if (!(handle->access & RIGHT_CREATE_SERVICE)) return FailHandle(ERROR_ACCESS_DENIED);
     if (!*name || std::strpbrk(name, "\\/")) return FailHandle(ERROR_INVALID_NAME);
     if (!*binaryPath || !ValidConfiguration(type, startType, errorControl)) return FailHandle(ERROR_INVALID_PARAMETER);
     if (std::shared_ptr<Service> existing = Find(name)) {
@@ -348,7 +323,7 @@ static SC_HANDLE Create(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWOR
     record.dependencies = SplitList(dependencies);
     std::string objectName = IsDriver(type) ? "" : (account && *account ? account : "LocalSystem");
     std::shared_ptr<Service> service = Insert(record, objectName);
-    return AddScHandle(false, MapServiceAccess(access), service);
+    return AddScHandle(false, access, service);
 }
 
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
@@ -367,9 +342,8 @@ static SC_HANDLE Open(SC_HANDLE manager, LPCSTR name, DWORD access) {
     if (!name) return FailHandle(ERROR_INVALID_ADDRESS);
     std::shared_ptr<Service> service = Find(name);
     if (!service) return FailHandle(ERROR_SERVICE_DOES_NOT_EXIST);
-    DWORD mapped = MapServiceAccess(access);
-    if (!Permitted(mapped, USER_SERVICE_RIGHTS)) return FailHandle(ERROR_ACCESS_DENIED);
-    return AddScHandle(false, mapped, service);
+    if (!Permitted(access, USER_SERVICE_RIGHTS)) return FailHandle(ERROR_ACCESS_DENIED);
+    return AddScHandle(false, access, service);
 }
 
 SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
@@ -398,7 +372,7 @@ static std::string NameOf(SC_HANDLE handle) {
 }
 
 static BOOL Start(SC_HANDLE handle) {
-    Service* service = ServiceFor(handle, SERVICE_START);
+    Service* service = ServiceFor(handle, RIGHT_START);
     if (!service) return FALSE;
     internal::FaultPoint fallible("StartServiceA", service->record.name, ERROR_SERVICE_REQUEST_TIMEOUT);
     if (fallible.FailsSettingError()) return FALSE;
@@ -411,24 +385,14 @@ BOOL WINAPI StartServiceA(SC_HANDLE handle, DWORD, LPCSTR*) {
     return Log("StartServiceA", NameOf(handle), Start(handle));
 }
 
-static DWORD ControlAccess(DWORD control) {
-    switch (control) {
-        case SERVICE_CONTROL_STOP: return SERVICE_STOP;
-        case SERVICE_CONTROL_PAUSE:
-        case SERVICE_CONTROL_CONTINUE: return SERVICE_PAUSE_CONTINUE;
-        case SERVICE_CONTROL_INTERROGATE: return SERVICE_INTERROGATE;
-        default: return control >= 128 && control <= 255 ? SERVICE_USER_DEFINED_CONTROL : 0;
-    }
-}
-
 static BOOL Control(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
     if (!FindScHandle(handle, false)) return Fail(ERROR_INVALID_HANDLE);
     internal::FaultPoint fallible("ControlService", NameOf(handle), ERROR_SERVICE_REQUEST_TIMEOUT);
     if (fallible.FailsSettingError()) return FALSE;
     if (!status) return Fail(ERROR_INVALID_ADDRESS);
-    DWORD access = ControlAccess(control);
-    if (!access) return Fail(ERROR_INVALID_PARAMETER);
-    Service* service = ServiceFor(handle, access);
+    // Only the stop control is simulated.
+    if (control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
+    Service* service = ServiceFor(handle, RIGHT_STOP);
     if (!service) return FALSE;
     ServiceRecord& record = service->record;
     // The status is filled in on success and for the three refusals that
@@ -437,22 +401,20 @@ static BOOL Control(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
         FillStatus(*service, status);
         return Fail(ERROR_SERVICE_NOT_ACTIVE);
     }
-    if (control == SERVICE_CONTROL_STOP) {
-        for (const auto& other : Scm().services) {
-            if (other->record.state != SERVICE_STOPPED && DependsOn(*other, record.name)) {
-                return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
-            }
+    for (const auto& other : Scm().services) {
+        if (other->record.state != SERVICE_STOPPED && DependsOn(*other, record.name)) {
+            return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
         }
     }
-    if (record.state == SERVICE_STOP_PENDING || record.state == SERVICE_START_PENDING) {
+    if (record.state == SERVICE_STOP_PENDING) {
         FillStatus(*service, status);
         return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
     }
     const Script& script = ScriptOf(record.name);
-    if (control == SERVICE_CONTROL_STOP && !script.stopRefused && record.state == SERVICE_RUNNING) {
+    if (!script.stopRefused && record.state == SERVICE_RUNNING) {
         service->pendingPolls = script.stopPendingPolls;
         record.state = service->pendingPolls == 0 ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
-    } else if (control != SERVICE_CONTROL_INTERROGATE) {
+    } else {
         FillStatus(*service, status);
         return Fail(ERROR_INVALID_SERVICE_CONTROL);
     }
@@ -529,7 +491,7 @@ BOOL WINAPI QueryServiceConfigA(SC_HANDLE handle, LPQUERY_SERVICE_CONFIGA config
 }
 
 static BOOL Delete(SC_HANDLE handle) {
-    Service* service = ServiceFor(handle, DELETE);
+    Service* service = ServiceFor(handle, RIGHT_DELETE);
     if (!service) return FALSE;
     internal::FaultPoint fallible("DeleteService", service->record.name, ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return FALSE;

@@ -92,10 +92,6 @@ void SetModuleFileName(const char* path) {
         MakeDirectories(directory.substr(0, lastBackslash).c_str());
     }
 }
-void SetTempPath(const char* path) {
-    HOSTWIN_LOCK();
-    Sys().tempPath = path;
-}
 void SetAdministrator(bool administrator) {
     HOSTWIN_LOCK();
     Sys().administrator = administrator;
@@ -109,7 +105,6 @@ std::string CurrentDirectory() {
     return Sys().currentDirectory;
 }
 const std::vector<DirectoryChange>& DirectoryChanges() { return Sys().directoryChanges; }
-UINT ErrorMode() { return Sys().errorMode; }
 void SetLocalAllocFails(bool fails) {
     HOSTWIN_LOCK();
     Sys().localAllocFails = fails;

@@ -1,4 +1,4 @@
-// USER32 subset of the stand-in: windows with texts and redraw counters,
+// USER32 subset of the stand-in: windows with texts and redraw handlers,
 // scripted message boxes, cursors, the string table.
 #include "internal.h"
 
@@ -18,8 +18,6 @@ struct Window {
     std::vector<std::string> textHistory;
     HWND parent = nullptr;
     int id = 0;
-    int redraws = 0;
-    int erasingRedraws = 0;
 };
 
 struct User {
@@ -120,18 +118,6 @@ std::vector<std::string> TextHistory(HWND window) {
     return w ? w->textHistory : std::vector<std::string>();
 }
 
-int RedrawCount(HWND window) {
-    HOSTWIN_LOCK();
-    Window* w = Find(window);
-    return w ? w->redraws : 0;
-}
-
-int ErasingRedrawCount(HWND window) {
-    HOSTWIN_LOCK();
-    Window* w = Find(window);
-    return w ? w->erasingRedraws : 0;
-}
-
 void SetRedrawHandler(std::function<void(HWND, BOOL)> handler) {
     HOSTWIN_LOCK();
     Usr().redrawHandler = std::move(handler);
@@ -159,11 +145,6 @@ void ClearMessageBoxes() {
     Usr().boxes.clear();
 }
 
-int CurrentCursorId() {
-    HOSTWIN_LOCK();
-    return Usr().cursor;
-}
-
 const std::vector<int>& CursorHistory() { return Usr().cursorHistory; }
 
 }  // namespace hostwin
@@ -180,8 +161,6 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
         case WM_GETTEXT:
             return static_cast<LRESULT>(internal::CopyOut(w->text, reinterpret_cast<char*>(lParam), wParam));
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(w->text.size());
         case WM_SETTEXT:
             w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
             w->textHistory.push_back(w->text);
@@ -211,17 +190,8 @@ BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL erase) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    ++w->redraws;
-    if (erase) ++w->erasingRedraws;
     if (Usr().redrawHandler) Usr().redrawHandler(window, erase);
     return TRUE;
-}
-
-BOOL WINAPI UpdateWindow(HWND window) { return IsWindow(window); }
-
-BOOL WINAPI IsWindow(HWND window) {
-    HOSTWIN_LOCK();
-    return Find(window) ? TRUE : FALSE;
 }
 
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {

@@ -3,7 +3,7 @@
 // error tests. Included by hostwin/machine.h.
 //
 // Counted calls: CreateFileA, ReadFile, WriteFile, FlushFileBuffers,
-// MoveFileExA, DeleteFileA, CreateDirectoryA; LZOpenFileA, LZInit, LZRead,
+// MoveFileExA, DeleteFileA, CreateDirectoryA; LZInit, LZRead,
 // LZSeek; RegCreateKeyExA, RegOpenKeyExA, RegQueryValueExA, RegSetValueExA,
 // RegDeleteKeyA; OpenSCManagerA, CreateServiceA, OpenServiceA,
 // ControlService, QueryServiceStatus, DeleteService, StartServiceA.
@@ -13,7 +13,6 @@
 //   file opens, moves, directory creations      ERROR_ACCESS_DENIED
 //   reads ERROR_CRC, writes ERROR_DISK_FULL, flushes ERROR_WRITE_FAULT,
 //   deletes ERROR_SHARING_VIOLATION
-//   LZOpenFileA LZERROR_BADINHANDLE (ERROR_ACCESS_DENIED in the OFSTRUCT),
 //   LZInit LZERROR_GLOBALLOC,
 //   LZRead LZERROR_READ, LZSeek LZERROR_BADVALUE (plain files: -1, as a
 //   failed SetFilePointer gives)

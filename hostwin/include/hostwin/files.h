@@ -31,10 +31,8 @@ std::string HostRoot();
 // drive or share does not exist.
 std::string HostPath(const char* windowsPath);
 
-// Machine set-up (not API calls): another drive, a network share, and every
-// missing directory of a path (drive or share included).
-void AddDrive(char letter);
-void AddShare(const char* server, const char* share);
+// Machine set-up (not an API call): every missing directory of a path, its
+// drive or share included.
 bool MakeDirectories(const char* windowsPath);
 
 // Every CreateDirectoryA call, in order, with its result.
@@ -48,22 +46,22 @@ int OpenFileCount();
 // files gives their space back.
 void SetDiskFullAfter(std::uint64_t bytes);
 // A read of the file that would reach the byte at offset fails whole with
-// error (bytes before it are read as usual by the reads before).
-void FailReadAt(const char* path, std::uint64_t offset, DWORD error = ERROR_CRC);
-// A write that would reach the byte at offset fails whole with error.
-void FailWriteAt(const char* path, std::uint64_t offset, DWORD error = ERROR_WRITE_FAULT);
+// ERROR_CRC (bytes before it are read as usual by the reads before).
+void FailReadAt(const char* path, std::uint64_t offset);
+// A write that would reach the byte at offset fails whole with
+// ERROR_WRITE_FAULT.
+void FailWriteAt(const char* path, std::uint64_t offset);
 // A write that would reach the byte at offset writes only the bytes before
 // it and still reports success with that shorter count.
 void ShortWriteAt(const char* path, std::uint64_t offset);
-// FlushFileBuffers on the file fails with error.
-void FailFlush(const char* path, DWORD error = ERROR_WRITE_FAULT);
-// MoveFileExA from or onto the path fails with error.
-void FailMove(const char* path, DWORD error = ERROR_ACCESS_DENIED);
-// Another program opens the existing file with this access and sharing
-// (default: reading and writing, nothing shared) and keeps it open until
-// ReleaseHeld or Reset. False when the file is missing or the open meets a
-// sharing violation itself.
-bool HoldOpen(const char* path, DWORD access = GENERIC_READ | GENERIC_WRITE, DWORD share = 0);
+// FlushFileBuffers on the file fails with ERROR_WRITE_FAULT.
+void FailFlush(const char* path);
+// MoveFileExA from or onto the path fails with ERROR_ACCESS_DENIED.
+void FailMove(const char* path);
+// Another program opens the existing file for reading and writing, sharing
+// nothing, and keeps it open until ReleaseHeld or Reset. False when the file
+// is missing or already open.
+bool HoldOpen(const char* path);
 void ReleaseHeld(const char* path);
 
 }  // namespace hostwin

@@ -10,7 +10,7 @@
 
 namespace hostwin {
 
-// Compressed files open through LZOpenFileA or LZInit (handles 0x400..0x40F).
+// Compressed files open through LZInit (handles 0x400..0x40F).
 int OpenLzFileCount();
 
 }  // namespace hostwin

@@ -37,9 +37,6 @@ void SetWindowsDirectory(const char* path);
 // export from KERNEL32 (as on NT 4.0).
 void SetSystemWindowsDirectory(const char* pathOrNull);
 void SetModuleFileName(const char* path);
-// The directory GetTempPathA reports, with its trailing backslash (default
-// C:\WINDOWS\TEMP\, which exists on a fresh machine); it is not created.
-void SetTempPath(const char* path);
 void SetAdministrator(bool administrator);
 bool IsAdministrator();
 
@@ -50,7 +47,6 @@ struct DirectoryChange {
     BOOL result;
 };
 const std::vector<DirectoryChange>& DirectoryChanges();
-UINT ErrorMode();
 
 // Local memory: make LocalAlloc fail, and count blocks not yet freed.
 void SetLocalAllocFails(bool fails);
@@ -65,7 +61,6 @@ std::uint64_t Now();
 const std::vector<DWORD>& Sleeps();
 // Called at the end of every Sleep, with its length: what happens meanwhile.
 void SetSleepHandler(std::function<void(DWORD milliseconds)> handler);
-void SetLocalTime(const SYSTEMTIME& time);
 
 // ---- message boxes ----------------------------------------------------------
 struct MessageBoxRecord {
@@ -97,17 +92,13 @@ std::string WindowText(HWND window);
 std::string ControlText(HWND parent, int id);
 // Every text a window was given with WM_SETTEXT, in order.
 std::vector<std::string> TextHistory(HWND window);
-// Redraw requests (InvalidateRect) of a window, and how many asked to erase.
-int RedrawCount(HWND window);
-int ErasingRedrawCount(HWND window);
-// Called at every redraw request, after it is counted: lets a test see what
-// a window would show at each one.
+// Called at every redraw request (InvalidateRect): lets a test see what a
+// window would show at each one.
 void SetRedrawHandler(std::function<void(HWND window, BOOL erase)> handler);
 
 // ---- cursor -------------------------------------------------------------------------
-// The cursor currently shown and every change, by resource id (32512 arrow,
-// 32514 wait); 0 for a cursor that is not a system cursor.
-int CurrentCursorId();
+// Every change of the cursor, by resource id (32512 arrow, 32514 wait); 0
+// for a cursor that is not a system cursor.
 const std::vector<int>& CursorHistory();
 
 }  // namespace hostwin

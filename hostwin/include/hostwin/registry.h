@@ -22,7 +22,6 @@ namespace hostwin {
 // DELETE on the key itself.
 const REGSAM KEY_RIGHTS_FULL = KEY_ALL_ACCESS;
 const REGSAM KEY_RIGHTS_READ = KEY_READ;
-const REGSAM KEY_RIGHTS_NONE = 0;
 
 // Without settings the administrator switch decides, as Windows' default
 // permissions do: an administrator has full rights everywhere; any other user
@@ -33,7 +32,6 @@ const REGSAM KEY_RIGHTS_NONE = 0;
 void SetKeyRights(HKEY root, const char* path, REGSAM rights);
 
 // ---- keys and values, seen from outside (no rights apply) ----------------------------
-void CreateKey(HKEY root, const char* path);  // with every missing parent
 bool KeyExists(HKEY root, const char* path);
 // Removes a key with everything below it; handles still open on those keys
 // then answer ERROR_KEY_DELETED.
@@ -42,7 +40,7 @@ std::vector<std::string> SubKeyNames(HKEY root, const char* path);
 std::vector<std::string> ValueNames(HKEY root, const char* path);
 
 struct RegistryValue {
-    DWORD type = REG_NONE;
+    DWORD type = 0;  // REG_NONE
     std::vector<BYTE> data;  // exactly as stored
     // The data up to the first NUL (all of it when there is none).
     std::string Text() const;
@@ -58,16 +56,6 @@ bool FindValue(HKEY root, const char* path, const char* name, RegistryValue* val
 // Keys opened through HKEYs that are not yet closed, as "HKLM\path".
 int OpenKeyCount();
 std::vector<std::string> OpenKeyPaths();
-
-// Every RegOpenKeyExA / RegCreateKeyExA, in order.
-struct KeyOpening {
-    HKEY root;
-    std::string path;  // from the root, as the caller spelled it
-    REGSAM access;
-    bool create;
-    LONG result;
-};
-const std::vector<KeyOpening>& KeyOpenings();
 
 }  // namespace hostwin
 
