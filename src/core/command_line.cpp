@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/text.h"
 
 const char USAGE_TEXT[] =
     "setup [/silent /answers=FILE | /silent /remove] [/log=FILE] [/saveanswers=FILE]\n\n"
@@ -33,16 +34,6 @@ const KnownSwitch SWITCHES[] = {
     {"silent", SWITCH_FLAG}, {"remove", SWITCH_FLAG}, {"?", SWITCH_FLAG},        {"help", SWITCH_FLAG},
     {"answers", SWITCH_FILE}, {"log", SWITCH_FILE},   {"saveanswers", SWITCH_FILE},
 };
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(const char* a, std::size_t length, const char* b) {
-    if (std::strlen(b) != length) return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 

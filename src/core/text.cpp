@@ -153,6 +153,14 @@ void TrimText(char* text) {
     text[length] = '\0';
 }
 
+int SameName(const char* text, std::size_t length, const char* name) {
+    if (std::strlen(name) != length) return 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (UpperByte(static_cast<unsigned char>(text[i])) != UpperByte(static_cast<unsigned char>(name[i]))) return 0;
+    }
+    return 1;
+}
+
 void UpperCaseText(char* text) {
     if (!text) return;
     for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p; ++p) *p = UpperByte(*p);

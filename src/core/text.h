@@ -17,6 +17,8 @@ const int CONTROL_TEXT_SIZE = 256;  // control texts: 255 characters and the NUL
 char* LoadText(UINT id);
 
 void TrimText(char* text);
+// Whether the first length bytes of text are name, whole, ignoring case.
+int SameName(const char* text, std::size_t length, const char* name);
 void UpperCaseText(char* text);
 void LowerCaseText(char* text);
 

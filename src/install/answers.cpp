@@ -25,14 +25,7 @@ const int BOARD_FIELDS = 3;
 // The default that tells a line that is not there from an empty one.
 const char NOT_GIVEN[] = "\x01";
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameText(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (Upper(*a) != Upper(*b)) return false;
-    }
-    return *a == *b;
-}
+bool SameText(const char* a, const char* b) { return SameName(a, std::strlen(a), b) != 0; }
 
 struct Reader {
     const char* path;
