@@ -12,15 +12,28 @@
 #include "core/setup_state.h"
 
 namespace fuzz {
+namespace {
+
+std::string Bytes(const std::string& hostPath) {
+    std::ifstream in(hostPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::map<std::string, std::string> Disk() {
+    std::map<std::string, std::string> image;
+    std::string root = hostwin::HostRoot();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        std::string relative = entry.path().string().substr(root.size());
+        image[entry.is_directory() ? relative + "/" : relative] = entry.is_directory() ? "" : Bytes(entry.path());
+    }
+    return image;
+}
+
+}  // namespace
 
 void Fail(const char* file, int line, const char* condition) {
     std::fprintf(stderr, "%s:%d: property violated: %s\n", file, line, condition);
     std::abort();
-}
-
-void StartMachine() {
-    hostwin::Reset();
-    ResetState();
 }
 
 void ResetState() {
@@ -38,30 +51,29 @@ void PutFile(const std::string& windowsPath, const std::string& bytes) {
     if (!out) Fail(__FILE__, __LINE__, windowsPath.c_str());
 }
 
-void RemoveFile(const std::string& windowsPath) { std::remove(hostwin::HostPath(windowsPath.c_str()).c_str()); }
+std::string FileText(const std::string& windowsPath) { return Bytes(hostwin::HostPath(windowsPath.c_str())); }
 
-std::map<std::string, std::string> Disk() {
-    std::map<std::string, std::string> image;
-    std::string root = hostwin::HostRoot();
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        std::string relative = entry.path().string().substr(root.size());
-        std::ifstream in(entry.path(), std::ios::binary);
-        if (entry.is_directory()) {
-            image[relative + "/"] = "";
-        } else {
-            image[relative].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-    }
-    return image;
+std::size_t Occurrences(const std::string& text, const std::string& pattern) {
+    std::size_t count = 0, at = 0;
+    for (; !pattern.empty() && (at = text.find(pattern, at)) != std::string::npos; ++count) at += pattern.size();
+    return count;
 }
 
-Holdings Hold() { return {hostwin::OpenHandleCount(), hostwin::OpenLzFileCount(), hostwin::LiveLocalAllocations()}; }
+Watch::Watch()
+    : disk_(Disk()),
+      handles_(hostwin::OpenHandleCount()),
+      lzFiles_(hostwin::OpenLzFileCount()),
+      localBlocks_(hostwin::LiveLocalAllocations()) {}
 
-void CheckNothingHeld(const Holdings& before) {
-    Holdings after = Hold();
-    FUZZ_CHECK(after.handles == before.handles);
-    FUZZ_CHECK(after.lzFiles == before.lzFiles);
-    FUZZ_CHECK(after.localBlocks == before.localBlocks);
+void Watch::Check(const std::string& changedWindowsPath) const {
+    FUZZ_CHECK(hostwin::OpenHandleCount() == handles_ && hostwin::OpenLzFileCount() == lzFiles_ &&
+               hostwin::LiveLocalAllocations() == localBlocks_);
+    auto after = Disk();
+    auto before = changedWindowsPath.empty() ? disk_.end()
+                                             : disk_.find(hostwin::HostPath(changedWindowsPath.c_str()).substr(
+                                                   hostwin::HostRoot().size()));
+    if (before != disk_.end() && after.count(before->first)) after[before->first] = before->second;
+    FUZZ_CHECK(after == disk_);  // a missing file is not made either
 }
 
 }  // namespace fuzz

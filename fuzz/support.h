@@ -1,40 +1,33 @@
-// What every fuzz target shares: the stand-in machine, checks that abort
-// with a message (libFuzzer then keeps the input), whole files on the
-// simulated disks, and the accounting that shows an operation left nothing
-// behind.
+// What the fuzz targets share: checks that abort with a message (libFuzzer
+// keeps the input), the stand-in machine with the setup state of an input
+// (distribution in C:\SETUP, Windows in C:\WINDOWS), whole files on its
+// disks, and a watch that fails unless the disks are as they were (but the
+// file named) and nothing more is held.
 #ifndef FUZZ_SUPPORT_H
 #define FUZZ_SUPPORT_H
 
 #include <map>
 #include <string>
 
-#define FUZZ_CHECK(condition)                                          \
-    do {                                                               \
-        if (!(condition)) fuzz::Fail(__FILE__, __LINE__, #condition); \
-    } while (0)
+#define FUZZ_CHECK(condition) ((condition) ? (void)0 : fuzz::Fail(__FILE__, __LINE__, #condition))
 
 namespace fuzz {
 
 [[noreturn]] void Fail(const char* file, int line, const char* condition);
-
-// A fresh machine (costly: once, from LLVMFuzzerInitialize) and the setup
-// state of each input: distribution in C:\SETUP, Windows in C:\WINDOWS.
-void StartMachine();
-void ResetState();
-
-// Whole files by Windows path, written through the host directory behind the
-// disks; every file on the disks by host path ("dir/" for a directory).
+void ResetState();  // hostwin::Reset() first, once, from LLVMFuzzerInitialize
 void PutFile(const std::string& windowsPath, const std::string& bytes);
-void RemoveFile(const std::string& windowsPath);
-std::map<std::string, std::string> Disk();
+std::string FileText(const std::string& windowsPath);  // "" when missing
+std::size_t Occurrences(const std::string& text, const std::string& pattern);  // without overlaps
 
-// Kernel handles, expander files and LocalAlloc blocks held; the check fails
-// unless they are as before.
-struct Holdings {
-    int handles, lzFiles, localBlocks;
+class Watch {
+public:
+    Watch();
+    void Check(const std::string& changedWindowsPath = std::string()) const;
+
+private:
+    std::map<std::string, std::string> disk_;
+    int handles_, lzFiles_, localBlocks_;
 };
-Holdings Hold();
-void CheckNothingHeld(const Holdings& before);
 
 }  // namespace fuzz
 
