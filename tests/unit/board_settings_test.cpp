@@ -1,12 +1,11 @@
-// Board settings: validation order and ranges, the stored record, the
-// rejection texts and the enabling of the Settings page.
+// Board settings: validation order and ranges, the stored record and the
+// rejection texts.
 #include <cstring>
 #include <string>
 
 #include "core/names.h"
 #include "core/text.h"
 #include "driver/board_settings.h"
-#include "resource.h"
 #include "support/platform.h"
 
 namespace {
@@ -80,87 +79,6 @@ TEST_F(BoardSettingsTest, RangesOfAnIsaBoard) {
         std::strcpy(form.dmaText, c.dma);
         EXPECT_EQ(c.message ? *c.message : "", Verdict()) << c.ioBase << " " << c.channels << " " << c.irq << " " << c.dma;
     }
-}
-
-TEST_F(BoardSettingsTest, TheRecordShowsHowFarTheCheckGot) {
-    std::memset(&boards, 0, sizeof boards);
-    boards.rows[5].type = BOARD_TRUFAX_PCI;  // as a previous attempt left it
-    boards.irq = 9;
-    SetRow(1, BOARD_TR114_ISA, "300", "31");
-    SetRow(2, BOARD_TR114_ISA, "zz", "4");
-    SetRow(3, BOARD_TR114_PCI, "", "");
-    std::strcpy(form.irqText, "0");
-    EXPECT_EQ("Please enter the number of channels for board # 1", Verdict());
-    EXPECT_EQ(0x300, boards.rows[0].ioBase);
-    EXPECT_EQ(31, boards.rows[0].channels);
-    EXPECT_EQ(1, boards.boardCount);
-    EXPECT_EQ(1, boards.isaCount);
-    EXPECT_EQ(0, boards.rows[1].type);  // rows after the failing one untouched
-    EXPECT_EQ(BOARD_TRUFAX_PCI, boards.rows[5].type);
-    EXPECT_EQ(9, boards.irq);  // never reached
-
-    SetRow(1, BOARD_TR114_ISA, "300", "4");
-    SetRow(2, BOARD_TR114_ISA, "340", "4");
-    EXPECT_EQ(LoadText(IDS_ENTER_IRQ), Verdict());
-    EXPECT_EQ(3, boards.boardCount);
-    EXPECT_EQ(2, boards.isaCount);
-    EXPECT_EQ(BOARD_NOT_INSTALLED, boards.rows[5].type);
-    EXPECT_EQ(0, boards.irq);
-}
-
-TEST_F(BoardSettingsTest, WithoutIsaBoardsNothingElseIsChecked) {
-    // PCI rows read their disabled entries unchecked, IRQ and DMA as typed.
-    SetRow(4, BOARD_TRUFAX_PCI, "xyz", "many");
-    std::strcpy(form.irqText, "abc");
-    std::strcpy(form.dmaText, "99");
-    EXPECT_EQ("", Verdict());
-    EXPECT_EQ(-1, boards.rows[3].ioBase);
-    EXPECT_EQ(-1, boards.rows[3].channels);
-    EXPECT_EQ(2, boards.boardCount);
-    EXPECT_EQ(-1, boards.irq);
-    EXPECT_EQ(99, boards.dma);
-    // No board at all is refused after IRQ and DMA were read.
-    form.rows[0].typeSelection = form.rows[3].typeSelection = BOARD_NOT_INSTALLED;
-    std::strcpy(form.irqText, "7");
-    EXPECT_EQ(LoadText(IDS_NO_BOARD), Verdict());
-    EXPECT_EQ(0, boards.boardCount);
-    EXPECT_EQ(7, boards.irq);
-    char text[BOARD_MESSAGE_SIZE];
-    EXPECT_EQ(1, BoardCheckMessage(BoardCheckResult{0, IDS_ENTER_CHANNELS, 6}, text));
-    EXPECT_STREQ("Please enter the number of channels for board # 6", text);
-}
-
-// The controls enabled, in the page's order of its controls.
-std::string EnabledIds(std::initializer_list<int> types) {
-    int selections[BOARD_ROWS] = {0, 0, 0, 0, 0, 0};
-    int n = 0;
-    for (int type : types) selections[n++] = type;
-    BoardEnabling e = ComputeBoardEnabling(selections);
-    std::string enabled;
-    auto add = [&enabled](int id, int on) { enabled += std::to_string(id) + (on ? "+ " : " "); };
-    for (int row = 0; row < BOARD_ROWS; ++row) {
-        add(IDC_BOARD_LABEL_1 + row, e.rowLabel[row]);
-        add(IDC_BOARD_TYPE_1 + row, e.typeList[row]);
-        add(IDC_IO_BASE_1 + row, e.ioBase[row]);
-        add(IDC_CHANNELS_1 + row, e.channels[row]);
-    }
-    add(IDC_IRQ_LABEL, e.irqLabel);
-    add(IDC_IRQ, e.irqEntry);
-    add(IDC_DMA_LABEL, e.dmaLabel);
-    add(IDC_DMA, e.dmaEntry);
-    add(IDC_DID_BUTTON, e.didButton);
-    return enabled;
-}
-
-TEST(BoardEnablingTest, IsaRowsEnableTheirEntriesAndIrqDmaAnyBoardTheDidButton) {
-    EXPECT_EQ("1027+ 1033+ 1015 1001 1028+ 1034+ 1016 1002 1029+ 1035+ 1017 1003 1030+ 1036+ 1018+ 1004+ "
-              "1031+ 1037+ 1019 1005 1032+ 1038+ 1020 1006 1026+ 1021+ 1025+ 1013+ 1007+ ",
-              EnabledIds({BOARD_TR114_PCI, 0, 0, BOARD_TR114_ISA}));
-    EXPECT_EQ("1027+ 1033+ 1015 1001 1028+ 1034+ 1016 1002 1029+ 1035+ 1017 1003 1030+ 1036+ 1018 1004 "
-              "1031+ 1037+ 1019 1005 1032+ 1038+ 1020 1006 1026 1021 1025 1013 1007 ",
-              EnabledIds({}));
-    // An unselected list (-1) counts as a board.
-    EXPECT_NE(std::string::npos, EnabledIds({0, 0, -1}).find("1007+"));
 }
 
 }  // namespace

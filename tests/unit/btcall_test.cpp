@@ -152,20 +152,6 @@ TEST_F(BtcallTest, ReadDidSettingsTakesOnlyAcceptableValues) {
     }
 }
 
-TEST_F(BtcallTest, WriteDidSettingsRewritesTheLinesThatExist) {
-    Write("; DID\r\ndid_variable 0\r\ndid_digits 4\r\nwink\r\n");
-    setupState.did = DidSettings{1, 0, 0};
-    EXPECT_EQ(1, WriteDidSettings());
-    EXPECT_EQ("; DID\r\ndid_variable            1\r\ndid_digits              0\r\nimmediate\r\n", Content());
-    // The start line alone is enough; one that already matches stays.
-    Write("immediate\r\n");
-    setupState.did.winkStart = 1;
-    EXPECT_EQ(1, WriteDidSettings());
-    EXPECT_EQ("wink\r\n", Content());
-    EXPECT_EQ(0, WriteDidSettings());
-    EXPECT_EQ("wink\r\n", Content());
-}
-
 TEST_F(BtcallTest, WindirIsExpandedInLowerCase) {
     EXPECT_EQ(0, ExpandWindirInBtcall());  // no file
     Use("C:\\B\xDCRO");                     // C:\BÜRO
@@ -228,17 +214,6 @@ TEST_F(BtcallTest, AFileInUseIsLeftAlone) {
 }
 
 #if ON_STAND_IN
-TEST_F(BtcallTest, StartUpLoadsTheDidSettings) {
-    hostwin::SetWindowsDirectory("C:\\BTCALLTEST");
-    hostwin::SetSystemWindowsDirectory("C:\\BTCALLTEST");
-    Write("did_digits 7\r\n");
-    InitRun();
-    EXPECT_EQ(1, setupState.didKeywordsPresent);
-    EXPECT_EQ(7, setupState.did.didDigits);
-    Write("; no DID here\r\n");
-    InitRun();
-    EXPECT_EQ(0, setupState.didKeywordsPresent);
-}
 #endif
 
 }  // namespace

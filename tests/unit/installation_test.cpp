@@ -1,8 +1,8 @@
 // Whole installations and removals. On both platforms the standard
 // distribution is installed through the real API and removed again; on the
 // stand-in the program runs as its dialogue flow runs it, on each Windows
-// version, over an earlier installation and abandoned part-way, and every run
-// is judged whole (see whole_run::Judge).
+// version and over an earlier installation, and every run is judged whole
+// (see whole_run::Judge).
 #include <string>
 #include <vector>
 
@@ -16,7 +16,6 @@
 #include "install/sequences.h"
 #include "support/install_fixture.h"
 #include "support/installed_keys.h"
-#include "support/message_boxes.h"
 #include "support/whole_run.h"
 
 namespace {
@@ -24,8 +23,6 @@ namespace {
 using installed_keys::BFAX_PARAMETERS;
 using installed_keys::FAXINIT_PARAMETERS;
 using installed_keys::PRODUCT_KEY;
-
-const char* const FAILED = "The Brooktrout drivers cannot be created";
 
 DWORD ReadDword(HKEY root, const char* path, const char* name) {
     DWORD value = 0xA5A5A5A5;
@@ -151,18 +148,14 @@ std::vector<std::string> Deletions() {
 
 class WholeRunTest : public SetupTest {
 protected:
-    void TearDown() override {
-        hostwin::SetSleepHandler(nullptr);
-        setupState.abortRequested = 0;
-        FreeManifestEntries();
-    }
+    void TearDown() override { FreeManifestEntries(); }
 
     // The standard distribution and boards, run and judged.
-    whole_run::Run RunStandard(bool earlierInstallation, const std::function<void()>& atProgress = nullptr) {
+    whole_run::Run RunStandard(bool earlierInstallation) {
         whole_run::Scenario scenario = whole_run::StandardScenario(earlierInstallation);
         whole_run::Prepare(scenario);
         whole_run::Snapshot before = whole_run::TakeSnapshot();
-        whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards(), atProgress);
+        whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
         whole_run::Verdict verdict = whole_run::Judge(scenario, before, run);
         outcome = verdict.outcome;
         for (const std::string& problem : verdict.problems) ADD_FAILURE() << problem;
@@ -239,105 +232,6 @@ const VersionRow VERSIONS[] = {
 std::string VersionName(const ::testing::TestParamInfo<VersionRow>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionTest, ::testing::ValuesIn(VERSIONS), VersionName);
-
-TEST_F(WholeRunTest, AbandonedWhileTheFirstFileIsCopiedNothingAfterTheCopyRuns) {
-    // Confirmed while a compressed file of several chunks is expanded: the
-    // copy stops between chunks and removes that file.
-    whole_run::Run run = RunStandard(false, [] {
-        if (FileExists("C:\\WINDOWS\\bfax\\bfaxdll.dll.part")) setupState.abortRequested = 1;
-    });
-    EXPECT_EQ(0, run.installSucceeded);
-    EXPECT_FALSE(FileExists("C:\\WINDOWS\\bfax\\bfaxdll.dll"));
-    EXPECT_FALSE(FileExists("C:\\WINDOWS\\bfax\\faxinit.cfg"));
-    EXPECT_EQ("none", whole_run::ServiceSummary());
-    EXPECT_EQ("none", whole_run::RecordSummary());
-    EXPECT_EQ((std::vector<DWORD>{2000, 2000}), hostwin::Sleeps());  // the removal's only
-}
-
-TEST_F(WholeRunTest, AbandonedDuringTheRemovalTheRestOfTheEarlierInstallationStays) {
-    // Confirmed in the pause after faxinit was removed.
-    hostwin::SetSleepHandler([](DWORD) { setupState.abortRequested = 1; });
-    RunStandard(true);
-    EXPECT_EQ("bfax old running", whole_run::ServiceSummary());
-    EXPECT_EQ("HKLM old", whole_run::RecordSummary());
-    EXPECT_EQ(1u, hostwin::Sleeps().size());
-}
-
-TEST_F(WholeRunTest, AbandonedWhileWaitingForAServiceThatKeepsStopping) {
-    // Confirmed during the fourth poll of a faxinit that never stops: the
-    // worker is done within the 3 s the process waits for it.
-    hostwin::SetStopPendingPolls("faxinit", -1);
-    int polls = 0;
-    std::uint64_t abandonedAt = 0;
-    hostwin::SetSleepHandler([&](DWORD milliseconds) {
-        if (milliseconds != 250 || ++polls != 4) return;
-        setupState.abortRequested = 1;
-        abandonedAt = hostwin::Now();
-    });
-    RunStandard(true);
-    EXPECT_EQ(4, polls);
-    EXPECT_LE(hostwin::Now() - abandonedAt, 3000u);
-    EXPECT_EQ("bfax old running, faxinit old marked", whole_run::ServiceSummary());
-    EXPECT_EQ("HKLM old", whole_run::RecordSummary());
-}
-
-// ---- removal and the report ---------------------------------------------------------------
-TEST_F(InstallationTest, RemovalWhereOnlyFaxinitExists) {
-    hostwin::ServiceRecord faxinit;
-    faxinit.name = "faxinit";
-    faxinit.imagePath = "%SystemRoot%\\bfax\\runfaxin.exe";
-    faxinit.state = SERVICE_RUNNING;
-    hostwin::AddService(faxinit);
-    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory", "C:\\WINDOWS\\bfax");
-    hostwin::SetStringValue(HKEY_CURRENT_USER, PRODUCT_KEY, "BaseDirectory", "C:\\WINDOWS\\bfax");
-    MessageBoxWatch boxes;
-    EXPECT_EQ(1, RemoveDrivers());
-    EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_TRUE(hostwin::ServiceNames().empty());
-    EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
-    EXPECT_TRUE(hostwin::KeyExists(HKEY_CURRENT_USER, PRODUCT_KEY));  // HKLM only
-    EXPECT_EQ((std::vector<DWORD>{2000, 2000}), hostwin::Sleeps());
-    EXPECT_EQ((std::vector<int>{WAIT, ARROW}), hostwin::CursorHistory());
-    EXPECT_EQ(0, hostwin::OpenKeyCount());
-    EXPECT_EQ(0, hostwin::OpenServiceHandleCount());
-}
-
-TEST_F(InstallationTest, RemovalOnVistaDeletesOnlyTheProductKeyWithoutWaiting) {
-    hostwin::SetVersion(VISTA);
-    ClassifyWindows();
-    hostwin::ServiceRecord bfax;
-    bfax.name = "bfax";
-    bfax.state = SERVICE_RUNNING;
-    hostwin::AddService(bfax);
-    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory", "C:\\WINDOWS\\bfax");
-    EXPECT_EQ(1, RemoveDrivers());
-    EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
-    EXPECT_TRUE(hostwin::FindService("bfax"));
-    EXPECT_TRUE(hostwin::Sleeps().empty());
-}
-
-TEST_F(InstallationTest, ReportAnswersAndFailures) {
-    MessageBoxWatch boxes({IDNO, IDYES});
-    setupState.installSucceeded = 1;
-    EXPECT_EQ(1, ShowInstallResult(Owner()));  // No: nothing started
-    EXPECT_TRUE(hostwin::ServiceCalls().empty());
-    EXPECT_EQ(1, ShowInstallResult(Owner()));  // Yes: both started (none exist here)
-    std::vector<std::string> opened;
-    for (const hostwin::ServiceCall& call : hostwin::ServiceCalls()) {
-        if (call.call == "OpenServiceA") opened.push_back(call.service);
-    }
-    EXPECT_EQ((std::vector<std::string>{"bfax", "faxinit"}), opened);
-    // A box that cannot be shown counts as Yes.
-    hostwin::ClearServiceCalls();
-    hostwin::SetMessageBoxFails(true);
-    EXPECT_EQ(1, ShowInstallResult(Owner()));
-    EXPECT_FALSE(hostwin::ServiceCalls().empty());
-    hostwin::SetMessageBoxFails(false);
-    setupState.installSucceeded = 0;
-    EXPECT_EQ(0, ShowInstallResult(Owner()));
-    EXPECT_EQ(FAILED, boxes.Boxes().back().text);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.Boxes().back().icon);
-}
 
 #endif  // ON_STAND_IN
 

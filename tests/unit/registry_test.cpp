@@ -61,44 +61,6 @@ protected:
     }
 };
 
-TEST_F(RegistryTest, WriterSizesAndReaderBuffers) {
-    EXPECT_EQ(1, WriteProductValue("Text", REG_SZ, "abc", 0));  // size 0: the text with its NUL
-    EXPECT_EQ(4u, StoredSize(HKEY_LOCAL_MACHINE, PRODUCT, "Text"));
-    EXPECT_EQ(1, WriteProductValue("Two", REG_BINARY, "abc", 2));
-    EXPECT_EQ(2u, StoredSize(HKEY_LOCAL_MACHINE, PRODUCT, "Two"));
-    DWORD number = 7;
-    EXPECT_EQ(0, WriteProductValue("Number", REG_DWORD, &number, 0));
-    EXPECT_EQ(0, WriteProductValue("Text", REG_SZ, "abc", -1));
-    EXPECT_EQ(0, WriteProductValue("Text", REG_SZ, nullptr, 0));
-    EXPECT_EQ(~0u, StoredSize(HKEY_LOCAL_MACHINE, PRODUCT, "Number"));
-
-    // What cannot be read is cleared: a small buffer whole, a large one to an empty text.
-    char large[260];
-    std::memset(large, 'x', sizeof large);
-    EXPECT_EQ(0, ReadProductValue("Missing", REG_SZ, large, sizeof large));
-    EXPECT_EQ(std::string("\0x", 2), std::string(large, 2));
-    char small[8];
-    std::memset(small, 'x', sizeof small);
-    Put("Long", REG_SZ, "a text longer than eight", 25);
-    EXPECT_EQ(0, ReadProductValue("Long", REG_SZ, small, sizeof small));
-    EXPECT_EQ(std::string(8, '\0'), std::string(small, 8));
-    EXPECT_EQ(0, ReadProductValue("Long", REG_SZ, small, 0));
-
-    // A text that fills the buffer without its NUL is terminated within it;
-    // numbers are left as they are.
-    Put("Full", REG_SZ, "abcdefghX", 8);
-    char buffer[12];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(1, ReadProductValue("Full", REG_SZ, buffer, 8));
-    EXPECT_EQ(std::string("abcdefg\0x", 9), std::string(buffer, 9));
-    EXPECT_EQ(1, ReadProductValue("Full", REG_SZ, buffer, 9));
-    EXPECT_STREQ("abcdefgh", buffer);
-    Put("Number", REG_DWORD, "\x01\x02\x03\x04", 4);
-    DWORD read = 0;
-    EXPECT_EQ(1, ReadProductValue("Number", REG_DWORD, &read, sizeof read));
-    EXPECT_EQ(0x04030201u, read);
-}
-
 TEST_F(RegistryTest, NamesWithABackslashAddressASubKey) {
     EXPECT_EQ(1, WriteProductValue("Sub\\Value", REG_SZ, "in sub", 0));
     EXPECT_EQ(1, WriteProductValue("\\Value", REG_SZ, "in product", 0));
@@ -112,31 +74,6 @@ TEST_F(RegistryTest, NamesWithABackslashAddressASubKey) {
     EXPECT_EQ(1, DeleteProductKey("BaseDirectory"));
     EXPECT_EQ(0, DeleteProductKey("InstallDate"));
     EXPECT_EQ(~0u, StoredSize(HKEY_LOCAL_MACHINE, PRODUCT, "\\Value"));
-}
-
-TEST_F(RegistryTest, AdministratorReadsTheProductKeyOrElseTheUserProfile) {
-    WriteRegistryValue(HKEY_CURRENT_USER, PRODUCT, "BaseDirectory", REG_SZ, "C:\\USER\\bfax", 0, 0);
-    EXPECT_EQ("C:\\USER\\bfax", ReadText("BaseDirectory"));
-    // With a product key nothing else is looked at; a value of size 0 does
-    // not count, an empty text with its NUL does.
-    Put("BaseDirectory", REG_SZ, "", 0);
-    EXPECT_EQ("(not read)", ReadText("BaseDirectory"));
-    EXPECT_EQ(1, WriteProductValue("BaseDirectory", REG_SZ, "", 0));
-    EXPECT_EQ("", ReadText("BaseDirectory"));
-}
-
-TEST_F(RegistryTest, CompanyRootFollowsTheDornelKey) {
-    const char* dornel = "Software\\Dornel Software";
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, dornel);
-    EXPECT_EQ(1, ChooseProductRoot());
-    EXPECT_STREQ("Software\\Morvik Communication\\%s", setupState.productKeyFormat);
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_LOCAL_MACHINE, dornel, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    RegCloseKey(key);
-    EXPECT_EQ(1, ChooseProductRoot());
-    EXPECT_STREQ("Software\\Dornel Software\\%s", setupState.productKeyFormat);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, dornel);
 }
 
 #if ON_STAND_IN
@@ -176,21 +113,6 @@ TEST_F(FallbackTest, WriterUsesBothProfilesWhereverItMay) {
     std::string path = "Software\\" + std::string(240, 'p');
     EXPECT_EQ(1, WriteRegistryValue(HKEY_LOCAL_MACHINE, path.c_str(), "Value", REG_SZ, "v", 0, 1));
     EXPECT_EQ(1u, hostwin::SubKeyNames(HKEY_USERS, ".DEFAULT\\Software").size());
-}
-
-TEST_F(FallbackTest, ReaderTriesUserThenDefaultProfileThenHklm) {
-    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, PRODUCT, "BaseDirectory", "machine");
-    hostwin::SetStringValue(HKEY_USERS, DEFAULT_PRODUCT, "BaseDirectory", "default");
-    hostwin::SetStringValue(HKEY_CURRENT_USER, PRODUCT, "BaseDirectory", "user");
-    EXPECT_EQ("user", ReadText("BaseDirectory"));
-    // A value of size 0 sends the read on; the default profile, opened for
-    // writing too, is passed over with Windows' default rights.
-    hostwin::SetValue(HKEY_CURRENT_USER, PRODUCT, "BaseDirectory", REG_SZ, "", 0);
-    EXPECT_EQ("machine", ReadText("BaseDirectory"));
-    hostwin::SetKeyRights(HKEY_USERS, ".DEFAULT", hostwin::KEY_RIGHTS_FULL);
-    EXPECT_EQ("default", ReadText("BaseDirectory"));
-    char buffer[16];
-    EXPECT_EQ(0, ReadRegistryValue(HKEY_CURRENT_USER, "Software\\None", "BaseDirectory", REG_SZ, buffer, 16));
 }
 
 #endif

@@ -2,14 +2,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/format.h"
-#include "core/names.h"
-#include "core/registry.h"
 #include "core/setup_state.h"
 #include "core/startup.h"
 #include "core/windows_version.h"
 #include "support/platform.h"
-#include "support/test_window.h"
 
 namespace {
 
@@ -17,34 +13,9 @@ class StartupTest : public SetupTest {
 protected:
     void SetUp() override {
         SetupTest::SetUp();
-        // A product key of its own, so that nothing else on the machine is read or changed.
-        CopyText(setupState.productKeyFormat, sizeof setupState.productKeyFormat, "Software\\Loxbrine Startup Test\\%s");
-        CopyText(setupState.productName, sizeof setupState.productName, "Loxbrine");
-        Clean();
         ClassifyWindows();
     }
-    void TearDown() override {
-        Clean();
-        if (setupState.instanceMutex) CloseHandle(setupState.instanceMutex);
-    }
-    static void Clean() {
-        DeleteProductKey("BaseDirectory");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Loxbrine Startup Test");
-    }
 };
-
-TEST_F(StartupTest, ASecondCopyIsRefusedByTheMutexOrTheMainWindow) {
-    const char* name = "$$ Loxbrine Test Mutex $$";
-    EXPECT_EQ(1, CheckSingleInstance(name));
-    HANDLE first = setupState.instanceMutex;
-    ASSERT_NE(nullptr, first);
-    EXPECT_EQ(0, CheckSingleInstance(name));
-    CloseHandle(setupState.instanceMutex);
-    setupState.instanceMutex = first;
-
-    TestWindow running(MAIN_WINDOW_CLASS, "Quorindel Loxbrine 4.3");
-    EXPECT_EQ(0, CheckSingleInstance("$$ Loxbrine Other Test Mutex $$"));
-}
 
 TEST_F(StartupTest, DriveNumbersAsTheRuntimeCountsThem) {
     EXPECT_EQ(3, DriveNumber("C:\\SETUP"));
@@ -53,19 +24,6 @@ TEST_F(StartupTest, DriveNumbersAsTheRuntimeCountsThem) {
     EXPECT_EQ(26, DriveNumber("z:"));
     EXPECT_EQ(-4, DriveNumber("\\\\server\\share"));
     for (int refused : {-4, 0, 27}) EXPECT_EQ(0, SetCurrentDrive(refused));
-}
-
-TEST_F(StartupTest, OnlyANonEmptyBaseDirectoryCountsAsAnInstallation) {
-    InitSetupNames();
-    EXPECT_EQ(0, setupState.existingInstallation);
-    WriteProductValue("BaseDirectory", REG_SZ, "", 0);
-    InitSetupNames();
-    EXPECT_EQ(0, setupState.existingInstallation);
-    WriteProductValue("BaseDirectory", REG_SZ, "C:\\WINDOWS\\bfax", 0);
-    InitSetupNames();
-    EXPECT_EQ(1, setupState.existingInstallation);
-    EXPECT_STREQ("Loxbrine", setupState.productName);
-    EXPECT_STREQ("Quorindel Loxbrine", setupState.caption);
 }
 
 #if ON_STAND_IN
@@ -108,20 +66,6 @@ TEST_F(StartupTest, DirectoriesOfTheProgramAndOfWindows) {
 }
 
 #else
-
-TEST_F(StartupTest, NamesAndDirectoriesOnTheRealSystem) {
-    EXPECT_EQ(1, InitSetupNames());
-    char program[MAX_PATH] = {0};
-    GetModuleFileNameA(nullptr, program, sizeof program);
-    *std::strrchr(program, '\\') = '\0';
-    EXPECT_STREQ(program, setupState.setupDirectory);
-    char current[MAX_PATH] = {0};
-    GetCurrentDirectoryA(sizeof current, current);
-    EXPECT_STRCASEEQ(program, current);
-    size_t length = std::strlen(setupState.windowsDirectory);
-    ASSERT_GT(length, 2u);
-    EXPECT_NE('\\', setupState.windowsDirectory[length - 1]);
-}
 
 #endif
 

@@ -7,12 +7,10 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/files.h"
-#include "support/test_window.h"
 
 struct ListedEntry {
     std::string name;
@@ -38,13 +36,13 @@ protected:
     static std::vector<ListedEntry> Entries();
     static void FreeManifest() { FreeManifestEntries(); }
 
-    HWND Owner() const { return owner_->Handle(); }
-    std::string Status() const { return owner_->Text(1023); }
+    HWND Owner() const { return owner_; }
+    std::string Status() const;
     // Progress at each redraw request of control 1022 (stand-in only).
     std::vector<int> progressAtRedraws;
 
 private:
-    std::unique_ptr<TestWindow> owner_;
+    HWND owner_ = nullptr;
 };
 
 #endif
