@@ -105,4 +105,3 @@ std::string Fixture(const std::string& name) {
     return bytes;
 }
 
-std::string CompressedName(const std::string& name) { return name.substr(0, name.size() - 1) + "_"; }

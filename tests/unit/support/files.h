@@ -53,7 +53,5 @@ bool MakeDirectory(const std::string& path);
 // A test file made at build time (see tests/fixtures); fails the test when
 // it is missing.
 std::string Fixture(const std::string& name);
-// The name a distribution gives the compressed form: last character '_'.
-std::string CompressedName(const std::string& name);
 
 #endif
