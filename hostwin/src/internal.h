@@ -88,7 +88,7 @@ std::string FileKeyOf(HANDLE handle);
 DWORD ExistingDirectory(const char* path, std::string* full);
 
 // Declared first thing by every entry point whose call can fail (see
-// hostwin/faults.h): counts the call, unless the stand-in makes it itself
+// hostwin/machine.h): counts the call, unless the stand-in makes it itself
 // from within another counted call, and says whether it is to fail. error is
 // what the call fails with, unless FailEveryCall named another.
 class FaultPoint {

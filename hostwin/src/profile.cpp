@@ -5,7 +5,7 @@
 // out of the key lists).
 #include "internal.h"
 
-#include <hostwin/files.h>
+#include <hostwin/machine.h>
 
 #include <cstdio>
 #include <cstring>

@@ -29,6 +29,7 @@ struct Service {
     bool started = false;  // ever started: a stopped service then no longer reports "never started"
     int pendingPolls = 0;  // status queries left in SERVICE_STOP_PENDING (-1: for ever)
     bool gone = false;     // the record has left the database
+    int openHandles = 0;
 };
 
 struct ScHandle {
@@ -92,7 +93,6 @@ std::shared_ptr<Service> Insert(const ServiceRecord& record, const std::string& 
     service->record = record;
     if (service->record.displayName.empty()) service->record.displayName = record.name;
     service->record.markedForDeletion = false;
-    service->record.openHandles = 0;
     service->account = account;
     Scm().services.push_back(service);
     WriteKey(*service);
@@ -102,7 +102,7 @@ std::shared_ptr<Service> Insert(const ServiceRecord& record, const std::string& 
 // A record marked for deletion leaves once it is stopped and nobody holds it.
 void RemoveIfDone(const std::shared_ptr<Service>& service) {
     const ServiceRecord& record = service->record;
-    if (service->gone || !record.markedForDeletion || record.state != SERVICE_STOPPED || record.openHandles > 0) return;
+    if (service->gone || !record.markedForDeletion || record.state != SERVICE_STOPPED || service->openHandles > 0) return;
     service->gone = true;
     DeleteKeyTree(HKEY_LOCAL_MACHINE, KeyPath(record.name).c_str());
     auto& services = Scm().services;
@@ -138,7 +138,7 @@ SC_HANDLE AddScHandle(bool manager, DWORD access, const std::shared_ptr<Service>
     ULONG_PTR value = scm.nextHandle;
     scm.nextHandle += 4;
     scm.handles[value] = ScHandle{manager, access, service};
-    if (service) ++service->record.openHandles;
+    if (service) ++service->openHandles;
     return reinterpret_cast<SC_HANDLE>(value);
 }
 
@@ -158,9 +158,9 @@ void FillStatus(const Service& service, LPSERVICE_STATUS status) {
 
 // Records each call with its outcome; the result is what the API returns.
 template <typename T>
-T Log(const char* call, const std::string& service, T result, DWORD control = 0) {
+T Log(const char* call, const std::string& service, T result) {
     DWORD error = result ? 0 : GetLastError();
-    Scm().calls.push_back(ServiceCall{call, service, Now(), result ? TRUE : FALSE, error, control});
+    Scm().calls.push_back(ServiceCall{call, service, Now(), result ? TRUE : FALSE, error});
     return result;
 }
 
@@ -424,7 +424,7 @@ static BOOL Control(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
 
 BOOL WINAPI ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
     HOSTWIN_LOCK();
-    return Log("ControlService", NameOf(handle), Control(handle, control, status), control);
+    return Log("ControlService", NameOf(handle), Control(handle, control, status));
 }
 
 static BOOL QueryStatus(SC_HANDLE handle, LPSERVICE_STATUS status) {
@@ -519,7 +519,7 @@ BOOL WINAPI CloseServiceHandle(SC_HANDLE handle) {
         Scm().handles.erase(found);
         if (service) {
             name = service->record.name;
-            --service->record.openHandles;
+            --service->openHandles;
             RemoveIfDone(service);
         }
         result = TRUE;

@@ -4,7 +4,6 @@
 
 #include <hostwin/machine.h>
 
-#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -49,12 +48,6 @@ HWND FindChild(HWND parent, int id) {
         if (entry.second.parent == parent && entry.second.id == id) return reinterpret_cast<HWND>(entry.first);
     }
     return nullptr;
-}
-
-DWORD ThreadNumber() {
-    static std::atomic<DWORD> next{1};
-    thread_local DWORD number = next++;
-    return number;
 }
 
 // The button a box gives for Enter: its default button.
@@ -215,7 +208,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return 0;
         }
-        record = {owner, text ? text : "", caption ? caption : "Error", type, 0, ThreadNumber()};
+        record = {owner, text ? text : "", caption ? caption : "Error", type, 0};
         handler = Usr().handler;
     }
     // The handler runs unlocked: it may look at the machine or act on it,

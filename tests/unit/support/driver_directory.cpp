@@ -10,10 +10,6 @@
 #include "driver/config_file.h"
 #include "support/files.h"
 
-#ifndef _WIN32
-#include <hostwin/machine.h>
-#endif
-
 namespace {
 
 const char* const KNOWN_FILES[] = {"bfax\\faxinit.cfg", "bfax\\faxinit.cfg.new", "bfax\\morvik\\btcall.cfg",
@@ -53,18 +49,3 @@ bool DriverDirectory::TemporaryLeft(const std::string& relative) const {
     TemporaryFileName(Path(relative).c_str(), temporary, sizeof temporary);
     return FileExists(temporary);
 }
-
-#ifndef _WIN32
-std::vector<FileFault> ReplacementFaults(const std::string& path) {
-    char buffer[MAX_PATH];
-    TemporaryFileName(path.c_str(), buffer, sizeof buffer);
-    std::string temporary = buffer;
-    return {
-        {"disk full", [] { hostwin::SetDiskFullAfter(0); }},
-        {"write fails", [temporary] { hostwin::FailWriteAt(temporary.c_str(), 0); }},
-        {"short write", [temporary] { hostwin::ShortWriteAt(temporary.c_str(), 3); }},
-        {"flush fails", [temporary] { hostwin::FailFlush(temporary.c_str()); }},
-        {"move fails", [path] { hostwin::FailMove(path.c_str()); }},
-    };
-}
-#endif

@@ -4,7 +4,6 @@
 #ifndef TESTS_SUPPORT_DRIVER_DIRECTORY_H
 #define TESTS_SUPPORT_DRIVER_DIRECTORY_H
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,15 +29,5 @@ private:
     std::string root_;
     std::vector<std::string> created_;
 };
-
-#ifndef _WIN32
-// Every way replacing the file at path can fail on the stand-in's disk: full
-// disk, failed or short write of the temporary file, failed flush or move.
-struct FileFault {
-    std::string name;
-    std::function<void()> inject;
-};
-std::vector<FileFault> ReplacementFaults(const std::string& path);
-#endif
 
 #endif
