@@ -4,7 +4,6 @@
 
 #include <hostwin/machine.h>
 
-#include <cstring>
 #include <deque>
 #include <map>
 
@@ -20,7 +19,7 @@ struct Window {
 };
 
 struct User {
-    std::map<ULONG_PTR, Window> windows;
+    std::map<HWND, Window> windows;
     ULONG_PTR nextWindow = 0x10010;
     std::deque<int> answers;
     std::function<int(const MessageBoxRecord&)> handler;
@@ -39,14 +38,17 @@ User& Usr() {
 const bool registered = internal::RegisterReset([] { Usr() = User(); });
 
 Window* Find(HWND window) {
-    auto found = Usr().windows.find(reinterpret_cast<ULONG_PTR>(window));
-    return found == Usr().windows.end() ? nullptr : &found->second;
+    auto found = Usr().windows.find(window);
+    if (found != Usr().windows.end()) return &found->second;
+    SetLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+    return nullptr;
 }
 
 HWND FindChild(HWND parent, int id) {
     for (auto& entry : Usr().windows) {
-        if (entry.second.parent == parent && entry.second.id == id) return reinterpret_cast<HWND>(entry.first);
+        if (entry.second.parent == parent && entry.second.id == id) return entry.first;
     }
+    SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
     return nullptr;
 }
 
@@ -61,37 +63,31 @@ int DefaultAnswer(UINT type) {
     }
 }
 
-#define CURSOR_HANDLE(id) reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0xC0000000u | (id)))
+HCURSOR CursorHandle(int id) { return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0xC0000000u | id)); }
 
 }  // namespace
 
 HWND CreateWindow(const char* className, const char* title) {
     HOSTWIN_LOCK();
-    ULONG_PTR value = Usr().nextWindow;
+    HWND window = reinterpret_cast<HWND>(Usr().nextWindow);
     Usr().nextWindow += 0x10;
-    Window& w = Usr().windows[value];
-    w.className = className ? className : "";
-    w.text = title ? title : "";
-    return reinterpret_cast<HWND>(value);
+    Usr().windows[window] = Window{className, title, {}, nullptr, 0};
+    return window;
 }
 
 HWND CreateControl(HWND parent, int id, const char* text) {
     HOSTWIN_LOCK();
     HWND control = CreateWindow("Static", text);
-    Window* w = Find(control);
-    w->parent = parent;
-    w->id = id;
+    Usr().windows[control].parent = parent;
+    Usr().windows[control].id = id;
     return control;
 }
 
 void DestroyWindow(HWND window) {
     HOSTWIN_LOCK();
-    std::vector<HWND> children;
-    for (auto& entry : Usr().windows) {
-        if (entry.second.parent == window) children.push_back(reinterpret_cast<HWND>(entry.first));
+    for (auto it = Usr().windows.begin(); it != Usr().windows.end();) {
+        it = it->first == window || it->second.parent == window ? Usr().windows.erase(it) : std::next(it);
     }
-    for (HWND child : children) DestroyWindow(child);
-    Usr().windows.erase(reinterpret_cast<ULONG_PTR>(window));
 }
 
 std::string WindowText(HWND window) {
@@ -100,10 +96,7 @@ std::string WindowText(HWND window) {
     return w ? w->text : std::string();
 }
 
-std::string ControlText(HWND parent, int id) {
-    HOSTWIN_LOCK();
-    return WindowText(FindChild(parent, id));
-}
+std::string ControlText(HWND parent, int id) { HOSTWIN_LOCK(); return WindowText(FindChild(parent, id)); }
 
 std::vector<std::string> TextHistory(HWND window) {
     HOSTWIN_LOCK();
@@ -111,33 +104,15 @@ std::vector<std::string> TextHistory(HWND window) {
     return w ? w->textHistory : std::vector<std::string>();
 }
 
-void SetRedrawHandler(std::function<void(HWND, BOOL)> handler) {
-    HOSTWIN_LOCK();
-    Usr().redrawHandler = std::move(handler);
-}
-
+void SetRedrawHandler(std::function<void(HWND, BOOL)> handler) { HOSTWIN_LOCK(); Usr().redrawHandler = handler; }
 void QueueMessageBoxAnswers(std::initializer_list<int> answers) {
     HOSTWIN_LOCK();
     Usr().answers.insert(Usr().answers.end(), answers.begin(), answers.end());
 }
-
-void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler) {
-    HOSTWIN_LOCK();
-    Usr().handler = std::move(handler);
-}
-
-void SetMessageBoxFails(bool fails) {
-    HOSTWIN_LOCK();
-    Usr().messageBoxFails = fails;
-}
-
+void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler) { HOSTWIN_LOCK(); Usr().handler = handler; }
+void SetMessageBoxFails(bool fails) { HOSTWIN_LOCK(); Usr().messageBoxFails = fails; }
 const std::vector<MessageBoxRecord>& MessageBoxes() { return Usr().boxes; }
-
-void ClearMessageBoxes() {
-    HOSTWIN_LOCK();
-    Usr().boxes.clear();
-}
-
+void ClearMessageBoxes() { HOSTWIN_LOCK(); Usr().boxes.clear(); }
 const std::vector<int>& CursorHistory() { return Usr().cursorHistory; }
 
 }  // namespace hostwin
@@ -147,27 +122,20 @@ using namespace hostwin;
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HOSTWIN_LOCK();
     Window* w = Find(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
+    if (w && message == WM_GETTEXT) {
+        return static_cast<LRESULT>(internal::CopyOut(w->text, reinterpret_cast<char*>(lParam), wParam));
     }
-    switch (message) {
-        case WM_GETTEXT:
-            return static_cast<LRESULT>(internal::CopyOut(w->text, reinterpret_cast<char*>(lParam), wParam));
-        case WM_SETTEXT:
-            w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-            w->textHistory.push_back(w->text);
-            return TRUE;
-        default:
-            return 0;
+    if (w && message == WM_SETTEXT) {
+        w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+        w->textHistory.push_back(w->text);
+        return TRUE;
     }
+    return 0;
 }
 
 HWND WINAPI GetDlgItem(HWND dialog, int id) {
     HOSTWIN_LOCK();
-    HWND control = Find(dialog) ? FindChild(dialog, id) : nullptr;
-    if (!control) SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
-    return control;
+    return Find(dialog) ? FindChild(dialog, id) : nullptr;
 }
 
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -178,23 +146,18 @@ LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wPa
 
 BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL erase) {
     HOSTWIN_LOCK();
-    Window* w = Find(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!Find(window)) return FALSE;
     if (Usr().redrawHandler) Usr().redrawHandler(window, erase);
     return TRUE;
 }
 
-HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
+// Top-level windows by class; the program never asks by title.
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR) {
     HOSTWIN_LOCK();
     for (auto& entry : Usr().windows) {
-        const Window& w = entry.second;
-        if (w.parent) continue;  // top-level windows only
-        if (className && internal::UpperAscii(w.className) != internal::UpperAscii(className)) continue;
-        if (windowName && w.text != windowName) continue;
-        return reinterpret_cast<HWND>(entry.first);
+        if (!entry.second.parent && internal::UpperAscii(entry.second.className) == internal::UpperAscii(className)) {
+            return entry.first;
+        }
     }
     return nullptr;
 }
@@ -204,10 +167,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     MessageBoxRecord record;
     {
         HOSTWIN_LOCK();
-        if (Usr().messageBoxFails || (owner && !Find(owner))) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
+        if (owner && !Find(owner)) return 0;
+        if (Usr().messageBoxFails) return SetLastError(1400), 0;  // ERROR_INVALID_WINDOW_HANDLE
         record = {owner, text ? text : "", caption ? caption : "Error", type, 0};
         handler = Usr().handler;
     }
@@ -219,21 +180,17 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         answer = Usr().answers.front();
         Usr().answers.pop_front();
     }
-    if (answer == 0) answer = DefaultAnswer(type);
-    record.answer = answer;
+    record.answer = answer ? answer : DefaultAnswer(type);
     Usr().boxes.push_back(record);
-    return answer;
+    return record.answer;
 }
 
-HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
-    ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
-    if (instance || id > 0xFFFF) return nullptr;  // only the system cursors
-    return CURSOR_HANDLE(id);
-}
+// Only the system cursors.
+HCURSOR WINAPI LoadCursorA(HINSTANCE, LPCSTR name) { return CursorHandle(static_cast<int>(LOWORD(name))); }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {
     HOSTWIN_LOCK();
-    HCURSOR previous = Usr().cursor ? CURSOR_HANDLE(Usr().cursor) : nullptr;
+    HCURSOR previous = Usr().cursor ? CursorHandle(Usr().cursor) : nullptr;
     ULONG_PTR value = reinterpret_cast<ULONG_PTR>(cursor);
     Usr().cursor = (value & 0xC0000000u) == 0xC0000000u ? static_cast<int>(value & 0xFFFF) : 0;
     Usr().cursorHistory.push_back(Usr().cursor);
@@ -241,26 +198,19 @@ HCURSOR WINAPI SetCursor(HCURSOR cursor) {
 }
 
 // ---- string table -----------------------------------------------------------
-namespace {
-struct StringEntry {
-    UINT id;
-    const char* text;
-};
-#define SETUP_STRING(name, id, text) {id, text},
-const StringEntry stringTable[] = {
-#include "strings.inc"
-};
-#undef SETUP_STRING
-}  // namespace
-
 int WINAPI LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
-    if (!buffer || size <= 0) return 0;
-    for (const StringEntry& entry : stringTable) {
-        if (entry.id == id) {
-            return static_cast<int>(internal::CopyOut(entry.text, buffer, static_cast<size_t>(size)));
-        }
+#define SETUP_STRING(name, id, text) {id, text},
+    static const struct {
+        UINT id;
+        const char* text;
+    } table[] = {
+#include "strings.inc"
+    };
+#undef SETUP_STRING
+    for (const auto& entry : table) {
+        if (entry.id == id) return static_cast<int>(internal::CopyOut(entry.text, buffer, static_cast<size_t>(size)));
     }
-    buffer[0] = '\0';
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    if (size > 0) buffer[0] = '\0';
+    SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
     return 0;
 }
