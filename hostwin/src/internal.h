@@ -12,7 +12,7 @@
 
 // What the stand-in's calls report beyond the codes the program names
 // itself (windows.h declares only those).
-#define ERROR_INVALID_DATA 13
+#define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_NOT_SAME_DEVICE 17
 #define ERROR_CRC 23
 #define ERROR_WRITE_FAULT 29
@@ -24,26 +24,18 @@
 #define ERROR_INVALID_NAME 123
 #define ERROR_NEGATIVE_SEEK 131
 #define ERROR_DIR_NOT_EMPTY 145
-#define ERROR_BAD_PATHNAME 161
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_MORE_DATA 234
 #define ERROR_DIRECTORY 267
-#define ERROR_INVALID_ADDRESS 487
-#define ERROR_NOACCESS 998
 #define ERROR_KEY_DELETED 1018
-#define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061
-#define ERROR_SERVICE_ALREADY_RUNNING 1056
 #define ERROR_INVALID_SERVICE_CONTROL 1052
+#define ERROR_SERVICE_ALREADY_RUNNING 1056
+#define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061
 #define ERROR_SERVICE_DEPENDENCY_FAIL 1068
 #define ERROR_SERVICE_DEPENDENCY_DELETED 1075
 #define ERROR_SERVICE_NEVER_STARTED 1077
-#define ERROR_DUPLICATE_SERVICE_NAME 1078
-#define ERROR_INVALID_WINDOW_HANDLE 1400
-#define ERROR_RESOURCE_NAME_NOT_FOUND 1814
-#define ERROR_NOT_ENOUGH_MEMORY 8
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
-#define LMEM_ZEROINIT 0x0040
 
 namespace hostwin {
 namespace internal {
@@ -69,8 +61,7 @@ std::shared_ptr<KernelObject> FindHandle(HANDLE handle);
 template <typename T>
 std::shared_ptr<T> FindHandleAs(HANDLE handle, HandleKind kind) {
     std::shared_ptr<KernelObject> object = FindHandle(handle);
-    if (!object || object->Kind() != kind) return nullptr;
-    return std::static_pointer_cast<T>(object);
+    return object && object->Kind() == kind ? std::static_pointer_cast<T>(object) : nullptr;
 }
 bool RemoveHandle(HANDLE handle);
 int HandleCount();
