@@ -4,7 +4,6 @@
 
 #include <hostwin/machine.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,14 +47,16 @@ Disk& TheDisk() {
     return *disk;
 }
 
+// A file opened by the program, or held by another one (no descriptor).
 struct OpenFile : internal::KernelObject {
-    int fd = -1;
-    unsigned uses = 0;
-    DWORD share = 0;
+    OpenFile(int fd, unsigned uses, DWORD share, FileId id, std::string key)
+        : fd(fd), uses(uses), share(share), id(id), key(std::move(key)) {}
+    int fd;
+    unsigned uses;
+    DWORD share;
     FileId id;
     std::string key;
     std::uint64_t position = 0;
-    bool byProgram = true;
     ~OpenFile() override {
         if (fd >= 0) close(fd);
         TheDisk().open.erase(this);
@@ -110,26 +111,18 @@ DWORD ErrorFromErrno(int error) {
 // The entry of dir whose name matches, whatever its case; name becomes its
 // name as stored.
 bool FindEntry(const std::string& dir, std::string* name) {
-    struct stat info;
-    if (lstat((dir + "/" + *name).c_str(), &info) == 0) return true;
-    DIR* listing = opendir(dir.c_str());
-    if (!listing) return false;
-    std::string wanted = UpperAscii(*name);
-    bool match = false;
-    while (dirent* entry = readdir(listing)) {
-        if (UpperAscii(entry->d_name) == wanted && std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, "..")) {
-            *name = entry->d_name;
-            match = true;
-            break;
-        }
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(dir + "/" + *name, error))) return true;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        std::string found = entry.path().filename().string();
+        if (UpperAscii(found) == UpperAscii(*name)) return *name = found, true;
     }
-    closedir(listing);
-    return match;
+    return false;
 }
 
 bool IsHostDirectory(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
 }
 
 // ---- Windows paths --------------------------------------------------------------------
@@ -301,15 +294,10 @@ void GiveSpaceBack(std::uint64_t bytes) {
     if (TheDisk().spaceLimited) TheDisk().spaceLeft += bytes;
 }
 
-std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share, bool byProgram) {
-    auto file = std::make_shared<OpenFile>();
-    file->fd = fd;
-    file->uses = uses;
-    file->share = share;
-    file->key = target.key;
-    file->byProgram = byProgram;
+std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share) {
+    auto file = std::make_shared<OpenFile>(fd, uses, share, target.id, target.key);
     struct stat info;
-    if (fstat(fd, &info) == 0) file->id = {info.st_dev, info.st_ino};
+    if (!target.exists && fstat(fd, &info) == 0) file->id = {info.st_dev, info.st_ino};
     TheDisk().open.insert(file.get());
     return file;
 }
@@ -334,10 +322,7 @@ BOOL Fail(DWORD error) {
 }  // namespace
 
 // ---- controls --------------------------------------------------------------------------
-std::string HostRoot() {
-    HOSTWIN_LOCK();
-    return Root();
-}
+std::string HostRoot() { HOSTWIN_LOCK(); return Root(); }
 
 std::string HostPath(const char* windowsPath) {
     HOSTWIN_LOCK();
@@ -363,12 +348,7 @@ bool MakeDirectories(const char* windowsPath) {
 
 const std::vector<DirectoryChange>& DirectoryCreations() { return TheDisk().creations; }
 
-int OpenFileCount() {
-    HOSTWIN_LOCK();
-    int count = 0;
-    for (OpenFile* file : TheDisk().open) count += file->byProgram ? 1 : 0;
-    return count;
-}
+int OpenFileCount() { HOSTWIN_LOCK(); return static_cast<int>(TheDisk().open.size() - TheDisk().held.size()); }
 
 void SetDiskFullAfter(std::uint64_t bytes) {
     HOSTWIN_LOCK();
@@ -376,18 +356,13 @@ void SetDiskFullAfter(std::uint64_t bytes) {
     TheDisk().spaceLeft = bytes;
 }
 
-void FailReadAt(const char* path, std::uint64_t offset) {
-    HOSTWIN_LOCK();
-    TheDisk().readFaults[KeyOf(path)] = offset;
-}
+void FailReadAt(const char* path, std::uint64_t offset) { HOSTWIN_LOCK(); TheDisk().readFaults[KeyOf(path)] = offset; }
 
 bool HoldOpen(const char* path) {
     HOSTWIN_LOCK();
     Target target;
     if (Resolve(path, &target, false) || !target.exists || target.directory || IsOpen(target.id, true)) return false;
-    int fd = open(target.host.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    TheDisk().held.push_back(Open(target, fd, USE_READ | USE_WRITE, 0, false));
+    TheDisk().held.push_back(Open(target, -1, USE_READ | USE_WRITE, 0));
     return true;
 }
 
@@ -477,7 +452,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
-    std::shared_ptr<OpenFile> file = Open(target, fd, uses, shareMode, true);
+    std::shared_ptr<OpenFile> file = Open(target, fd, uses, shareMode);
     if (!target.exists) TheDisk().attributes[file->id] = requested | FILE_ATTRIBUTE_ARCHIVE;
     HANDLE handle = internal::AddHandle(file);
     SetLastError(result);
