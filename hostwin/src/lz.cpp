@@ -1,5 +1,6 @@
-// LZ32 of the stand-in: LZInit, LZSeek, LZRead and LZClose for files in the "SZDD" format, compression mode 'A'. Files without
-// that header pass through unchanged, as LZ32 passes them.
+// LZ32 of the stand-in: LZInit, LZSeek, LZRead and LZClose for files in the
+// "SZDD" format, compression mode 'A'. Files without that header pass
+// through unchanged, as LZ32 passes them.
 //
 // The format: a 14-byte header (magic, mode 'A', the last character of the
 // name, the expanded size as 32-bit little-endian), then groups of a flag
@@ -22,9 +23,7 @@ namespace {
 const int LZ_FIRST_HANDLE = 0x400;
 const int LZ_SLOTS = 16;
 const DWORD LZ_HEADER_SIZE = 14;
-const BYTE LZ_MAGIC[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
 const UINT WINDOW_SIZE = 4096;
-const DWORD INPUT_CHUNK = 2048;
 
 struct LzFile {
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -36,16 +35,14 @@ struct LzFile {
     UINT matchPosition = 0;
     UINT matchLeft = 0;
     UINT flags = 0;  // flag bits of the current group, a marker bit above them
-    BYTE input[INPUT_CHUNK];
+    BYTE input[2048];
     DWORD inputPosition = 0;
     DWORD inputLength = 0;
 
     void Restart() {
         SetFilePointer(file, static_cast<LONG>(LZ_HEADER_SIZE), nullptr, FILE_BEGIN);
         current = 0;
-        matchLeft = 0;
-        flags = 0;
-        inputPosition = inputLength = 0;
+        matchLeft = flags = inputPosition = inputLength = 0;
         std::memset(window, ' ', sizeof window);
         windowPosition = WINDOW_SIZE - 16;
     }
@@ -54,11 +51,9 @@ struct LzFile {
     // file cannot be read.
     int NextInput(BYTE* byte) {
         if (inputPosition == inputLength) {
-            DWORD got = 0;
-            if (!ReadFile(file, input, INPUT_CHUNK, &got, nullptr)) return -1;
-            if (got == 0) return 0;
             inputPosition = 0;
-            inputLength = got;
+            if (!ReadFile(file, input, sizeof input, &inputLength, nullptr)) return -1;
+            if (inputLength == 0) return 0;
         }
         *byte = input[inputPosition++];
         return 1;
@@ -67,17 +62,14 @@ struct LzFile {
     // The next expanded byte, with the result of NextInput.
     int Decode(BYTE* byte) {
         if (matchLeft == 0) {
-            BYTE first;
+            BYTE first, second;
             int result;
-            if (!(flags & 0x100)) {
-                if ((result = NextInput(&first)) <= 0) return result;
-                flags = first | 0xFF00u;
-            }
+            if (!(flags & 0x100) && (result = NextInput(&first)) <= 0) return result;
+            if (!(flags & 0x100)) flags = first | 0xFF00u;
             if ((result = NextInput(&first)) <= 0) return result;
             if (flags & 1) {
                 *byte = first;
             } else {
-                BYTE second;
                 if ((result = NextInput(&second)) <= 0) return result;
                 matchPosition = first | ((second & 0xF0u) << 4);
                 matchLeft = (second & 0x0Fu) + 3;
@@ -96,23 +88,15 @@ struct LzFile {
     }
 };
 
-struct Expander {
-    std::unique_ptr<LzFile> slots[LZ_SLOTS];
-};
-
-Expander& TheExpander() {
-    static Expander expander;
-    return expander;
-}
-
-// Their file handles go with the handle table.
+// The expanded files, by handle; their file handles go with the handle table.
+std::unique_ptr<LzFile> slots[LZ_SLOTS];
 const bool registered = internal::RegisterReset([] {
-    for (auto& slot : TheExpander().slots) slot.reset();
+    for (auto& slot : slots) slot.reset();
 });
 
 LzFile* FindLz(INT handle) {
-    if (handle < LZ_FIRST_HANDLE || handle >= LZ_FIRST_HANDLE + LZ_SLOTS) return nullptr;
-    return TheExpander().slots[handle - LZ_FIRST_HANDLE].get();
+    return handle >= LZ_FIRST_HANDLE && handle < LZ_FIRST_HANDLE + LZ_SLOTS ? slots[handle - LZ_FIRST_HANDLE].get()
+                                                                             : nullptr;
 }
 
 HANDLE KernelHandle(INT handle) { return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(static_cast<UINT>(handle))); }
@@ -122,9 +106,7 @@ HANDLE KernelHandle(INT handle) { return reinterpret_cast<HANDLE>(static_cast<UL
 int OpenLzFileCount() {
     HOSTWIN_LOCK();
     int count = 0;
-    for (auto& slot : TheExpander().slots) {
-        if (slot) ++count;
-    }
+    for (auto& slot : slots) count += slot ? 1 : 0;
     return count;
 }
 
@@ -141,73 +123,55 @@ INT WINAPI LZInit(INT handle) {
     BYTE header[LZ_HEADER_SIZE];
     DWORD got = 0;
     bool compressed = ReadFile(file, header, LZ_HEADER_SIZE, &got, nullptr) && got == LZ_HEADER_SIZE &&
-                      std::memcmp(header, LZ_MAGIC, sizeof LZ_MAGIC) == 0;
-    if (!compressed) {
+                      std::memcmp(header, "SZDD\x88\xF0\x27\x33", 8) == 0;
+    if (!compressed || header[8] != 'A') {
         // Not compressed: the caller reads the file itself, from its start.
         SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        return handle;
-    }
-    if (header[8] != 'A') {
-        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        return LZERROR_UNKNOWNALG;
+        return compressed ? LZERROR_UNKNOWNALG : handle;
     }
     int slot = 0;
-    while (slot < LZ_SLOTS && TheExpander().slots[slot]) ++slot;
+    while (slot < LZ_SLOTS && slots[slot]) ++slot;
     if (slot == LZ_SLOTS) return LZERROR_GLOBALLOC;
     // The expander owns the file from here on: LZClose closes it.
-    auto lz = std::make_unique<LzFile>();
-    lz->file = file;
-    lz->length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);
-    lz->Restart();
-    TheExpander().slots[slot] = std::move(lz);
+    slots[slot] = std::make_unique<LzFile>();
+    slots[slot]->file = file;
+    slots[slot]->length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);
+    slots[slot]->Restart();
     return LZ_FIRST_HANDLE + slot;
 }
 
+// From the start (0) or the end (2): the program seeks no other way.
 LONG WINAPI LZSeek(INT handle, LONG offset, INT origin) {
     HOSTWIN_LOCK();
     LzFile* lz = FindLz(handle);
     // A plain file is moved by SetFilePointer, whose failure reads as -1.
     internal::FaultPoint fallible("LZSeek", internal::FileKeyOf(lz ? lz->file : KernelHandle(handle)),
-                               static_cast<DWORD>(lz ? LZERROR_BADVALUE : LZERROR_BADINHANDLE));
+                                  static_cast<DWORD>(lz ? LZERROR_BADVALUE : LZERROR_BADINHANDLE));
     if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     if (!lz) {
         SetLastError(NO_ERROR);
         DWORD position = SetFilePointer(KernelHandle(handle), offset, nullptr, static_cast<DWORD>(origin));
-        if (position == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return LZERROR_BADINHANDLE;
-        return static_cast<LONG>(position);
+        return position == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR ? LZERROR_BADINHANDLE
+                                                                                  : static_cast<LONG>(position);
     }
-    LONGLONG position;
-    switch (origin) {
-        case 0: position = offset; break;
-        case 1: position = static_cast<LONGLONG>(lz->wanted) + offset; break;
-        case 2: position = static_cast<LONGLONG>(lz->length) + offset; break;
-        default: return LZERROR_BADVALUE;
-    }
+    LONGLONG position = (origin == 2 ? static_cast<LONGLONG>(lz->length) : 0) + offset;
     // A size from the header beyond LONG leaves the positions below it
     // reachable; the end itself cannot be reported.
-    if (position < 0 || position > static_cast<LONGLONG>(lz->length) || position > 0x7FFFFFFF) {
-        return LZERROR_BADVALUE;
-    }
-    lz->wanted = static_cast<LONG>(position);
-    return lz->wanted;
+    if (position < 0 || position > static_cast<LONGLONG>(lz->length) || position > 0x7FFFFFFF) return LZERROR_BADVALUE;
+    return lz->wanted = static_cast<LONG>(position);
 }
 
 INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
     HOSTWIN_LOCK();
-    // A negative count would let the real LZ32 write past any buffer.
-    if (count < 0 || (!buffer && count > 0)) return LZERROR_BADVALUE;
     LzFile* lz = FindLz(handle);
     internal::FaultPoint fallible("LZRead", internal::FileKeyOf(lz ? lz->file : KernelHandle(handle)),
-                               static_cast<DWORD>(LZERROR_READ));
+                                  static_cast<DWORD>(LZERROR_READ));
     if (fallible.Fails()) return static_cast<INT>(fallible.Error());
     if (!lz) {
         DWORD got = 0;
-        if (!ReadFile(KernelHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr)) {
-            return LZERROR_BADINHANDLE;
-        }
-        return static_cast<INT>(got);
+        return ReadFile(KernelHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr) ? static_cast<INT>(got)
+                                                                                               : LZERROR_BADINHANDLE;
     }
-    if (count == 0) return 0;
     // A seek backwards can only be served by expanding again from the start.
     if (lz->current > lz->wanted) lz->Restart();
     BYTE byte;
@@ -226,10 +190,6 @@ INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
 void WINAPI LZClose(INT handle) {
     HOSTWIN_LOCK();
     LzFile* lz = FindLz(handle);
-    if (!lz) {
-        CloseHandle(KernelHandle(handle));
-        return;
-    }
-    CloseHandle(lz->file);
-    TheExpander().slots[handle - LZ_FIRST_HANDLE].reset();
+    CloseHandle(lz ? lz->file : KernelHandle(handle));
+    if (lz) slots[handle - LZ_FIRST_HANDLE].reset();
 }
