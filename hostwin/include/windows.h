@@ -18,36 +18,20 @@
 #define WINAPI
 #define CALLBACK
 
-typedef int BOOL;
+typedef int BOOL, INT;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
-typedef uint32_t DWORD;
-typedef int32_t LONG;
+typedef uint32_t DWORD, REGSAM, COLORREF, *LPDWORD;
+typedef int32_t LONG, LSTATUS, *PLONG;
 typedef unsigned int UINT;
-typedef int INT;
 typedef int64_t LONGLONG;
-typedef intptr_t INT_PTR;
-typedef uintptr_t UINT_PTR;
-typedef intptr_t LONG_PTR;
-typedef uintptr_t ULONG_PTR;
-typedef ULONG_PTR DWORD_PTR;
-typedef ULONG_PTR SIZE_T;
-typedef UINT_PTR WPARAM;
-typedef LONG_PTR LPARAM;
-typedef LONG_PTR LRESULT;
-typedef LONG LSTATUS;
-typedef DWORD REGSAM;
-typedef DWORD COLORREF;
+typedef intptr_t INT_PTR, LONG_PTR, LPARAM, LRESULT;
+typedef uintptr_t UINT_PTR, ULONG_PTR, DWORD_PTR, SIZE_T, WPARAM;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
-typedef void *LPVOID;
+typedef void *LPVOID, *HANDLE, *HLOCAL;
 typedef const void *LPCVOID;
 typedef BYTE *LPBYTE;
-typedef DWORD *LPDWORD;
-typedef LONG *PLONG;
-
-typedef void *HANDLE;
-typedef HANDLE HLOCAL;
 #define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__ *name
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
@@ -98,11 +82,7 @@ void WINAPI SetLastError(DWORD error);
 #define VER_PLATFORM_WIN32_NT 2
 
 typedef struct _OSVERSIONINFOA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
+    DWORD dwOSVersionInfoSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId;
     char szCSDVersion[128];
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
 
@@ -133,14 +113,7 @@ LONG WINAPI InterlockedIncrement(LONG volatile *value);
 void WINAPI Sleep(DWORD milliseconds);
 
 typedef struct _SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 } SYSTEMTIME, *LPSYSTEMTIME;
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
@@ -230,25 +203,15 @@ LSTATUS WINAPI RegCloseKey(HKEY key);
 #define SERVICE_RUNNING 0x00000004
 
 typedef struct _SERVICE_STATUS {
-    DWORD dwServiceType;
-    DWORD dwCurrentState;
-    DWORD dwControlsAccepted;
-    DWORD dwWin32ExitCode;
-    DWORD dwServiceSpecificExitCode;
-    DWORD dwCheckPoint;
-    DWORD dwWaitHint;
+    DWORD dwServiceType, dwCurrentState, dwControlsAccepted, dwWin32ExitCode, dwServiceSpecificExitCode;
+    DWORD dwCheckPoint, dwWaitHint;
 } SERVICE_STATUS, *LPSERVICE_STATUS;
 
 typedef struct _QUERY_SERVICE_CONFIGA {
-    DWORD dwServiceType;
-    DWORD dwStartType;
-    DWORD dwErrorControl;
-    LPSTR lpBinaryPathName;
-    LPSTR lpLoadOrderGroup;
+    DWORD dwServiceType, dwStartType, dwErrorControl;
+    LPSTR lpBinaryPathName, lpLoadOrderGroup;
     DWORD dwTagId;
-    LPSTR lpDependencies;
-    LPSTR lpServiceStartName;
-    LPSTR lpDisplayName;
+    LPSTR lpDependencies, lpServiceStartName, lpDisplayName;
 } QUERY_SERVICE_CONFIGA, *LPQUERY_SERVICE_CONFIGA;
 
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
@@ -268,10 +231,7 @@ BOOL WINAPI CloseServiceHandle(SC_HANDLE handle);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 
 typedef struct tagRECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
+    LONG left, top, right, bottom;
 } RECT;
 
 #define WM_SETTEXT 0x000C

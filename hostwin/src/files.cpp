@@ -23,8 +23,9 @@ namespace {
 using internal::UpperAscii;
 
 // Only data access takes part in sharing: a handle opened without it (to
-// probe a file or read its size) neither meets nor causes a violation.
-enum Use : unsigned { USE_READ = 1, USE_WRITE = 2 };
+// probe a file or read its size) neither meets nor causes a violation. The
+// uses have the values of the sharing flags that allow them.
+enum Use : unsigned { USE_READ = FILE_SHARE_READ, USE_WRITE = FILE_SHARE_WRITE };
 const DWORD SETTABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
 
 typedef std::pair<dev_t, ino_t> FileId;
@@ -251,8 +252,7 @@ DWORD Resolve(const char* written, Target* target, bool apiLimits = true) {
 // cannot be formed.
 bool ResolveForCall(const char* written, Target* target) {
     DWORD error = Resolve(written, target);
-    if (error) SetLastError(error);
-    return error == 0;
+    return !error || (SetLastError(error), false);
 }
 
 DWORD MissingError(const Target& target) { return target.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
@@ -266,11 +266,7 @@ DWORD AttributesOf(const Target& target) {
 
 bool SharingAllows(const FileId& id, unsigned uses, DWORD share) {
     for (OpenFile* file : TheDisk().open) {
-        if (file->id != id || file->uses == 0 || uses == 0) continue;
-        if ((uses & USE_READ) && !(file->share & FILE_SHARE_READ)) return false;
-        if ((uses & USE_WRITE) && !(file->share & FILE_SHARE_WRITE)) return false;
-        if ((file->uses & USE_READ) && !(share & FILE_SHARE_READ)) return false;
-        if ((file->uses & USE_WRITE) && !(share & FILE_SHARE_WRITE)) return false;
+        if (file->id == id && file->uses && uses && ((uses & ~file->share) || (file->uses & ~share))) return false;
     }
     return true;
 }
@@ -290,9 +286,7 @@ std::uint64_t HostSize(int fd) {
     return fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-void GiveSpaceBack(std::uint64_t bytes) {
-    if (TheDisk().spaceLimited) TheDisk().spaceLeft += bytes;
-}
+void GiveSpaceBack(std::uint64_t bytes) { TheDisk().spaceLeft += TheDisk().spaceLimited ? bytes : 0; }
 
 std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share) {
     auto file = std::make_shared<OpenFile>(fd, uses, share, target.id, target.key);
@@ -310,13 +304,13 @@ std::shared_ptr<OpenFile> FindFile(HANDLE handle) {
 
 std::string KeyOf(const char* path) {
     Target target;
-    Resolve(path, &target, false);
-    return target.key;
+    return Resolve(path, &target, false) ? "" : target.key;
 }
 
-BOOL Fail(DWORD error) {
+template <typename T = BOOL>
+T Fail(DWORD error, T result = FALSE) {
     SetLastError(error);
-    return FALSE;
+    return result;
 }
 
 }  // namespace
@@ -415,7 +409,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     if (fallible.FailsSettingError()) return INVALID_HANDLE_VALUE;
     Target target;
     if (!ResolveForCall(name, &target)) return INVALID_HANDLE_VALUE;
-    unsigned uses = ((access & GENERIC_READ) ? 1u * USE_READ : 0u) | ((access & GENERIC_WRITE) ? 1u * USE_WRITE : 0u);
+    unsigned uses = (access & GENERIC_READ ? 1u * USE_READ : 0u) | (access & GENERIC_WRITE ? 1u * USE_WRITE : 0u);
     bool truncate = disposition == CREATE_ALWAYS;
     DWORD requested = flagsAndAttributes & SETTABLE_ATTRIBUTES;
     DWORD error = 0;
@@ -448,10 +442,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     } else if ((fd = open(target.host.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644)) < 0) {
         error = ErrorFromErrno(errno);
     }
-    if (error) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (error) return Fail(error, INVALID_HANDLE_VALUE);
     std::shared_ptr<OpenFile> file = Open(target, fd, uses, shareMode);
     if (!target.exists) TheDisk().attributes[file->id] = requested | FILE_ATTRIBUTE_ARCHIVE;
     HANDLE handle = internal::AddHandle(file);
@@ -517,8 +508,8 @@ DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG, DWORD method) {
     LONGLONG base = method == FILE_BEGIN     ? 0
                     : method == FILE_CURRENT ? static_cast<LONGLONG>(file->position)
                                              : static_cast<LONGLONG>(HostSize(file->fd));
-    if (method > FILE_END) return Fail(ERROR_INVALID_PARAMETER), INVALID_SET_FILE_POINTER;
-    if (base + distance < 0) return Fail(ERROR_NEGATIVE_SEEK), INVALID_SET_FILE_POINTER;
+    if (method > FILE_END) return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
+    if (base + distance < 0) return Fail(ERROR_NEGATIVE_SEEK, INVALID_SET_FILE_POINTER);
     file->position = static_cast<std::uint64_t>(base + distance);
     SetLastError(NO_ERROR);
     return static_cast<DWORD>(file->position);
@@ -642,8 +633,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name) {
     HOSTWIN_LOCK();
     Target target;
     if (!ResolveForCall(name, &target)) return INVALID_FILE_ATTRIBUTES;
-    if (!target.exists) return Fail(MissingError(target)), INVALID_FILE_ATTRIBUTES;
-    if (!target.directory && target.path.trailing) return Fail(ERROR_INVALID_NAME), INVALID_FILE_ATTRIBUTES;
+    if (!target.exists) return Fail(MissingError(target), INVALID_FILE_ATTRIBUTES);
+    if (!target.directory && target.path.trailing) return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
     return AttributesOf(target);
 }
 
