@@ -20,6 +20,7 @@
 namespace hostwin {
 namespace {
 
+using internal::Fail;
 using internal::UpperAscii;
 
 // Only data access takes part in sharing: a handle opened without it (to
@@ -307,11 +308,6 @@ std::string KeyOf(const char* path) {
     return Resolve(path, &target, false) ? "" : target.key;
 }
 
-template <typename T = BOOL>
-T Fail(DWORD error, T result = FALSE) {
-    SetLastError(error);
-    return result;
-}
 
 }  // namespace
 
@@ -341,7 +337,6 @@ bool MakeDirectories(const char* windowsPath) {
 }
 
 const std::vector<DirectoryChange>& DirectoryCreations() { return TheDisk().creations; }
-
 int OpenFileCount() { HOSTWIN_LOCK(); return static_cast<int>(TheDisk().open.size() - TheDisk().held.size()); }
 
 void SetDiskFullAfter(std::uint64_t bytes) {

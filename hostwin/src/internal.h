@@ -81,6 +81,13 @@ private:
     DWORD error_;
 };
 
+// Sets the last error and gives the result a failed call returns.
+template <typename T = BOOL>
+T Fail(DWORD error, T result = T()) {
+    SetLastError(error);
+    return result;
+}
+
 // Copies text into a caller's buffer the way most Win32 text getters do:
 // at most size - 1 characters and a NUL; returns the characters copied.
 size_t CopyOut(const std::string& text, char* buffer, size_t size);

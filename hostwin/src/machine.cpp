@@ -151,5 +151,4 @@ void WINAPI Sleep(DWORD milliseconds) {
 }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time) { *time = SYSTEMTIME{2026, 12, 0, 6, 12, 0, 0, 0}; }
-
 LONG WINAPI InterlockedIncrement(LONG volatile* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }

@@ -12,6 +12,7 @@
 namespace hostwin {
 namespace {
 
+using internal::Fail;
 using internal::UpperAscii;
 
 struct Script {
@@ -100,10 +101,7 @@ void RemoveIfDone(const std::shared_ptr<Service>& service) {
 // Rights the manager checks (SC_MANAGER_CREATE_SERVICE, SERVICE_START,
 // SERVICE_STOP, DELETE); a user who is not an administrator is given only
 // the rights to connect and to query.
-const DWORD RIGHT_CREATE_SERVICE = 0x0002;
-const DWORD RIGHT_START = 0x0010;
-const DWORD RIGHT_STOP = 0x0020;
-const DWORD RIGHT_DELETE = 0x00010000;
+const DWORD RIGHT_CREATE_SERVICE = 0x0002, RIGHT_START = 0x0010, RIGHT_STOP = 0x0020, RIGHT_DELETE = 0x00010000;
 const DWORD USER_MANAGER_RIGHTS = 0x00020000 | 0x0001 | 0x0004 | 0x0010;
 const DWORD USER_SERVICE_RIGHTS = 0x00020000 | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | 0x0008 | 0x0080 | 0x0100;
 
@@ -122,11 +120,6 @@ ScHandle* FindScHandle(SC_HANDLE handle, bool manager) {
     return found == Scm().handles.end() || found->second.manager != manager ? nullptr : &found->second;
 }
 
-template <typename T = BOOL>
-T Fail(DWORD error) {
-    SetLastError(error);
-    return T();
-}
 
 // The service behind a handle that carries the given access, or nullptr
 // with the error set.
@@ -206,17 +199,11 @@ void SetServiceState(const char* name, DWORD state) {
 }
 
 void SetStopPendingPolls(const char* name, int polls) { HOSTWIN_LOCK(); ScriptOf(name).stopPendingPolls = polls; }
-
 void SetStopRefused(const char* name, bool refused) { HOSTWIN_LOCK(); ScriptOf(name).stopRefused = refused; }
-
 void SetStartFails(const char* name, DWORD error) { HOSTWIN_LOCK(); ScriptOf(name).startError = error; }
-
 void SetStatusQueryFails(const char* name, DWORD error) { HOSTWIN_LOCK(); ScriptOf(name).queryError = error; }
-
 int OpenServiceHandleCount() { HOSTWIN_LOCK(); return static_cast<int>(Scm().handles.size()); }
-
 const std::vector<ServiceCall>& ServiceCalls() { return Scm().calls; }
-
 void ClearServiceCalls() { HOSTWIN_LOCK(); Scm().calls.clear(); }
 
 }  // namespace hostwin

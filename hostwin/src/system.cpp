@@ -12,6 +12,7 @@
 namespace hostwin {
 namespace {
 
+
 struct System {
     Version version = {VER_PLATFORM_WIN32_NT, 5, 1, 2600};
     bool versionFails = false;
@@ -95,19 +96,16 @@ int LiveLocalAllocations() { HOSTWIN_LOCK(); return Sys().liveAllocations; }
 }  // namespace hostwin
 
 using namespace hostwin;
+using internal::Fail;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     HOSTWIN_LOCK();
     Sys().lastVersionSize = info->dwOSVersionInfoSize;
     // Windows accepts the plain and the extended record sizes only.
     if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != 156) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
-    if (Sys().versionFails) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (Sys().versionFails) return Fail(ERROR_INVALID_PARAMETER);
     info->dwMajorVersion = Sys().version.major;
     info->dwMinorVersion = Sys().version.minor;
     info->dwBuildNumber = Sys().version.build;
@@ -131,8 +129,7 @@ DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) { return GiveText("C:\\WINDO
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     if (!name) return programModule;
     if (internal::UpperAscii(name) == "KERNEL32.DLL") return kernelModule;
-    SetLastError(126);  // ERROR_MOD_NOT_FOUND
-    return nullptr;
+    return Fail<HMODULE>(126);  // ERROR_MOD_NOT_FOUND
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
@@ -141,8 +138,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         Sys().systemWindowsDirectoryPresent) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&StandInGetSystemWindowsDirectoryA));
     }
-    SetLastError(127);  // ERROR_PROC_NOT_FOUND
-    return nullptr;
+    return Fail<FARPROC>(127);  // ERROR_PROC_NOT_FOUND
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {
@@ -152,8 +148,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {
     // As on Windows XP: a path that does not fit is cut to the buffer size
     // and is then not terminated.
     std::memcpy(buffer, path.data(), size);
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return size;
+    return Fail(ERROR_INSUFFICIENT_BUFFER, size);
 }
 
 // The directory must exist on the simulated disk; "X:" alone means the
@@ -162,13 +157,10 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
     HOSTWIN_LOCK();
     std::string full;
     DWORD error = internal::ExistingDirectory(path, &full);
-    if (error) {
-        SetLastError(error);
-    } else {
-        Sys().currentDirectory = full;
-    }
     Sys().directoryChanges.push_back({path, error ? FALSE : TRUE});
-    return error ? FALSE : TRUE;
+    if (error) return Fail(error);
+    Sys().currentDirectory = full;
+    return TRUE;
 }
 
 // The name is not looked up: the path is formed against the current
@@ -176,10 +168,7 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
 DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
     HOSTWIN_LOCK();
     std::string full;
-    if (DWORD error = internal::FullPathName(path, &full)) {
-        SetLastError(error);
-        return 0;
-    }
+    if (DWORD error = internal::FullPathName(path, &full)) return Fail<DWORD>(error);
     DWORD length = GiveText(full, buffer, size);
     size_t last = full.find_last_of('\\');
     // A path ending in a backslash has no file part.
@@ -205,11 +194,7 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name) {
     return handle;
 }
 
-BOOL WINAPI CloseHandle(HANDLE handle) {
-    if (internal::RemoveHandle(handle)) return TRUE;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-}
+BOOL WINAPI CloseHandle(HANDLE handle) { return internal::RemoveHandle(handle) ? TRUE : Fail(ERROR_INVALID_HANDLE); }
 
 // Rounds half away from zero; -1 when the result does not fit.
 int WINAPI MulDiv(int number, int numerator, int denominator) {
@@ -224,8 +209,8 @@ int WINAPI MulDiv(int number, int numerator, int denominator) {
 HLOCAL WINAPI LocalAlloc(UINT, SIZE_T bytes) {
     HOSTWIN_LOCK();
     void* block = Sys().localAllocFails ? nullptr : std::calloc(bytes ? bytes : 1, 1);
-    if (!block) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    Sys().liveAllocations += block ? 1 : 0;
+    if (!block) return Fail<HLOCAL>(ERROR_NOT_ENOUGH_MEMORY);
+    ++Sys().liveAllocations;
     return block;
 }
 

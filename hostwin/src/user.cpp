@@ -168,7 +168,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     {
         HOSTWIN_LOCK();
         if (owner && !Find(owner)) return 0;
-        if (Usr().messageBoxFails) return SetLastError(1400), 0;  // ERROR_INVALID_WINDOW_HANDLE
+        if (Usr().messageBoxFails) return internal::Fail<int>(1400);  // ERROR_INVALID_WINDOW_HANDLE
         record = {owner, text ? text : "", caption ? caption : "Error", type, 0};
         handler = Usr().handler;
     }

@@ -1,7 +1,6 @@
 // Control panel of the stand-in machine: tests use it to set up the simulated
-// Windows (version, directories, rights, disks, registry, services, scripted
-// message boxes, windows) and to look at what the program did to it. Not
-// available under Windows/Wine; tests that need it skip themselves there.
+// Windows and to look at what the program did to it. Not available under
+// Windows/Wine; tests that need it skip themselves there.
 #ifndef HOSTWIN_MACHINE_H
 #define HOSTWIN_MACHINE_H
 
@@ -16,34 +15,26 @@ namespace hostwin {
 
 // Back to a fresh machine: Windows XP SP2 (NT 5.1.2600), administrator,
 // Windows directory C:\WINDOWS with GetSystemWindowsDirectoryA present,
-// program C:\SETUP\setup.exe, current directory C:\, clock at 0 ms and local
-// time 2026-12-06 12:00:00, no windows, named objects, message boxes or
-// services, and the registry keys HKLM\Software,
-// HKLM\System\CurrentControlSet\Services, HKCU\Software and
-// HKEY_USERS\.DEFAULT\Software.
+// program C:\SETUP\setup.exe, current directory C:\, clock at 0 ms, local
+// time 2026-12-06 12:00:00; no windows, named objects, message boxes or
+// services; the registry keys HKLM\Software, HKLM\System\CurrentControlSet\Services,
+// HKCU\Software and HKEY_USERS\.DEFAULT\Software and nothing else.
 void Reset();
 
 // ---- system -----------------------------------------------------------------
 struct Version {
-    DWORD platform;
-    DWORD major;
-    DWORD minor;
-    DWORD build;
+    DWORD platform, major, minor, build;
 };
 void SetVersion(const Version& version);
 void SetVersionQueryFails(bool fails);
-// The record size GetVersionExA last saw (to check the caller filled it).
-DWORD LastVersionQuerySize();
-
-// The directories are made on the simulated disk.
+DWORD LastVersionQuerySize();  // the record size GetVersionExA last saw
+// The directories are made on the simulated disk. nullptr for the system
+// Windows directory removes GetSystemWindowsDirectoryA (as on NT 4.0).
 void SetWindowsDirectory(const char* path);
-// The directory GetSystemWindowsDirectoryA reports; nullptr removes the
-// export from KERNEL32 (as on NT 4.0).
 void SetSystemWindowsDirectory(const char* pathOrNull);
 void SetModuleFileName(const char* path);
 void SetAdministrator(bool administrator);
 bool IsAdministrator();
-
 std::string CurrentDirectory();
 // Every path handed to SetCurrentDirectoryA, and to CreateDirectoryA, with its result.
 struct DirectoryChange {
@@ -52,13 +43,9 @@ struct DirectoryChange {
 };
 const std::vector<DirectoryChange>& DirectoryChanges();
 const std::vector<DirectoryChange>& DirectoryCreations();
-
-// Local memory: make LocalAlloc fail, and count blocks not yet freed.
 void SetLocalAllocFails(bool fails);
-int LiveLocalAllocations();
-
-// Kernel handles (mutexes, files) currently open.
-int OpenHandleCount();
+int LiveLocalAllocations();  // blocks not yet freed
+int OpenHandleCount();       // kernel handles (mutexes, files)
 
 // ---- virtual clock: Sleep advances it instead of waiting ------------------------
 std::uint64_t Now();
@@ -69,152 +56,121 @@ void SetSleepHandler(std::function<void(DWORD milliseconds)> handler);
 // ---- message boxes ----------------------------------------------------------
 struct MessageBoxRecord {
     HWND owner;
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     UINT type;
     int answer;
 };
-// Answers given to the next message boxes, in order. When the queue is
-// empty a box is answered with its default button (as if Enter was pressed).
+// A box is answered by the handler (unless it returns 0), else by the next
+// queued answer, else with its default button (as if Enter was pressed).
 void QueueMessageBoxAnswers(std::initializer_list<int> answers);
-// Called for every box before it is answered; may return an answer (or 0 to
-// use the queue / default button).
 void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler);
-// Make MessageBoxA fail (return 0) as when no box can be shown.
-void SetMessageBoxFails(bool fails);
+void SetMessageBoxFails(bool fails);  // MessageBoxA returns 0, as when no box can be shown
 const std::vector<MessageBoxRecord>& MessageBoxes();
 void ClearMessageBoxes();
 
-// ---- windows ---------------------------------------------------------------------
-// A top-level window of the given class; its controls are made with
-// CreateControl. Windows live until Reset or DestroyWindow.
+// ---- windows: they live until Reset or DestroyWindow ------------------------------
 HWND CreateWindow(const char* className, const char* title = "");
 HWND CreateControl(HWND parent, int id, const char* text = "");
 void DestroyWindow(HWND window);
 std::string WindowText(HWND window);
 std::string ControlText(HWND parent, int id);
-// Every text a window was given with WM_SETTEXT, in order.
-std::vector<std::string> TextHistory(HWND window);
+std::vector<std::string> TextHistory(HWND window);  // every text given with WM_SETTEXT
 // Called at every redraw request (InvalidateRect): lets a test see what a
 // window would show at each one.
 void SetRedrawHandler(std::function<void(HWND window, BOOL erase)> handler);
-// Every change of the cursor, by resource id (32512 arrow, 32514 wait); 0
-// for a cursor that is not a system cursor.
+// Every change of the cursor, by resource id (32512 arrow, 32514 wait; 0 another).
 const std::vector<int>& CursorHistory();
 
 // ---- counted calls and injected failures -----------------------------------------------
-// Counted calls: CreateFileA, ReadFile, WriteFile, FlushFileBuffers,
-// MoveFileExA, DeleteFileA, CreateDirectoryA; LZInit, LZRead, LZSeek;
-// RegCreateKeyExA, RegOpenKeyExA, RegQueryValueExA, RegSetValueExA,
-// RegDeleteKeyA; OpenSCManagerA, CreateServiceA, OpenServiceA,
-// ControlService, QueryServiceStatus, DeleteService, StartServiceA. A call
-// the stand-in makes itself while serving one of these (LZ32 reading its
-// file) is not counted. A failed call does nothing but report its error, as
-// Windows would plausibly give it: ERROR_ACCESS_DENIED for opens, creations,
-// moves, deletions of keys and the service manager; reads ERROR_CRC, writes
-// ERROR_DISK_FULL, flushes ERROR_WRITE_FAULT, file deletions
-// ERROR_SHARING_VIOLATION; LZInit LZERROR_GLOBALLOC, LZRead LZERROR_READ,
-// LZSeek LZERROR_BADVALUE (plain files: -1, as a failed SetFilePointer
-// gives); registry queries and sets ERROR_KEY_DELETED (another program
-// removed the key meanwhile); ControlService and StartServiceA
-// ERROR_SERVICE_REQUEST_TIMEOUT.
+// Counted: CreateFileA, ReadFile, WriteFile, FlushFileBuffers, MoveFileExA,
+// DeleteFileA, CreateDirectoryA; LZInit, LZRead, LZSeek; RegCreateKeyExA,
+// RegOpenKeyExA, RegQueryValueExA, RegSetValueExA, RegDeleteKeyA;
+// OpenSCManagerA, CreateServiceA, OpenServiceA, ControlService,
+// QueryServiceStatus, DeleteService, StartServiceA; not the calls the
+// stand-in makes itself while serving one (LZ32 reading its file). A failed
+// call does nothing but report the error Windows would plausibly give:
+// ERROR_ACCESS_DENIED for opens, creations, moves, key deletions and the
+// service manager; reads ERROR_CRC, writes ERROR_DISK_FULL, flushes
+// ERROR_WRITE_FAULT, file deletions ERROR_SHARING_VIOLATION; LZInit
+// LZERROR_GLOBALLOC, LZRead LZERROR_READ, LZSeek LZERROR_BADVALUE (plain
+// files -1); registry queries and sets ERROR_KEY_DELETED; ControlService and
+// StartServiceA ERROR_SERVICE_REQUEST_TIMEOUT.
 struct FallibleCall {
     std::string call;    // "CreateFileA", "LZRead", "RegSetValueExA", ...
     std::string target;  // the path, key (with the value name) or service it concerns
     DWORD injected;      // the error it was made to fail with; 0 when it ran as usual
 };
-// Calls are always counted. CountCalls starts afresh: the log is emptied and
-// the next call is number 1. With failAt > 0 call number failAt fails, and
-// with persist every call after it too. Reset empties the log and fails
-// nothing.
+// Starts counting afresh (number 1 is the next call). With failAt > 0 that
+// call fails, and with persist every call after it too.
 void CountCalls(int failAt = 0, bool persist = false);
-// From now on no call is made to fail by CountCalls; the log is kept and grows.
-void StopFailingCalls();
+void StopFailingCalls();  // the log is kept and grows
 const std::vector<FallibleCall>& FallibleCalls();
-// Every call of this name fails with error until Reset.
-void FailEveryCall(const char* call, DWORD error);
+void FailEveryCall(const char* call, DWORD error);  // until Reset
 
 // ---- files ----------------------------------------------------------------------------
-// The simulated disk lives in a host directory that Reset makes anew: drive
-// C: holding C:\WINDOWS and C:\SETUP. Windows paths map onto it with their
-// own rules: drive letters, '\' and '/', "." and "..", trailing dots and
-// blanks dropped from the last name, names compared without regard to
-// (ASCII) case but stored as first written. Attributes, sharing and faults
-// are kept by the stand-in. Known simplifications: no network paths; a file
-// deleted while still open leaves its directory at once; no streams, device
+// The simulated disks live in a host directory that Reset makes anew. Windows
+// paths map onto it with their own rules: drive letters and shares, '\' and
+// '/', "." and "..", trailing dots and blanks dropped from the last name,
+// names compared without regard to (ASCII) case but stored as first written.
+// A file deleted while open leaves its directory at once; no streams, device
 // names or short names.
 std::string HostRoot();
-// The host path of a Windows path: existing parts found regardless of case,
-// the rest appended as written. Empty when the path is not valid or its
-// drive does not exist.
+// Existing parts found regardless of case, the rest appended as written;
+// empty for a path that is not valid or whose drive or share does not exist.
 std::string HostPath(const char* windowsPath);
-// Every missing directory of a path, its drive included.
-bool MakeDirectories(const char* windowsPath);
-// Files the program has open through kernel handles.
-int OpenFileCount();
-// Only this many more bytes fit on the disk: a write that would grow the
-// files beyond it fails whole with ERROR_DISK_FULL. Deleting or truncating
-// files gives their space back.
+bool MakeDirectories(const char* windowsPath);  // drive or share included
+int OpenFileCount();                            // files the program has open
+// Only this many more bytes fit: a write that would grow the files beyond it
+// fails whole with ERROR_DISK_FULL; deleting or truncating gives space back.
 void SetDiskFullAfter(std::uint64_t bytes);
-// A read of the file that would reach the byte at offset fails whole with
-// ERROR_CRC (bytes before it are read as usual by the reads before).
+// A read of the file that would reach the byte at offset fails with ERROR_CRC.
 void FailReadAt(const char* path, std::uint64_t offset);
-// Another program opens the existing file for reading and writing, sharing
-// nothing, and keeps it open until ReleaseHeld or Reset. False when the file
-// is missing or already open.
+// Another program holds the existing file open for reading and writing,
+// sharing nothing, until ReleaseHeld or Reset; false when missing or open.
 bool HoldOpen(const char* path);
 void ReleaseHeld(const char* path);
-// Compressed files open through LZInit (handles 0x400..0x40F).
-int OpenLzFileCount();
+int OpenLzFileCount();  // files open through LZInit (handles 0x400..0x40F)
 
 // ---- registry -------------------------------------------------------------------------
-// Paths are relative to their root ("Software\Vendor"); names compare
-// without regard to case. What the user may do with a key is an access
-// mask: opening or creating a key with more access is refused with
-// ERROR_ACCESS_DENIED; creating a sub-key needs KEY_CREATE_SUB_KEY on the
-// parent, deleting a key DELETE on the key itself. Without settings an
-// administrator has full rights everywhere and any other user full rights
-// under HKEY_CURRENT_USER and read rights elsewhere. SetKeyRights overrides
-// that for the key at path (root itself: "") and everything below it,
-// unless a deeper setting says otherwise.
+// Paths are relative to their root; names compare without regard to case.
+// Opening or creating a key with more access than the user's rights is
+// refused with ERROR_ACCESS_DENIED; creating a sub-key needs
+// KEY_CREATE_SUB_KEY on the parent, deleting a key DELETE on it. By default
+// an administrator has full rights, any other user full rights under
+// HKEY_CURRENT_USER and read rights elsewhere; SetKeyRights sets them for a
+// key (root: "") and what is below it, unless a deeper setting says otherwise.
 const REGSAM KEY_RIGHTS_FULL = KEY_ALL_ACCESS;
 const REGSAM KEY_RIGHTS_READ = KEY_READ;
 void SetKeyRights(HKEY root, const char* path, REGSAM rights);
-
-// Keys and values seen from outside (no rights apply).
+// Seen from outside (no rights apply).
 bool KeyExists(HKEY root, const char* path);
-// Removes a key with everything below it; handles still open on those keys
-// then answer ERROR_KEY_DELETED.
+// With everything below it; handles still open there answer ERROR_KEY_DELETED.
 void DeleteKeyTree(HKEY root, const char* path);
 std::vector<std::string> SubKeyNames(HKEY root, const char* path);
 std::vector<std::string> ValueNames(HKEY root, const char* path);
 struct RegistryValue {
     DWORD type = 0;          // REG_NONE
     std::vector<BYTE> data;  // exactly as stored
-    // The data up to the first NUL (all of it when there is none).
-    std::string Text() const;
-    DWORD Dword() const;  // 0 unless the data holds at least 4 bytes
+    std::string Text() const;  // the data up to the first NUL
+    DWORD Dword() const;       // 0 unless the data holds at least 4 bytes
 };
-// Writes a value (the key is created when missing).
+// Values are written with their key made when missing; strings with their NUL.
 void SetValue(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size);
-void SetStringValue(HKEY root, const char* path, const char* name, const char* text);  // REG_SZ with its NUL
+void SetStringValue(HKEY root, const char* path, const char* name, const char* text);
 void SetDwordValue(HKEY root, const char* path, const char* name, DWORD value);
 bool FindValue(HKEY root, const char* path, const char* name, RegistryValue* value = nullptr);
-// Keys opened through HKEYs that are not yet closed, as "HKLM\path".
 int OpenKeyCount();
-std::vector<std::string> OpenKeyPaths();
+std::vector<std::string> OpenKeyPaths();  // as "HKLM\path"
 
 // ---- services -------------------------------------------------------------------------
-// Each service also has its registry key in HKLM, the services key's NAME
-// (Type, Start, ErrorControl, ImagePath as REG_EXPAND_SZ,
-// DisplayName, DependOnService when there are dependencies, ObjectName for
-// Win32 services); the key goes, with everything below it, when the record
-// goes. A user who is not an administrator may connect to the manager and
-// query services, nothing more. StartServiceA makes a service (and first
-// the services it depends on) SERVICE_RUNNING at once; an accepted stop
-// makes it SERVICE_STOPPED at once, or SERVICE_STOP_PENDING for a scripted
-// number of status queries. DeleteService marks the record; it disappears
-// when the service is stopped and its last handle is closed.
+// Each service has its key in HKLM (Type, Start, ErrorControl, ImagePath as
+// REG_EXPAND_SZ, DisplayName, DependOnService when there are dependencies,
+// ObjectName for Win32 services), gone with the record. A user who is not an
+// administrator may connect to the manager and query, nothing more.
+// StartServiceA starts a service (and first what it depends on) at once; an
+// accepted stop stops it at once, or after a scripted number of status
+// queries in SERVICE_STOP_PENDING. DeleteService marks the record; it
+// leaves when the service is stopped and its last handle closed.
 struct ServiceRecord {
     std::string name;
     std::string displayName;  // empty: the name
@@ -226,24 +182,18 @@ struct ServiceRecord {
     DWORD state = SERVICE_STOPPED;
     bool markedForDeletion = false;  // filled in by FindService
 };
-// A service that was installed before the program ran.
-void AddService(const ServiceRecord& record);
+void AddService(const ServiceRecord& record);  // installed before the program ran
 bool FindService(const char* name, ServiceRecord* record = nullptr);
 std::vector<std::string> ServiceNames();
 void SetServiceState(const char* name, DWORD state);
-
-// Scripted behaviour, by service name; kept when the service is deleted and
-// created again, cleared by Reset. After an accepted stop the service
-// reports SERVICE_STOP_PENDING to this many status queries before it is
-// stopped; -1: it never leaves that state.
+// Scripted behaviour by service name, kept when the service is deleted and
+// created again: status queries in SERVICE_STOP_PENDING after a stop (-1: for
+// ever); the stop refused (ERROR_INVALID_SERVICE_CONTROL); StartServiceA or
+// QueryServiceStatus failing with an error (0: it works).
 void SetStopPendingPolls(const char* name, int polls);
-// The service does not accept the stop control (ERROR_INVALID_SERVICE_CONTROL).
 void SetStopRefused(const char* name, bool refused);
-// StartServiceA or QueryServiceStatus fails with this error (0: it works).
 void SetStartFails(const char* name, DWORD error);
 void SetStatusQueryFails(const char* name, DWORD error);
-
-// Handles to the manager and to services not yet closed.
 int OpenServiceHandleCount();
 // Every call of the service API, in order, with the virtual clock's time.
 struct ServiceCall {
