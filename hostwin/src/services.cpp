@@ -25,16 +25,14 @@ struct Script {
 struct Service {
     ServiceRecord record;
     std::string account;   // ObjectName of a Win32 service
-    bool started = false;  // ever started: a stopped service then no longer reports "never started"
     int pendingPolls = 0;  // status queries left in SERVICE_STOP_PENDING (-1: for ever)
     int openHandles = 0;
     std::string KeyPath() const { return "System\\CurrentControlSet\\Services\\" + record.name; }
 };
 
 struct ScHandle {
-    bool manager;
     DWORD access;
-    std::shared_ptr<Service> service;
+    std::shared_ptr<Service> service;  // none for the manager
 };
 
 struct Manager {
@@ -107,17 +105,17 @@ const DWORD USER_SERVICE_RIGHTS = 0x00020000 | SERVICE_QUERY_CONFIG | SERVICE_QU
 
 bool Permitted(DWORD access, DWORD userRights) { return IsAdministrator() || (access & ~userRights) == 0; }
 
-SC_HANDLE AddScHandle(bool manager, DWORD access, const std::shared_ptr<Service>& service) {
+SC_HANDLE AddScHandle(DWORD access, const std::shared_ptr<Service>& service) {
     ULONG_PTR value = Scm().nextHandle;
     Scm().nextHandle += 4;
-    Scm().handles[value] = ScHandle{manager, access, service};
+    Scm().handles[value] = ScHandle{access, service};
     if (service) ++service->openHandles;
     return reinterpret_cast<SC_HANDLE>(value);
 }
 
 ScHandle* FindScHandle(SC_HANDLE handle, bool manager) {
     auto found = Scm().handles.find(reinterpret_cast<ULONG_PTR>(handle));
-    return found == Scm().handles.end() || found->second.manager != manager ? nullptr : &found->second;
+    return found == Scm().handles.end() || !found->second.service != manager ? nullptr : &found->second;
 }
 
 
@@ -134,12 +132,11 @@ std::string NameOf(SC_HANDLE handle) {
     return found ? found->service->record.name : "";
 }
 
+// The program reads the state only.
 void FillStatus(const Service& service, LPSERVICE_STATUS status) {
     std::memset(status, 0, sizeof *status);
     status->dwServiceType = service.record.type;
     status->dwCurrentState = service.record.state;
-    status->dwControlsAccepted = service.record.state == SERVICE_RUNNING ? 1 : 0;  // SERVICE_ACCEPT_STOP
-    if (service.record.state == SERVICE_STOPPED && !service.started) status->dwWin32ExitCode = ERROR_SERVICE_NEVER_STARTED;
 }
 
 // Records each call with its outcome; the result is what the API returns.
@@ -161,7 +158,6 @@ DWORD StartOne(Service& service, int depth) {
             return ERROR_SERVICE_DEPENDENCY_FAIL;
         }
     }
-    service.started = true;
     if (DWORD error = ScriptOf(record.name).startError) return error;
     record.state = SERVICE_RUNNING;
     return ERROR_SUCCESS;
@@ -172,7 +168,7 @@ DWORD StartOne(Service& service, int depth) {
 // ---- controls ---------------------------------------------------------------------------
 void AddService(const ServiceRecord& record) {
     HOSTWIN_LOCK();
-    Insert(record, "LocalSystem")->started = record.state != SERVICE_STOPPED;
+    Insert(record, "LocalSystem");
 }
 
 bool FindService(const char* name, ServiceRecord* record) {
@@ -193,7 +189,6 @@ void SetServiceState(const char* name, DWORD state) {
     HOSTWIN_LOCK();
     if (std::shared_ptr<Service> service = Find(name)) {
         service->record.state = state;
-        service->started = service->started || state != SERVICE_STOPPED;
         RemoveIfDone(service);
     }
 }
@@ -218,7 +213,7 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
         internal::FaultPoint fallible("OpenSCManagerA", "", ERROR_ACCESS_DENIED);
         if (fallible.FailsSettingError()) return nullptr;
         if (!Permitted(access, USER_MANAGER_RIGHTS)) return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED);
-        return AddScHandle(true, access, nullptr);
+        return AddScHandle(access, nullptr);
     }());
 }
 
@@ -252,7 +247,7 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
         record.errorControl = errorControl;
         record.imagePath = binaryPath;
         for (const char* n = dependencies; n && *n; n += std::strlen(n) + 1) record.dependencies.push_back(n);
-        return AddScHandle(false, access, Insert(record, account && *account ? account : "LocalSystem"));
+        return AddScHandle(access, Insert(record, account && *account ? account : "LocalSystem"));
     }());
 }
 
@@ -265,7 +260,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
         std::shared_ptr<Service> service = Find(name);
         if (!service) return Fail<SC_HANDLE>(ERROR_SERVICE_DOES_NOT_EXIST);
         if (!Permitted(access, USER_SERVICE_RIGHTS)) return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED);
-        return AddScHandle(false, access, service);
+        return AddScHandle(access, service);
     }());
 }
 
@@ -298,13 +293,12 @@ BOOL WINAPI ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS sta
                 if (UpperAscii(dependency) == UpperAscii(record.name)) return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
             }
         }
-        // The status is filled in on success and for the refusals that
-        // concern the service's state, and only then.
         DWORD error = record.state == SERVICE_STOPPED        ? ERROR_SERVICE_NOT_ACTIVE
                       : record.state == SERVICE_STOP_PENDING ? ERROR_SERVICE_CANNOT_ACCEPT_CTRL
                       : ScriptOf(record.name).stopRefused || record.state != SERVICE_RUNNING
                           ? ERROR_INVALID_SERVICE_CONTROL
                           : 0;
+        // The status is filled in also for the refusals that concern the state.
         if (!error) {
             service->pendingPolls = ScriptOf(record.name).stopPendingPolls;
             record.state = service->pendingPolls == 0 ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
