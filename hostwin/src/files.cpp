@@ -1,5 +1,6 @@
 // KERNEL32 files of the stand-in: Windows paths mapped into a host directory
 // per machine, open files and their sharing, attributes, injected faults.
+// A call the host itself refuses fails with ERROR_ACCESS_DENIED.
 #include "internal.h"
 
 #include <hostwin/machine.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,17 +53,17 @@ Disk& TheDisk() {
 struct OpenFile : internal::KernelObject {
     OpenFile(int fd, unsigned uses, DWORD share, FileId id, std::string key)
         : fd(fd), uses(uses), share(share), id(id), key(std::move(key)) {}
+    ~OpenFile() override {
+        if (fd >= 0) close(fd);
+        TheDisk().open.erase(this);
+    }
+    internal::HandleKind Kind() const override { return internal::HandleKind::File; }
     int fd;
     unsigned uses;
     DWORD share;
     FileId id;
     std::string key;
     std::uint64_t position = 0;
-    ~OpenFile() override {
-        if (fd >= 0) close(fd);
-        TheDisk().open.erase(this);
-    }
-    internal::HandleKind Kind() const override { return internal::HandleKind::File; }
 };
 
 // ---- the host directory -------------------------------------------------------------
@@ -73,23 +73,23 @@ void RemoveRoot() {
     TheDisk().root.clear();
 }
 
-bool MakeHostDirectory(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST; }
-
 const std::string& Root() {
-    Disk& disk = TheDisk();
-    if (disk.root.empty()) {
+    std::string& root = TheDisk().root;
+    if (root.empty()) {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/hostwin-XXXXXX";
         if (!mkdtemp(&pattern[0])) {
             std::perror("hostwin: cannot make the simulated disk");
             std::abort();
         }
-        disk.root = pattern;
-        for (const char* dir : {"/C", "/C/WINDOWS", "/C/WINDOWS/TEMP", "/C/SETUP"}) MakeHostDirectory(disk.root + dir);
+        root = pattern;
+        std::error_code ignored;
+        std::filesystem::create_directories(root + "/C/WINDOWS/TEMP", ignored);
+        std::filesystem::create_directories(root + "/C/SETUP", ignored);
         static const bool removedAtExit = std::atexit(RemoveRoot) == 0;
         (void)removedAtExit;
     }
-    return disk.root;
+    return root;
 }
 
 const bool registered = internal::RegisterReset([] {
@@ -101,13 +101,9 @@ const bool registered = internal::RegisterReset([] {
     Root();
 });
 
-DWORD ErrorFromErrno(int error) {
-    switch (error) {
-        case ENOENT: return ERROR_PATH_NOT_FOUND;
-        case ENOSPC: return ERROR_DISK_FULL;
-        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-        default: return ERROR_ACCESS_DENIED;
-    }
+bool IsHostDirectory(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
 }
 
 // The entry of dir whose name matches, whatever its case; name becomes its
@@ -120,11 +116,6 @@ bool FindEntry(const std::string& dir, std::string* name) {
         if (UpperAscii(found) == UpperAscii(*name)) return *name = found, true;
     }
     return false;
-}
-
-bool IsHostDirectory(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_directory(path, error);
 }
 
 // ---- Windows paths --------------------------------------------------------------------
@@ -142,7 +133,7 @@ struct WindowsPath {
     // The host directory of the drive ("C") or share ("UNC/SERVER/SHARE").
     std::string HostVolume() const {
         std::string dir = OnDrive() ? volume.substr(0, 1) : "UNC" + UpperAscii(volume.substr(1));
-        for (char& c : dir) c = c == '\\' ? '/' : c;
+        std::replace(dir.begin(), dir.end(), '\\', '/');
         return dir;
     }
 };
@@ -163,9 +154,8 @@ size_t VolumeLength(const std::string& p) {
 // current directory ("X:name" against it when it is on drive X), '/' as '\',
 // empty names and "." vanish, ".." goes up (never above the root), the last
 // name loses trailing dots and blanks.
-DWORD ParsePath(const std::string& written, WindowsPath* path) {
-    std::string p = written;
-    for (char& c : p) c = c == '/' ? '\\' : c;
+DWORD ParsePath(std::string p, WindowsPath* path) {
+    std::replace(p.begin(), p.end(), '/', '\\');
     *path = WindowsPath();
     if (p.empty()) return ERROR_PATH_NOT_FOUND;
     std::string current = CurrentDirectory();
@@ -181,14 +171,10 @@ DWORD ParsePath(const std::string& written, WindowsPath* path) {
         tail = current.substr(currentVolume) + "\\" + p;
     }
     for (size_t start = 0, end; start <= tail.size(); start = end + 1) {
-        end = tail.find('\\', start);
-        if (end == std::string::npos) end = tail.size();
+        end = std::min(tail.find('\\', start), tail.size());
         std::string part = tail.substr(start, end - start);
-        if (part == "..") {
-            if (!path->parts.empty()) path->parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            path->parts.push_back(part);
-        }
+        if (part == ".." && !path->parts.empty()) path->parts.pop_back();
+        if (!part.empty() && part != "." && part != "..") path->parts.push_back(part);
     }
     path->trailing = !tail.empty() && tail.back() == '\\' && !path->parts.empty();
     if (!path->trailing && !path->parts.empty()) {
@@ -253,7 +239,7 @@ DWORD Resolve(const char* written, Target* target, bool apiLimits = true) {
 // cannot be formed.
 bool ResolveForCall(const char* written, Target* target) {
     DWORD error = Resolve(written, target);
-    return !error || (SetLastError(error), false);
+    return !error || Fail(error, false);
 }
 
 DWORD MissingError(const Target& target) { return target.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
@@ -299,15 +285,13 @@ std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWOR
 
 std::shared_ptr<OpenFile> FindFile(HANDLE handle) {
     auto file = internal::FindHandleAs<OpenFile>(handle, internal::HandleKind::File);
-    if (!file) SetLastError(ERROR_INVALID_HANDLE);
-    return file;
+    return file ? file : Fail(ERROR_INVALID_HANDLE, file);
 }
 
 std::string KeyOf(const char* path) {
     Target target;
     return Resolve(path, &target, false) ? "" : target.key;
 }
-
 
 }  // namespace
 
@@ -331,21 +315,20 @@ bool MakeDirectories(const char* windowsPath) {
         partial += "\\" + part;
         Target target;
         if (Resolve(partial.c_str(), &target, false)) return false;
-        if (target.exists ? !target.directory : !MakeHostDirectory(target.host)) return false;
+        if (target.exists ? !target.directory : mkdir(target.host.c_str(), 0755) != 0) return false;
     }
     return true;
 }
 
 const std::vector<DirectoryChange>& DirectoryCreations() { return TheDisk().creations; }
 int OpenFileCount() { HOSTWIN_LOCK(); return static_cast<int>(TheDisk().open.size() - TheDisk().held.size()); }
+void FailReadAt(const char* path, std::uint64_t offset) { HOSTWIN_LOCK(); TheDisk().readFaults[KeyOf(path)] = offset; }
 
 void SetDiskFullAfter(std::uint64_t bytes) {
     HOSTWIN_LOCK();
     TheDisk().spaceLimited = true;
     TheDisk().spaceLeft = bytes;
 }
-
-void FailReadAt(const char* path, std::uint64_t offset) { HOSTWIN_LOCK(); TheDisk().readFaults[KeyOf(path)] = offset; }
 
 bool HoldOpen(const char* path) {
     HOSTWIN_LOCK();
@@ -359,16 +342,15 @@ void ReleaseHeld(const char* path) {
     HOSTWIN_LOCK();
     std::string key = KeyOf(path);
     auto& held = TheDisk().held;
-    for (auto it = held.begin(); it != held.end();) it = (*it)->key == key ? held.erase(it) : it + 1;
+    held.erase(std::remove_if(held.begin(), held.end(), [&](const auto& file) { return file->key == key; }), held.end());
 }
 
 namespace internal {
 
 DWORD FullPathName(const char* path, std::string* full) {
     HOSTWIN_LOCK();
-    if (!path) return ERROR_INVALID_PARAMETER;
     WindowsPath parsed;
-    DWORD error = ParsePath(path, &parsed);
+    DWORD error = path ? ParsePath(path, &parsed) : ERROR_INVALID_PARAMETER;
     if (!error) *full = parsed.Full();
     return error;
 }
@@ -382,8 +364,7 @@ std::string FileKeyOf(HANDLE handle) {
 DWORD ExistingDirectory(const char* path, std::string* full) {
     HOSTWIN_LOCK();
     Target target;
-    DWORD error = Resolve(path, &target);
-    if (error) return error;
+    if (DWORD error = Resolve(path, &target)) return error;
     if (!target.exists) return MissingError(target);
     if (!target.directory) return ERROR_DIRECTORY;
     target.path.trailing = false;
@@ -400,7 +381,7 @@ using namespace hostwin;
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD disposition,
                           DWORD flagsAndAttributes, HANDLE) {
     HOSTWIN_LOCK();
-    internal::FaultPoint fallible("CreateFileA", name ? name : "", ERROR_ACCESS_DENIED);
+    internal::FaultPoint fallible("CreateFileA", name, ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return INVALID_HANDLE_VALUE;
     Target target;
     if (!ResolveForCall(name, &target)) return INVALID_HANDLE_VALUE;
@@ -408,11 +389,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     bool truncate = disposition == CREATE_ALWAYS;
     DWORD requested = flagsAndAttributes & SETTABLE_ATTRIBUTES;
     DWORD error = 0;
-    DWORD result = ERROR_SUCCESS;
     int fd = -1;
-    if (disposition < CREATE_ALWAYS || disposition > OPEN_ALWAYS) {
-        error = ERROR_INVALID_PARAMETER;
-    } else if (target.directory) {
+    if (target.directory) {
         error = ERROR_ACCESS_DENIED;  // directories are not opened as files
     } else if (!target.parentExists) {
         error = ERROR_PATH_NOT_FOUND;
@@ -425,23 +403,22 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
         } else if (!SharingAllows(target.id, uses, shareMode)) {
             error = ERROR_SHARING_VIOLATION;
         } else if ((fd = open(target.host.c_str(), O_RDWR | (truncate ? O_TRUNC : 0))) < 0) {
-            error = ErrorFromErrno(errno);
+            error = ERROR_ACCESS_DENIED;
         } else if (truncate) {
             GiveSpaceBack(target.size);
             DWORD kept = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
             TheDisk().attributes[target.id] = kept | requested | FILE_ATTRIBUTE_ARCHIVE;
         }
-        if (disposition != OPEN_EXISTING) result = ERROR_ALREADY_EXISTS;
     } else if (disposition == OPEN_EXISTING) {
         error = ERROR_FILE_NOT_FOUND;
     } else if ((fd = open(target.host.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644)) < 0) {
-        error = ErrorFromErrno(errno);
+        error = ERROR_ACCESS_DENIED;
     }
     if (error) return Fail(error, INVALID_HANDLE_VALUE);
     std::shared_ptr<OpenFile> file = Open(target, fd, uses, shareMode);
     if (!target.exists) TheDisk().attributes[file->id] = requested | FILE_ATTRIBUTE_ARCHIVE;
     HANDLE handle = internal::AddHandle(file);
-    SetLastError(result);
+    SetLastError(target.exists && disposition != OPEN_EXISTING ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
@@ -454,11 +431,12 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, L
     if (fallible.FailsSettingError()) return FALSE;
     if (!(file->uses & USE_READ)) return Fail(ERROR_ACCESS_DENIED);
     std::uint64_t size = HostSize(file->fd);
-    std::uint64_t end = file->position + toRead < size ? file->position + toRead : size;
+    std::uint64_t end = std::min<std::uint64_t>(file->position + toRead, size);
     auto fault = TheDisk().readFaults.find(file->key);
     if (fault != TheDisk().readFaults.end() && file->position < size && end > fault->second) return Fail(ERROR_CRC);
-    ssize_t got = end > file->position ? pread(file->fd, buffer, end - file->position, static_cast<off_t>(file->position)) : 0;
-    if (got < 0) return Fail(ErrorFromErrno(errno));
+    if (end <= file->position) return TRUE;
+    ssize_t got = pread(file->fd, buffer, end - file->position, static_cast<off_t>(file->position));
+    if (got < 0) return Fail(ERROR_ACCESS_DENIED);
     file->position += static_cast<std::uint64_t>(got);
     if (read) *read = static_cast<DWORD>(got);
     return TRUE;
@@ -477,7 +455,7 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
     Disk& disk = TheDisk();
     if (disk.spaceLimited && growth > disk.spaceLeft) return Fail(ERROR_DISK_FULL);
     if (toWrite && pwrite(file->fd, buffer, toWrite, static_cast<off_t>(file->position)) != static_cast<ssize_t>(toWrite)) {
-        return Fail(ErrorFromErrno(errno));
+        return Fail(ERROR_DISK_FULL);
     }
     if (disk.spaceLimited) disk.spaceLeft -= growth;
     file->position += toWrite;
@@ -485,14 +463,13 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
     return TRUE;
 }
 
-DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
+// Sizes below 4 GB: the program reads no high part.
+DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD) {
     HOSTWIN_LOCK();
     auto file = FindFile(handle);
     if (!file) return INVALID_FILE_SIZE;
-    std::uint64_t size = HostSize(file->fd);
-    if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
     SetLastError(NO_ERROR);
-    return static_cast<DWORD>(size);
+    return static_cast<DWORD>(HostSize(file->fd));
 }
 
 // Moves within the first 2 GB only: no caller passes the high part.
@@ -503,7 +480,6 @@ DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG, DWORD method) {
     LONGLONG base = method == FILE_BEGIN     ? 0
                     : method == FILE_CURRENT ? static_cast<LONGLONG>(file->position)
                                              : static_cast<LONGLONG>(HostSize(file->fd));
-    if (method > FILE_END) return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
     if (base + distance < 0) return Fail(ERROR_NEGATIVE_SEEK, INVALID_SET_FILE_POINTER);
     file->position = static_cast<std::uint64_t>(base + distance);
     SetLastError(NO_ERROR);
@@ -521,102 +497,70 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
 
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     HOSTWIN_LOCK();
-    internal::FaultPoint fallible("CreateDirectoryA", path ? path : "", ERROR_ACCESS_DENIED);
+    internal::FaultPoint fallible("CreateDirectoryA", path, ERROR_ACCESS_DENIED);
     Target target;
     DWORD error = fallible.Fails() ? fallible.Error() : Resolve(path, &target);
     // Room must stay for an 8.3 name inside the directory.
     if (!error && std::strlen(path) > MAX_PATH - 12) error = ERROR_FILENAME_EXCED_RANGE;
     if (!error) {
-        if (target.root) {
-            error = ERROR_ACCESS_DENIED;
-        } else if (target.exists) {
-            error = ERROR_ALREADY_EXISTS;
-        } else if (!target.parentExists) {
-            error = ERROR_PATH_NOT_FOUND;
-        } else if (mkdir(target.host.c_str(), 0755) != 0) {
-            error = ErrorFromErrno(errno);
-        }
+        error = target.root                             ? ERROR_ACCESS_DENIED
+                : target.exists                         ? ERROR_ALREADY_EXISTS
+                : !target.parentExists                  ? ERROR_PATH_NOT_FOUND
+                : mkdir(target.host.c_str(), 0755) != 0 ? ERROR_ACCESS_DENIED
+                                                        : 0;
     }
-    TheDisk().creations.push_back({path ? path : "", error ? FALSE : TRUE});
+    TheDisk().creations.push_back({path, error ? FALSE : TRUE});
     return error ? Fail(error) : TRUE;
 }
 
+// Only an empty directory goes (the tests clean up with it).
 BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
     HOSTWIN_LOCK();
-    Target target, current;
+    Target target;
     if (!ResolveForCall(path, &target)) return FALSE;
-    Resolve(CurrentDirectory().c_str(), &current);
-    DWORD error = 0;
-    if (target.root) {
-        error = ERROR_ACCESS_DENIED;
-    } else if (!target.exists) {
-        error = MissingError(target);
-    } else if (!target.directory) {
-        error = ERROR_DIRECTORY;
-    } else if (current.exists && current.id == target.id) {
-        error = ERROR_SHARING_VIOLATION;  // the current directory is in use
-    } else if (rmdir(target.host.c_str()) != 0) {
-        error = errno == ENOTEMPTY ? ERROR_DIR_NOT_EMPTY : ErrorFromErrno(errno);
-    }
-    if (error) return Fail(error);
+    if (!target.exists) return Fail(MissingError(target));
+    if (!target.directory) return Fail(ERROR_DIRECTORY);
+    if (target.root || rmdir(target.host.c_str()) != 0) return Fail(ERROR_DIR_NOT_EMPTY);
     TheDisk().attributes.erase(target.id);
     return TRUE;
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR name) {
     HOSTWIN_LOCK();
-    internal::FaultPoint fallible("DeleteFileA", name ? name : "", ERROR_SHARING_VIOLATION);
+    internal::FaultPoint fallible("DeleteFileA", name, ERROR_SHARING_VIOLATION);
     if (fallible.FailsSettingError()) return FALSE;
     Target target;
     if (!ResolveForCall(name, &target)) return FALSE;
-    DWORD error = 0;
-    if (!target.exists) {
-        error = MissingError(target);
-    } else if (target.directory || (AttributesOf(target) & FILE_ATTRIBUTE_READONLY)) {
-        error = ERROR_ACCESS_DENIED;
-    } else if (target.path.trailing) {
-        error = ERROR_INVALID_NAME;
-    } else if (IsOpen(target.id, true)) {
-        error = ERROR_SHARING_VIOLATION;
-    } else if (unlink(target.host.c_str()) != 0) {
-        error = ErrorFromErrno(errno);
-    }
-    if (error) return Fail(error);
+    if (!target.exists) return Fail(MissingError(target));
+    if (target.directory || (AttributesOf(target) & FILE_ATTRIBUTE_READONLY)) return Fail(ERROR_ACCESS_DENIED);
+    if (IsOpen(target.id, true)) return Fail(ERROR_SHARING_VIOLATION);
+    if (unlink(target.host.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED);
     GiveSpaceBack(target.size);
     if (!IsOpen(target.id, false)) TheDisk().attributes.erase(target.id);
     return TRUE;
 }
 
+// Renames within one drive; deleting at the next boot (no new name) is not simulated.
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     HOSTWIN_LOCK();
-    internal::FaultPoint fallible("MoveFileExA", newName ? newName : "", ERROR_ACCESS_DENIED);
+    internal::FaultPoint fallible("MoveFileExA", newName, ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return FALSE;
     Target from, to;
-    // Deleting at the next boot (no new name) is not simulated.
     if (!ResolveForCall(existing, &from) || !ResolveForCall(newName, &to)) return FALSE;
-    DWORD error = 0;
     bool replacing = to.exists && !(from.exists && to.id == from.id);
-    if (!from.exists) {
-        error = MissingError(from);
-    } else if (from.root || to.root) {
-        error = ERROR_ACCESS_DENIED;
-    } else if (IsOpen(from.id, true)) {
-        error = ERROR_SHARING_VIOLATION;
-    } else if (!to.parentExists) {
-        error = ERROR_PATH_NOT_FOUND;
-    } else if (from.path.HostVolume() != to.path.HostVolume()) {
-        error = ERROR_NOT_SAME_DEVICE;
-    } else if (replacing && !(flags & MOVEFILE_REPLACE_EXISTING)) {
-        error = ERROR_ALREADY_EXISTS;
-    } else if (replacing && (to.directory || from.directory || (AttributesOf(to) & FILE_ATTRIBUTE_READONLY) ||
-                             IsOpen(to.id, false))) {
-        error = ERROR_ACCESS_DENIED;
+    if (!from.exists) return Fail(MissingError(from));
+    if (from.root || to.root) return Fail(ERROR_ACCESS_DENIED);
+    if (IsOpen(from.id, true)) return Fail(ERROR_SHARING_VIOLATION);
+    if (!to.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
+    if (replacing && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+    if (replacing && (to.directory || from.directory || (AttributesOf(to) & FILE_ATTRIBUTE_READONLY) ||
+                      IsOpen(to.id, false))) {
+        return Fail(ERROR_ACCESS_DENIED);
     }
-    if (error) return Fail(error);
     // The new name is taken as written, also when only its case changes.
     std::string destination = to.host.substr(0, to.host.rfind('/') + 1) + to.path.parts.back();
     if (replacing && destination != to.host) unlink(to.host.c_str());
-    if (rename(from.host.c_str(), destination.c_str()) != 0) return Fail(ErrorFromErrno(errno));
+    if (rename(from.host.c_str(), destination.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED);
     if (replacing) {
         GiveSpaceBack(to.size);
         TheDisk().attributes.erase(to.id);
