@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <tuple>
 
 namespace hostwin {
 namespace {
@@ -96,19 +97,14 @@ REGSAM RightsAt(HKEY root, const std::string& path) {
 
 REGSAM RightsOf(const Key* key) { return RightsAt(key->root, key->Path()); }
 
-// The key behind a handle and the access that handle carries.
+// The key behind a handle and the access that handle carries (a predefined
+// key: the user's rights).
 bool Resolve(HKEY handle, std::shared_ptr<Key>* key, REGSAM* access) {
     auto root = Reg().roots.find(handle);
-    if (root != Reg().roots.end()) {
-        *key = root->second;
-        *access = RightsOf(key->get());
-        return true;
-    }
     auto found = Reg().handles.find(reinterpret_cast<ULONG_PTR>(handle));
-    if (found == Reg().handles.end()) return false;
-    *key = found->second.first;
-    *access = found->second.second;
-    return true;
+    if (root != Reg().roots.end()) std::tie(*key, *access) = std::make_pair(root->second, RightsOf(root->second.get()));
+    if (found != Reg().handles.end()) std::tie(*key, *access) = found->second;
+    return root != Reg().roots.end() || found != Reg().handles.end();
 }
 
 // The key at a path below another; with create, missing keys are made.
@@ -127,30 +123,20 @@ Key* Lookup(HKEY root, const char* path, bool create = false) {
 
 void StoreValue(Key* key, const char* name, DWORD type, const BYTE* data, DWORD size) {
     std::vector<BYTE> stored(data, data + (data ? size : 0));
-    if (Value* existing = key->FindValue(name)) {
-        *existing = Value{existing->name, type, stored};
-    } else {
-        key->values.push_back(Value{name ? name : "", type, stored});
-    }
+    Value* existing = key->FindValue(name);
+    if (!existing) key->values.push_back(Value{name ? name : "", type, stored});
+    if (existing) *existing = Value{existing->name, type, stored};
 }
 
-void MarkDeleted(Key* key) {
-    for (const auto& child : key->children) MarkDeleted(child.get());
-    key->children.clear();
-    key->deleted = true;
-}
-
+// Takes a key from its parent and marks it and everything below it deleted:
+// handles still open on them answer ERROR_KEY_DELETED.
 void Unlink(Key* key) {
     std::shared_ptr<Key> keep = key->shared_from_this();
+    while (!key->children.empty()) Unlink(key->children.back().get());
     auto& siblings = key->parent->children;
-    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
-        if (it->get() == key) {
-            siblings.erase(it);
-            break;
-        }
-    }
-    MarkDeleted(key);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), keep));
     key->parent = nullptr;
+    key->deleted = true;
 }
 
 // A key's path with its root and a sub-key or value name, as "HKLM\\path".
@@ -193,14 +179,10 @@ LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY 
     if (depth < components.size() && !(RightsOf(key) & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     for (; depth < components.size(); ++depth) key = key->AddChild(components[depth]);
     // Windows hands back a predefined key itself when asked to open it again.
-    if (key == base.get() && Reg().roots.count(handle) && !create) {
-        *result = handle;
-    } else {
-        ULONG_PTR value = Reg().nextHandle;
-        Reg().nextHandle += 4;
-        Reg().handles[value] = {key->shared_from_this(), access};
-        *result = reinterpret_cast<HKEY>(value);
-    }
+    if (key == base.get() && Reg().roots.count(handle) && !create) return *result = handle, ERROR_SUCCESS;
+    Reg().handles[Reg().nextHandle] = {key->shared_from_this(), access};
+    *result = reinterpret_cast<HKEY>(Reg().nextHandle);
+    Reg().nextHandle += 4;
     return ERROR_SUCCESS;
 }
 
