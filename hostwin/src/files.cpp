@@ -10,12 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
+#include <stdexcept>
 
 namespace hostwin {
 namespace {
@@ -34,8 +35,7 @@ struct OpenFile;
 
 struct Disk {
     std::string root;  // host directory of this machine; made on first use
-    bool spaceLimited = false;
-    std::uint64_t spaceLeft = 0;
+    std::optional<std::uint64_t> spaceLeft;  // none: no limit
     std::map<std::string, std::uint64_t> readFaults;  // by upper-case full path
     std::vector<DirectoryChange> creations;
     std::map<FileId, DWORD> attributes;  // files and directories given attributes
@@ -59,14 +59,12 @@ struct OpenFile : internal::KernelObject {
     }
     internal::HandleKind Kind() const override { return internal::HandleKind::File; }
     int fd;
-    unsigned uses;
-    DWORD share;
+    unsigned uses, share;
     FileId id;
     std::string key;
     std::uint64_t position = 0;
 };
 
-// ---- the host directory -------------------------------------------------------------
 void RemoveRoot() {
     std::error_code ignored;
     if (!TheDisk().root.empty()) std::filesystem::remove_all(TheDisk().root, ignored);
@@ -78,16 +76,12 @@ const std::string& Root() {
     if (root.empty()) {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/hostwin-XXXXXX";
-        if (!mkdtemp(&pattern[0])) {
-            std::perror("hostwin: cannot make the simulated disk");
-            std::abort();
-        }
+        if (!mkdtemp(&pattern[0])) throw std::runtime_error("hostwin: cannot make the simulated disk in " + pattern);
         root = pattern;
         std::error_code ignored;
         std::filesystem::create_directories(root + "/C/WINDOWS/TEMP", ignored);
         std::filesystem::create_directories(root + "/C/SETUP", ignored);
-        static const bool removedAtExit = std::atexit(RemoveRoot) == 0;
-        (void)removedAtExit;
+        static const int removedAtExit [[maybe_unused]] = std::atexit(RemoveRoot);
     }
     return root;
 }
@@ -195,10 +189,7 @@ struct Target {
     WindowsPath path;
     std::string key;   // the full path in upper case, without a trailing '\'
     std::string host;  // host path: found parts, then the rest as written
-    bool parentExists = true;
-    bool exists = false;
-    bool directory = false;
-    bool root = false;
+    bool parentExists = true, exists = false, directory = false, root = false;
     std::uint64_t size = 0;
     FileId id;
 };
@@ -273,7 +264,9 @@ std::uint64_t HostSize(int fd) {
     return fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-void GiveSpaceBack(std::uint64_t bytes) { TheDisk().spaceLeft += TheDisk().spaceLimited ? bytes : 0; }
+void GiveSpaceBack(std::uint64_t bytes) {
+    if (TheDisk().spaceLeft) *TheDisk().spaceLeft += bytes;
+}
 
 std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share) {
     auto file = std::make_shared<OpenFile>(fd, uses, share, target.id, target.key);
@@ -324,11 +317,7 @@ const std::vector<DirectoryChange>& DirectoryCreations() { return TheDisk().crea
 int OpenFileCount() { HOSTWIN_LOCK(); return static_cast<int>(TheDisk().open.size() - TheDisk().held.size()); }
 void FailReadAt(const char* path, std::uint64_t offset) { HOSTWIN_LOCK(); TheDisk().readFaults[KeyOf(path)] = offset; }
 
-void SetDiskFullAfter(std::uint64_t bytes) {
-    HOSTWIN_LOCK();
-    TheDisk().spaceLimited = true;
-    TheDisk().spaceLeft = bytes;
-}
+void SetDiskFullAfter(std::uint64_t bytes) { HOSTWIN_LOCK(); TheDisk().spaceLeft = bytes; }
 
 bool HoldOpen(const char* path) {
     HOSTWIN_LOCK();
@@ -452,12 +441,12 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
     if (!(file->uses & USE_WRITE)) return Fail(ERROR_ACCESS_DENIED);
     std::uint64_t size = HostSize(file->fd);
     std::uint64_t growth = file->position + toWrite > size ? file->position + toWrite - size : 0;
-    Disk& disk = TheDisk();
-    if (disk.spaceLimited && growth > disk.spaceLeft) return Fail(ERROR_DISK_FULL);
+    std::optional<std::uint64_t>& spaceLeft = TheDisk().spaceLeft;
+    if (spaceLeft && growth > *spaceLeft) return Fail(ERROR_DISK_FULL);
     if (toWrite && pwrite(file->fd, buffer, toWrite, static_cast<off_t>(file->position)) != static_cast<ssize_t>(toWrite)) {
         return Fail(ERROR_DISK_FULL);
     }
-    if (disk.spaceLimited) disk.spaceLeft -= growth;
+    if (spaceLeft) *spaceLeft -= growth;
     file->position += toWrite;
     if (written) *written = toWrite;
     return TRUE;
