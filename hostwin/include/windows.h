@@ -43,7 +43,6 @@ typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 typedef HKEY *PHKEY;
 typedef INT_PTR (*FARPROC)(void);
-
 #ifndef FALSE
 #define FALSE 0
 #endif
@@ -72,7 +71,6 @@ typedef INT_PTR (*FARPROC)(void);
 #define ERROR_SERVICE_MARKED_FOR_DELETE 1072
 #define ERROR_SERVICE_EXISTS 1073
 #define RPC_S_SERVER_UNAVAILABLE 1722
-
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 
@@ -80,12 +78,10 @@ void WINAPI SetLastError(DWORD error);
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
-
 typedef struct _OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId;
     char szCSDVersion[128];
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
-
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
@@ -95,7 +91,6 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR *filePart);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
-
 #define SEM_FAILCRITICALERRORS 0x0001
 #define SEM_NOOPENFILEERRORBOX 0x8000
 UINT WINAPI SetErrorMode(UINT mode);
@@ -106,19 +101,15 @@ typedef struct _SECURITY_ATTRIBUTES {
     LPVOID lpSecurityDescriptor;
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
-
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
 BOOL WINAPI CloseHandle(HANDLE handle);
 LONG WINAPI InterlockedIncrement(LONG volatile *value);
 void WINAPI Sleep(DWORD milliseconds);
-
 typedef struct _SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 } SYSTEMTIME, *LPSYSTEMTIME;
-
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 int WINAPI MulDiv(int number, int numerator, int denominator);
-
 #define LPTR 0x0040 /* LMEM_FIXED | LMEM_ZEROINIT */
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL WINAPI LocalFree(HLOCAL memory);
@@ -141,10 +132,8 @@ HLOCAL WINAPI LocalFree(HLOCAL memory);
 #define FILE_END 2
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_WRITE_THROUGH 0x00000008
-
 /* Overlapped input and output is not simulated: always pass NULL. */
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
-
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
@@ -158,7 +147,6 @@ BOOL WINAPI DeleteFileA(LPCSTR name);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
 DWORD WINAPI GetFileAttributesA(LPCSTR name);
 BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
-
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
                                       LPCSTR fileName);
 
@@ -177,7 +165,6 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
 #define REG_OPTION_NON_VOLATILE 0x00000000
-
 LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                                REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
@@ -201,19 +188,16 @@ LSTATUS WINAPI RegCloseKey(HKEY key);
 #define SERVICE_STOPPED 0x00000001
 #define SERVICE_STOP_PENDING 0x00000003
 #define SERVICE_RUNNING 0x00000004
-
 typedef struct _SERVICE_STATUS {
     DWORD dwServiceType, dwCurrentState, dwControlsAccepted, dwWin32ExitCode, dwServiceSpecificExitCode;
     DWORD dwCheckPoint, dwWaitHint;
 } SERVICE_STATUS, *LPSERVICE_STATUS;
-
 typedef struct _QUERY_SERVICE_CONFIGA {
     DWORD dwServiceType, dwStartType, dwErrorControl;
     LPSTR lpBinaryPathName, lpLoadOrderGroup;
     DWORD dwTagId;
     LPSTR lpDependencies, lpServiceStartName, lpDisplayName;
 } QUERY_SERVICE_CONFIGA, *LPQUERY_SERVICE_CONFIGA;
-
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
                                 DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR binaryPath,
@@ -229,20 +213,16 @@ BOOL WINAPI CloseServiceHandle(SC_HANDLE handle);
 
 /* ---- string table, windows: texts, redraws, message boxes, cursors ---------- */
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
-
 typedef struct tagRECT {
     LONG left, top, right, bottom;
 } RECT;
-
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
-
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 HWND WINAPI GetDlgItem(HWND dialog, int id);
 BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase);
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
-
 #define MB_OK 0x00000000
 #define MB_OKCANCEL 0x00000001
 #define MB_YESNOCANCEL 0x00000003
@@ -260,9 +240,7 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 #define IDCANCEL 2
 #define IDYES 6
 #define IDNO 7
-
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);

@@ -5,6 +5,7 @@
 
 #include <hostwin/machine.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -18,8 +19,7 @@ using internal::UpperAscii;
 struct Script {
     int stopPendingPolls = 0;
     bool stopRefused = false;
-    DWORD startError = 0;
-    DWORD queryError = 0;
+    DWORD startError = 0, queryError = 0;
 };
 
 struct Service {
@@ -88,12 +88,10 @@ void RemoveIfDone(const std::shared_ptr<Service>& service) {
     const ServiceRecord& record = service->record;
     if (!record.markedForDeletion || record.state != SERVICE_STOPPED || service->openHandles > 0) return;
     auto& services = Scm().services;
-    for (auto it = services.begin(); it != services.end(); ++it) {
-        if (*it != service) continue;
-        services.erase(it);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, service->KeyPath().c_str());
-        return;
-    }
+    auto found = std::find(services.begin(), services.end(), service);
+    if (found == services.end()) return;
+    services.erase(found);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, service->KeyPath().c_str());
 }
 
 // Rights the manager checks (SC_MANAGER_CREATE_SERVICE, SERVICE_START,
@@ -117,7 +115,6 @@ ScHandle* FindScHandle(SC_HANDLE handle, bool manager) {
     auto found = Scm().handles.find(reinterpret_cast<ULONG_PTR>(handle));
     return found == Scm().handles.end() || !found->second.service != manager ? nullptr : &found->second;
 }
-
 
 // The service behind a handle that carries the given access, or nullptr
 // with the error set.
@@ -166,10 +163,7 @@ DWORD StartOne(Service& service, int depth) {
 }  // namespace
 
 // ---- controls ---------------------------------------------------------------------------
-void AddService(const ServiceRecord& record) {
-    HOSTWIN_LOCK();
-    Insert(record, "LocalSystem");
-}
+void AddService(const ServiceRecord& record) { HOSTWIN_LOCK(); Insert(record, "LocalSystem"); }
 
 bool FindService(const char* name, ServiceRecord* record) {
     HOSTWIN_LOCK();
@@ -206,7 +200,8 @@ void ClearServiceCalls() { HOSTWIN_LOCK(); Scm().calls.clear(); }
 using namespace hostwin;
 
 // ---- ADVAPI32 ----------------------------------------------------------------------------
-// Only the local machine and its active database exist.
+// Only the local machine and its active database exist. The program names
+// its services well, and creates them with valid settings.
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
     HOSTWIN_LOCK();
     return Log("OpenSCManagerA", "", [&]() -> SC_HANDLE {
@@ -227,25 +222,12 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
         internal::FaultPoint fallible("CreateServiceA", name, ERROR_ACCESS_DENIED);
         if (fallible.FailsSettingError()) return nullptr;
         if (!(handle->access & RIGHT_CREATE_SERVICE)) return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED);
-        if (!*name || std::strpbrk(name, "\\/")) return Fail<SC_HANDLE>(ERROR_INVALID_NAME);
-        // Drivers and Win32 services of their own process; a Win32 service
-        // cannot start with the boot loader or the system.
-        bool win32 = type == SERVICE_WIN32_OWN_PROCESS;
-        if (!*binaryPath || (!win32 && type != SERVICE_KERNEL_DRIVER) || startType > 4 ||
-            (win32 && startType < SERVICE_AUTO_START) || errorControl > 3) {
-            return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER);
-        }
         if (std::shared_ptr<Service> existing = Find(name)) {
             return Fail<SC_HANDLE>(existing->record.markedForDeletion ? ERROR_SERVICE_MARKED_FOR_DELETE
                                                                       : ERROR_SERVICE_EXISTS);
         }
-        ServiceRecord record;
-        record.name = name;
-        record.displayName = displayName ? displayName : "";
-        record.type = type;
-        record.startType = startType;
-        record.errorControl = errorControl;
-        record.imagePath = binaryPath;
+        ServiceRecord record{name, displayName ? displayName : "", type, startType, errorControl, binaryPath, {},
+                             SERVICE_STOPPED, false};
         for (const char* n = dependencies; n && *n; n += std::strlen(n) + 1) record.dependencies.push_back(n);
         return AddScHandle(access, Insert(record, account && *account ? account : "LocalSystem"));
     }());

@@ -22,9 +22,7 @@ namespace hostwin {
 void Reset();
 
 // ---- system -----------------------------------------------------------------
-struct Version {
-    DWORD platform, major, minor, build;
-};
+struct Version { DWORD platform, major, minor, build; };
 void SetVersion(const Version& version);
 void SetVersionQueryFails(bool fails);
 DWORD LastVersionQuerySize();  // the record size GetVersionExA last saw
@@ -37,29 +35,21 @@ void SetAdministrator(bool administrator);
 bool IsAdministrator();
 std::string CurrentDirectory();
 // Every path handed to SetCurrentDirectoryA, and to CreateDirectoryA, with its result.
-struct DirectoryChange {
-    std::string path;
-    BOOL result;
-};
+struct DirectoryChange { std::string path; BOOL result; };
 const std::vector<DirectoryChange>& DirectoryChanges();
 const std::vector<DirectoryChange>& DirectoryCreations();
 void SetLocalAllocFails(bool fails);
 int LiveLocalAllocations();  // blocks not yet freed
 int OpenHandleCount();       // kernel handles (mutexes, files)
 
-// ---- virtual clock: Sleep advances it instead of waiting ------------------------
+// Virtual clock: Sleep advances it instead of waiting.
 std::uint64_t Now();
 const std::vector<DWORD>& Sleeps();
 // Called at the end of every Sleep, with its length: what happens meanwhile.
 void SetSleepHandler(std::function<void(DWORD milliseconds)> handler);
 
 // ---- message boxes ----------------------------------------------------------
-struct MessageBoxRecord {
-    HWND owner;
-    std::string text, caption;
-    UINT type;
-    int answer;
-};
+struct MessageBoxRecord { HWND owner; std::string text, caption; UINT type; int answer; };
 // A box is answered by the handler (unless it returns 0), else by the next
 // queued answer, else with its default button (as if Enter was pressed).
 void QueueMessageBoxAnswers(std::initializer_list<int> answers);
@@ -82,19 +72,12 @@ void SetRedrawHandler(std::function<void(HWND window, BOOL erase)> handler);
 const std::vector<int>& CursorHistory();
 
 // ---- counted calls and injected failures -----------------------------------------------
-// Counted: CreateFileA, ReadFile, WriteFile, FlushFileBuffers, MoveFileExA,
-// DeleteFileA, CreateDirectoryA; LZInit, LZRead, LZSeek; RegCreateKeyExA,
-// RegOpenKeyExA, RegQueryValueExA, RegSetValueExA, RegDeleteKeyA;
-// OpenSCManagerA, CreateServiceA, OpenServiceA, ControlService,
-// QueryServiceStatus, DeleteService, StartServiceA; not the calls the
-// stand-in makes itself while serving one (LZ32 reading its file). A failed
-// call does nothing but report the error Windows would plausibly give:
-// ERROR_ACCESS_DENIED for opens, creations, moves, key deletions and the
-// service manager; reads ERROR_CRC, writes ERROR_DISK_FULL, flushes
-// ERROR_WRITE_FAULT, file deletions ERROR_SHARING_VIOLATION; LZInit
-// LZERROR_GLOBALLOC, LZRead LZERROR_READ, LZSeek LZERROR_BADVALUE (plain
-// files -1); registry queries and sets ERROR_KEY_DELETED; ControlService and
-// StartServiceA ERROR_SERVICE_REQUEST_TIMEOUT.
+// Counted: the calls of files, LZ32, registry and services that can fail
+// (each declares an internal::FaultPoint), not those the stand-in makes
+// itself while serving one (LZ32 reading its file). A failed call does
+// nothing but report the error Windows would plausibly give it: opens,
+// creations, moves and key deletions ERROR_ACCESS_DENIED, reads ERROR_CRC,
+// writes ERROR_DISK_FULL, registry queries and sets ERROR_KEY_DELETED, ...
 struct FallibleCall {
     std::string call;    // "CreateFileA", "LZRead", "RegSetValueExA", ...
     std::string target;  // the path, key (with the value name) or service it concerns
