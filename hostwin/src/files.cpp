@@ -376,8 +376,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     if (!ResolveForCall(name, &target)) return INVALID_HANDLE_VALUE;
     unsigned uses = (access & GENERIC_READ ? 1u * USE_READ : 0u) | (access & GENERIC_WRITE ? 1u * USE_WRITE : 0u);
     bool truncate = disposition == CREATE_ALWAYS;
-    DWORD requested = flagsAndAttributes & SETTABLE_ATTRIBUTES;
-    DWORD error = 0;
+    DWORD requested = flagsAndAttributes & SETTABLE_ATTRIBUTES, error = 0;
     int fd = -1;
     if (target.directory) {
         error = ERROR_ACCESS_DENIED;  // directories are not opened as files

@@ -12,7 +12,7 @@
 
 // What the stand-in's calls report beyond the codes the program names
 // itself (windows.h declares only those).
-const DWORD ERROR_NOT_ENOUGH_MEMORY = 8, ERROR_NOT_SAME_DEVICE = 17, ERROR_CRC = 23, ERROR_WRITE_FAULT = 29,
+const DWORD ERROR_NOT_ENOUGH_MEMORY = 8, ERROR_CRC = 23, ERROR_WRITE_FAULT = 29,
     ERROR_SHARING_VIOLATION = 32, ERROR_BAD_NETPATH = 53, ERROR_INVALID_PARAMETER = 87, ERROR_DISK_FULL = 112,
     ERROR_INSUFFICIENT_BUFFER = 122, ERROR_INVALID_NAME = 123, ERROR_NEGATIVE_SEEK = 131, ERROR_DIR_NOT_EMPTY = 145,
     ERROR_FILENAME_EXCED_RANGE = 206, ERROR_MORE_DATA = 234, ERROR_DIRECTORY = 267, ERROR_KEY_DELETED = 1018,
@@ -74,7 +74,10 @@ public:
     bool Fails() const { return fails_; }
     DWORD Error() const { return error_; }
     // Fails(), and when so the last error set to Error().
-    bool FailsSettingError() const;
+    bool FailsSettingError() const {
+        if (fails_) SetLastError(error_);
+        return fails_;
+    }
 
 private:
     bool fails_;

@@ -31,13 +31,10 @@ struct LzFile {
     LONG current = 0;  // where the decoder stands
     LONG wanted = 0;   // where the caller reads next; LZSeek moves only this
     BYTE window[WINDOW_SIZE];
-    UINT windowPosition = 0;
-    UINT matchPosition = 0;
-    UINT matchLeft = 0;
+    UINT windowPosition = 0, matchPosition = 0, matchLeft = 0;
     UINT flags = 0;  // flag bits of the current group, a marker bit above them
     BYTE input[2048];
-    DWORD inputPosition = 0;
-    DWORD inputLength = 0;
+    DWORD inputPosition = 0, inputLength = 0;
 
     void Restart() {
         SetFilePointer(file, static_cast<LONG>(LZ_HEADER_SIZE), nullptr, FILE_BEGIN);

@@ -108,11 +108,6 @@ FaultPoint::FaultPoint(const char* call, const std::string& target, DWORD error)
 
 FaultPoint::~FaultPoint() { --depth; }
 
-bool FaultPoint::FailsSettingError() const {
-    if (fails_) SetLastError(error_);
-    return fails_;
-}
-
 }  // namespace internal
 
 void Reset() {

@@ -19,8 +19,7 @@ struct System {
     DWORD lastVersionSize = 0;
     std::string windowsDirectory = "C:\\WINDOWS";
     bool systemWindowsDirectoryPresent = true;
-    std::string systemWindowsDirectory = "C:\\WINDOWS";
-    std::string moduleFileName = "C:\\SETUP\\setup.exe";
+    std::string systemWindowsDirectory = "C:\\WINDOWS", moduleFileName = "C:\\SETUP\\setup.exe";
     bool administrator = true;
     std::string currentDirectory = "C:\\";
     std::vector<DirectoryChange> directoryChanges;

@@ -11,8 +11,7 @@ namespace hostwin {
 namespace {
 
 struct Window {
-    std::string className;
-    std::string text;
+    std::string className, text;
     std::vector<std::string> textHistory;
     HWND parent = nullptr;
     int id = 0;
