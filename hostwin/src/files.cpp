@@ -264,9 +264,7 @@ std::uint64_t HostSize(int fd) {
     return fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-void GiveSpaceBack(std::uint64_t bytes) {
-    if (TheDisk().spaceLeft) *TheDisk().spaceLeft += bytes;
-}
+void GiveSpaceBack(std::uint64_t bytes) { if (TheDisk().spaceLeft) *TheDisk().spaceLeft += bytes; }
 
 std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share) {
     auto file = std::make_shared<OpenFile>(fd, uses, share, target.id, target.key);
@@ -316,7 +314,6 @@ bool MakeDirectories(const char* windowsPath) {
 const std::vector<DirectoryChange>& DirectoryCreations() { return TheDisk().creations; }
 int OpenFileCount() { HOSTWIN_LOCK(); return static_cast<int>(TheDisk().open.size() - TheDisk().held.size()); }
 void FailReadAt(const char* path, std::uint64_t offset) { HOSTWIN_LOCK(); TheDisk().readFaults[KeyOf(path)] = offset; }
-
 void SetDiskFullAfter(std::uint64_t bytes) { HOSTWIN_LOCK(); TheDisk().spaceLeft = bytes; }
 
 bool HoldOpen(const char* path) {

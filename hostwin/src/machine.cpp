@@ -110,11 +110,7 @@ FaultPoint::~FaultPoint() { --depth; }
 
 }  // namespace internal
 
-void Reset() {
-    HOSTWIN_LOCK();
-    for (auto& hook : ResetHooks()) hook();
-}
-
+void Reset() { HOSTWIN_LOCK(); for (auto& hook : ResetHooks()) hook(); }
 int OpenHandleCount() { return internal::HandleCount(); }
 std::uint64_t Now() { HOSTWIN_LOCK(); return TheMachine().now; }
 const std::vector<DWORD>& Sleeps() { return TheMachine().sleeps; }

@@ -23,7 +23,6 @@ struct System {
     bool administrator = true;
     std::string currentDirectory = "C:\\";
     std::vector<DirectoryChange> directoryChanges;
-    UINT errorMode = 0;
     std::map<std::string, int> namedMutexes;  // name -> open handles
     bool localAllocFails = false;
     int liveAllocations = 0;
@@ -175,12 +174,8 @@ DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file
     return length;
 }
 
-UINT WINAPI SetErrorMode(UINT mode) {
-    HOSTWIN_LOCK();
-    UINT previous = Sys().errorMode;
-    Sys().errorMode = mode;
-    return previous;
-}
+// No box ever asks about a drive here; the program ignores the mode it replaces.
+UINT WINAPI SetErrorMode(UINT) { return 0; }
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name) {
     HOSTWIN_LOCK();

@@ -51,15 +51,11 @@ HWND FindChild(HWND parent, int id) {
     return nullptr;
 }
 
-// The button a box gives for Enter: its default button.
+// The button a box gives for Enter, its default button: the window-free
+// code asks with OK boxes and Yes/No boxes only.
 int DefaultAnswer(UINT type) {
-    int button = static_cast<int>((type & MB_DEFMASK) >> 8);  // 0 = first
-    switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL: return button == 1 ? IDCANCEL : IDOK;
-        case MB_YESNO: return button == 1 ? IDNO : IDYES;
-        case MB_YESNOCANCEL: return button == 2 ? IDCANCEL : (button == 1 ? IDNO : IDYES);
-        default: return IDOK;
-    }
+    if ((type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+    return (type & MB_DEFMASK) == MB_DEFBUTTON2 ? IDNO : IDYES;
 }
 
 HCURSOR CursorHandle(int id) { return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0xC0000000u | id)); }
@@ -132,10 +128,7 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return 0;
 }
 
-HWND WINAPI GetDlgItem(HWND dialog, int id) {
-    HOSTWIN_LOCK();
-    return Find(dialog) ? FindChild(dialog, id) : nullptr;
-}
+HWND WINAPI GetDlgItem(HWND dialog, int id) { HOSTWIN_LOCK(); return Find(dialog) ? FindChild(dialog, id) : nullptr; }
 
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
     HOSTWIN_LOCK();
