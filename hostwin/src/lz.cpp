@@ -8,12 +8,14 @@
 // reference into a 4096-byte window of the bytes produced so far (12-bit
 // position, length 3..18). The window starts filled with blanks and the
 // writing starts 16 bytes before its end. Nothing marks the end of the data:
-// expansion stops where the file ends.
+// expansion stops where the file ends. LZInit reads and expands the file
+// whole; LZRead and LZSeek serve from what it gave.
 #include "internal.h"
 
 #include <hostwin/machine.h>
 #include <lzexpand.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -26,64 +28,42 @@ const DWORD LZ_HEADER_SIZE = 14;
 const UINT WINDOW_SIZE = 4096;
 
 struct LzFile {
-    HANDLE file = INVALID_HANDLE_VALUE;
-    DWORD length = 0;  // expanded size from the header
-    LONG current = 0;  // where the decoder stands
-    LONG wanted = 0;   // where the caller reads next; LZSeek moves only this
-    BYTE window[WINDOW_SIZE];
-    UINT windowPosition = 0, matchPosition = 0, matchLeft = 0;
-    UINT flags = 0;  // flag bits of the current group, a marker bit above them
-    BYTE input[2048];
-    DWORD inputPosition = 0, inputLength = 0;
-
-    void Restart() {
-        SetFilePointer(file, static_cast<LONG>(LZ_HEADER_SIZE), nullptr, FILE_BEGIN);
-        current = 0;
-        matchLeft = flags = inputPosition = inputLength = 0;
-        std::memset(window, ' ', sizeof window);
-        windowPosition = WINDOW_SIZE - 16;
-    }
-
-    // 1 with the next compressed byte, 0 at the end of the file, -1 when the
-    // file cannot be read.
-    int NextInput(BYTE* byte) {
-        if (inputPosition == inputLength) {
-            inputPosition = 0;
-            if (!ReadFile(file, input, sizeof input, &inputLength, nullptr)) return -1;
-            if (inputLength == 0) return 0;
-        }
-        *byte = input[inputPosition++];
-        return 1;
-    }
-
-    // The next expanded byte, with the result of NextInput.
-    int Decode(BYTE* byte) {
-        if (matchLeft == 0) {
-            BYTE first, second;
-            int result;
-            if (!(flags & 0x100) && (result = NextInput(&first)) <= 0) return result;
-            if (!(flags & 0x100)) flags = first | 0xFF00u;
-            if ((result = NextInput(&first)) <= 0) return result;
-            if (flags & 1) {
-                *byte = first;
-            } else {
-                if ((result = NextInput(&second)) <= 0) return result;
-                matchPosition = first | ((second & 0xF0u) << 4);
-                matchLeft = (second & 0x0Fu) + 3;
-            }
-            flags >>= 1;
-        }
-        if (matchLeft > 0) {
-            *byte = window[matchPosition];
-            matchPosition = (matchPosition + 1) % WINDOW_SIZE;
-            --matchLeft;
-        }
-        window[windowPosition] = *byte;
-        windowPosition = (windowPosition + 1) % WINDOW_SIZE;
-        ++current;
-        return 1;
-    }
+    HANDLE file;
+    DWORD length;      // expanded size from the header
+    std::string data;  // what the file expands to, read whole when it is opened
+    LONG wanted = 0;   // where the caller reads next
 };
+
+// Expands what follows the header, up to where the file ends.
+std::string Expand(HANDLE file) {
+    std::string input, output;
+    char chunk[2048];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) input.append(chunk, got);
+    BYTE window[WINDOW_SIZE];
+    std::memset(window, ' ', sizeof window);
+    UINT position = WINDOW_SIZE - 16;
+    auto put = [&](BYTE byte) {
+        output += static_cast<char>(byte);
+        window[position] = byte;
+        position = (position + 1) % WINDOW_SIZE;
+    };
+    const BYTE* in = reinterpret_cast<const BYTE*>(input.data());
+    for (size_t at = 0; at < input.size();) {
+        for (UINT flags = in[at++] | 0xFF00u; flags & 0x100 && at < input.size(); flags >>= 1) {
+            if (flags & 1) {
+                put(in[at++]);
+            } else if (at + 1 < input.size()) {
+                UINT match = in[at] | ((in[at + 1] & 0xF0u) << 4), length = (in[at + 1] & 0x0Fu) + 3;
+                at += 2;
+                for (UINT i = 0; i < length; ++i) put(window[(match + i) % WINDOW_SIZE]);
+            } else {
+                return output;  // a reference cut off by the end of the file
+            }
+        }
+    }
+    return output;
+}
 
 // The expanded files, by handle; their file handles go with the handle table.
 std::unique_ptr<LzFile> slots[LZ_SLOTS];
@@ -130,10 +110,8 @@ INT WINAPI LZInit(INT handle) {
     while (slot < LZ_SLOTS && slots[slot]) ++slot;
     if (slot == LZ_SLOTS) return LZERROR_GLOBALLOC;
     // The expander owns the file from here on: LZClose closes it.
-    slots[slot] = std::make_unique<LzFile>();
-    slots[slot]->file = file;
-    slots[slot]->length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);
-    slots[slot]->Restart();
+    DWORD length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);
+    slots[slot].reset(new LzFile{file, length, Expand(file), 0});
     return LZ_FIRST_HANDLE + slot;
 }
 
@@ -169,17 +147,10 @@ INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
         return ReadFile(KernelHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr) ? static_cast<INT>(got)
                                                                                                : LZERROR_BADINHANDLE;
     }
-    // A seek backwards can only be served by expanding again from the start.
-    if (lz->current > lz->wanted) lz->Restart();
-    BYTE byte;
-    while (lz->current < lz->wanted) {
-        if (lz->Decode(&byte) <= 0) return LZERROR_READ;
-    }
-    INT produced = 0;
-    while (produced < count && lz->Decode(&byte) > 0) {
-        buffer[produced++] = static_cast<char>(byte);
-        ++lz->wanted;
-    }
+    size_t at = static_cast<size_t>(lz->wanted);
+    INT produced = at < lz->data.size() ? static_cast<INT>(std::min<size_t>(count, lz->data.size() - at)) : 0;
+    if (produced > 0) lz->data.copy(buffer, static_cast<size_t>(produced), at);
+    lz->wanted += produced;
     // Windows reports a read at the end as an error (Wine returns 0).
     return produced > 0 ? produced : LZERROR_READ;
 }
