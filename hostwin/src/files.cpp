@@ -253,9 +253,7 @@ bool SharingAllows(const FileId& id, unsigned uses, DWORD share) {
 // renaming a file then meets a sharing violation, as no open here shares
 // deletion.
 bool IsOpen(const FileId& id, bool needsUse) {
-    for (OpenFile* file : TheDisk().open) {
-        if (file->id == id && (file->uses != 0 || !needsUse)) return true;
-    }
+    for (OpenFile* file : TheDisk().open) if (file->id == id && (file->uses != 0 || !needsUse)) return true;
     return false;
 }
 

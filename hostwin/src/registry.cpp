@@ -34,9 +34,7 @@ struct Key : std::enable_shared_from_this<Key> {
     bool deleted = false;
 
     Key* Child(const std::string& childName) const {
-        for (const auto& child : children) {
-            if (UpperAscii(child->name) == UpperAscii(childName)) return child.get();
-        }
+        for (const auto& child : children) if (UpperAscii(child->name) == UpperAscii(childName)) return child.get();
         return nullptr;
     }
     Key* AddChild(const std::string& childName) {
@@ -47,9 +45,7 @@ struct Key : std::enable_shared_from_this<Key> {
         return children.back().get();
     }
     Value* FindValue(const char* valueName) {
-        for (Value& value : values) {
-            if (UpperAscii(value.name) == UpperAscii(valueName ? valueName : "")) return &value;
-        }
+        for (Value& value : values) if (UpperAscii(value.name) == UpperAscii(valueName ? valueName : "")) return &value;
         return nullptr;
     }
     // Path from the root, as stored.
@@ -228,18 +224,14 @@ void DeleteKeyTree(HKEY root, const char* path) {
 std::vector<std::string> SubKeyNames(HKEY root, const char* path) {
     HOSTWIN_LOCK();
     std::vector<std::string> names;
-    if (Key* key = Lookup(root, path)) {
-        for (const auto& child : key->children) names.push_back(child->name);
-    }
+    if (Key* key = Lookup(root, path)) for (const auto& child : key->children) names.push_back(child->name);
     return names;
 }
 
 std::vector<std::string> ValueNames(HKEY root, const char* path) {
     HOSTWIN_LOCK();
     std::vector<std::string> names;
-    if (Key* key = Lookup(root, path)) {
-        for (const Value& value : key->values) names.push_back(value.name);
-    }
+    if (Key* key = Lookup(root, path)) for (const Value& value : key->values) names.push_back(value.name);
     return names;
 }
 

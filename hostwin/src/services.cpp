@@ -52,9 +52,7 @@ const bool servicesRegistered = internal::RegisterReset([] { Scm() = Manager(); 
 Script& ScriptOf(const std::string& name) { return Scm().scripts[UpperAscii(name)]; }
 
 std::shared_ptr<Service> Find(const std::string& name) {
-    for (const auto& service : Scm().services) {
-        if (UpperAscii(service->record.name) == UpperAscii(name)) return service;
-    }
+    for (const auto& service : Scm().services) if (UpperAscii(service->record.name) == UpperAscii(name)) return service;
     return nullptr;
 }
 

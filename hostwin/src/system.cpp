@@ -12,7 +12,6 @@
 namespace hostwin {
 namespace {
 
-
 struct System {
     Version version = {VER_PLATFORM_WIN32_NT, 5, 1, 2600};
     bool versionFails = false;

@@ -44,9 +44,7 @@ Window* Find(HWND window) {
 }
 
 HWND FindChild(HWND parent, int id) {
-    for (auto& entry : Usr().windows) {
-        if (entry.second.parent == parent && entry.second.id == id) return entry.first;
-    }
+    for (auto& entry : Usr().windows) if (entry.second.parent == parent && entry.second.id == id) return entry.first;
     SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
     return nullptr;
 }
