@@ -138,6 +138,7 @@ LONG WINAPI LZSeek(INT handle, LONG offset, INT origin) {
 
 INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
     HOSTWIN_LOCK();
+    if (count < 0) return LZERROR_BADVALUE;  // the real LZ32 would write past any buffer
     LzFile* lz = FindLz(handle);
     internal::FaultPoint fallible("LZRead", internal::FileKeyOf(lz ? lz->file : KernelHandle(handle)),
                                   static_cast<DWORD>(LZERROR_READ));
