@@ -1,7 +1,5 @@
-/*
- * lzexpand.h of the Linux stand-in: the LZ expander (LZ32) for files in the
- * Windows "SZDD" format. Not included by windows.h, as in the real SDK.
- */
+/* lzexpand.h of the Linux stand-in: the LZ expander (LZ32) for files in the
+ * Windows "SZDD" format. Not included by windows.h, as in the real SDK. */
 #ifndef HOSTWIN_LZEXPAND_H
 #define HOSTWIN_LZEXPAND_H
 
@@ -18,4 +16,4 @@ LONG WINAPI LZSeek(INT file, LONG offset, INT origin);
 INT WINAPI LZRead(INT file, LPSTR buffer, INT count);
 void WINAPI LZClose(INT file);
 
-#endif /* HOSTWIN_LZEXPAND_H */
+#endif

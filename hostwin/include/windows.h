@@ -1,8 +1,10 @@
 /*
  * windows.h of the Linux stand-in: the subset of the Win32 API that the
  * window-free parts of the setup program use, with the real names, types,
- * values and calling rules. The implementation (hostwin/src) simulates a
- * machine in memory; hostwin/machine.h lets tests set that machine up.
+ * values and calling rules (files, registry and services included here; the
+ * LZ expander in lzexpand.h, as in the real SDK). The implementation
+ * (hostwin/src) simulates a machine in memory; hostwin/machine.h lets tests
+ * set that machine up.
  *
  * Only what the product code needs is declared, so that code which compiles
  * here also compiles against the real headers.
@@ -16,41 +18,20 @@
 #define WINAPI
 #define CALLBACK
 
-typedef int BOOL;
+typedef int BOOL, INT;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
-typedef uint32_t DWORD;
-typedef int32_t LONG;
-typedef uint32_t ULONG;
+typedef uint32_t DWORD, REGSAM, COLORREF, *LPDWORD;
+typedef int32_t LONG, LSTATUS, *PLONG;
 typedef unsigned int UINT;
-typedef int INT;
-typedef char CHAR;
 typedef int64_t LONGLONG;
-typedef uint64_t ULONGLONG;
-typedef intptr_t INT_PTR;
-typedef uintptr_t UINT_PTR;
-typedef intptr_t LONG_PTR;
-typedef uintptr_t ULONG_PTR;
-typedef ULONG_PTR DWORD_PTR;
-typedef ULONG_PTR SIZE_T;
-typedef UINT_PTR WPARAM;
-typedef LONG_PTR LPARAM;
-typedef LONG_PTR LRESULT;
-typedef LONG LSTATUS;
-typedef DWORD REGSAM;
-typedef DWORD COLORREF;
-
-typedef CHAR *LPSTR;
-typedef const CHAR *LPCSTR;
-typedef void *LPVOID;
+typedef intptr_t INT_PTR, LONG_PTR, LPARAM, LRESULT;
+typedef uintptr_t UINT_PTR, ULONG_PTR, DWORD_PTR, SIZE_T, WPARAM;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef void *LPVOID, *HANDLE, *HLOCAL;
 typedef const void *LPCVOID;
 typedef BYTE *LPBYTE;
-typedef DWORD *LPDWORD;
-typedef LONG *PLONG;
-
-typedef void *HANDLE;
-typedef HANDLE HLOCAL;
-
 #define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__ *name
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
@@ -61,9 +42,7 @@ DECLARE_HANDLE(SC_HANDLE);
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 typedef HKEY *PHKEY;
-
 typedef INT_PTR (*FARPROC)(void);
-
 #ifndef FALSE
 #define FALSE 0
 #endif
@@ -72,7 +51,6 @@ typedef INT_PTR (*FARPROC)(void);
 #endif
 #define MAX_PATH 260
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
-
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
@@ -93,28 +71,17 @@ typedef INT_PTR (*FARPROC)(void);
 #define ERROR_SERVICE_MARKED_FOR_DELETE 1072
 #define ERROR_SERVICE_EXISTS 1073
 #define RPC_S_SERVER_UNAVAILABLE 1722
-
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
-
-/* ---- access rights common to all objects -------------------------------- */
-#define GENERIC_READ 0x80000000
-#define GENERIC_WRITE 0x40000000
 
 /* ---- version, directories, modules --------------------------------------- */
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
-
 typedef struct _OSVERSIONINFOA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    CHAR szCSDVersion[128];
+    DWORD dwOSVersionInfoSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId;
+    char szCSDVersion[128];
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
-
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
@@ -124,7 +91,6 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR *filePart);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
-
 #define SEM_FAILCRITICALERRORS 0x0001
 #define SEM_NOOPENFILEERRORBOX 0x8000
 UINT WINAPI SetErrorMode(UINT mode);
@@ -135,86 +101,149 @@ typedef struct _SECURITY_ATTRIBUTES {
     LPVOID lpSecurityDescriptor;
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
-
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
 BOOL WINAPI CloseHandle(HANDLE handle);
 LONG WINAPI InterlockedIncrement(LONG volatile *value);
-
 void WINAPI Sleep(DWORD milliseconds);
-
 typedef struct _SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 } SYSTEMTIME, *LPSYSTEMTIME;
-
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
-
 int WINAPI MulDiv(int number, int numerator, int denominator);
-
 #define LPTR 0x0040 /* LMEM_FIXED | LMEM_ZEROINIT */
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL WINAPI LocalFree(HLOCAL memory);
 
-/* ---- initialisation files ------------------------------------------------ */
+/* ---- files and directories ------------------------------------------------ */
+#define GENERIC_READ 0x80000000
+#define GENERIC_WRITE 0x40000000
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define FILE_END 2
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+/* Overlapped input and output is not simulated: always pass NULL. */
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
+BOOL WINAPI FlushFileBuffers(HANDLE file);
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL WINAPI RemoveDirectoryA(LPCSTR path);
+BOOL WINAPI DeleteFileA(LPCSTR name);
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
+DWORD WINAPI GetFileAttributesA(LPCSTR name);
+BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
                                       LPCSTR fileName);
 
-/* ---- string table --------------------------------------------------------- */
+/* ---- registry ------------------------------------------------------------- */
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_READ 0x00020019
+#define KEY_ALL_ACCESS 0x000F003F
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+#define REG_OPTION_NON_VOLATILE 0x00000000
+LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+                               REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                LPDWORD size);
+LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD size);
+LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LSTATUS WINAPI RegCloseKey(HKEY key);
+
+/* ---- service control manager ----------------------------------------------- */
+#define SC_MANAGER_ALL_ACCESS 0xF003F
+#define SERVICE_QUERY_CONFIG 0x0001
+#define SERVICE_QUERY_STATUS 0x0004
+#define SERVICE_ALL_ACCESS 0xF01FF
+#define SERVICE_KERNEL_DRIVER 0x00000001
+#define SERVICE_WIN32_OWN_PROCESS 0x00000010
+#define SERVICE_AUTO_START 0x00000002
+#define SERVICE_DEMAND_START 0x00000003
+#define SERVICE_ERROR_NORMAL 0x00000001
+#define SERVICE_CONTROL_STOP 0x00000001
+#define SERVICE_STOPPED 0x00000001
+#define SERVICE_STOP_PENDING 0x00000003
+#define SERVICE_RUNNING 0x00000004
+typedef struct _SERVICE_STATUS {
+    DWORD dwServiceType, dwCurrentState, dwControlsAccepted, dwWin32ExitCode, dwServiceSpecificExitCode;
+    DWORD dwCheckPoint, dwWaitHint;
+} SERVICE_STATUS, *LPSERVICE_STATUS;
+typedef struct _QUERY_SERVICE_CONFIGA {
+    DWORD dwServiceType, dwStartType, dwErrorControl;
+    LPSTR lpBinaryPathName, lpLoadOrderGroup;
+    DWORD dwTagId;
+    LPSTR lpDependencies, lpServiceStartName, lpDisplayName;
+} QUERY_SERVICE_CONFIGA, *LPQUERY_SERVICE_CONFIGA;
+SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
+SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
+                                DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR binaryPath,
+                                LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies, LPCSTR account,
+                                LPCSTR password);
+SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
+BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD argumentCount, LPCSTR *arguments);
+BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
+BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
+BOOL WINAPI QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size, LPDWORD needed);
+BOOL WINAPI DeleteService(SC_HANDLE service);
+BOOL WINAPI CloseServiceHandle(SC_HANDLE handle);
+
+/* ---- string table, windows: texts, redraws, message boxes, cursors ---------- */
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
-
-/* ---- windows: texts, redraws, message boxes ------------------------------ */
 typedef struct tagRECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
+    LONG left, top, right, bottom;
 } RECT;
-
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
-
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 HWND WINAPI GetDlgItem(HWND dialog, int id);
 BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase);
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
-
 #define MB_OK 0x00000000
 #define MB_OKCANCEL 0x00000001
 #define MB_YESNOCANCEL 0x00000003
 #define MB_YESNO 0x00000004
+#define MB_ICONERROR 0x00000010
 #define MB_ICONQUESTION 0x00000020
 #define MB_ICONWARNING 0x00000030
-#define MB_ICONERROR 0x00000010
 #define MB_ICONINFORMATION 0x00000040
 #define MB_DEFBUTTON2 0x00000100
 #define MB_SETFOREGROUND 0x00010000
 #define MB_TYPEMASK 0x0000000F
 #define MB_ICONMASK 0x000000F0
 #define MB_DEFMASK 0x00000F00
-
 #define IDOK 1
 #define IDCANCEL 2
 #define IDYES 6
 #define IDNO 7
-
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-
-/* ---- cursors -------------------------------------------------------------- */
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI SetCursor(HCURSOR cursor);
-
-/* ---- the areas kept in headers of their own, as in the real SDK ---------- */
-#include <winreg.h>
-#include <winsvc.h>
-#include <fileapi.h>
 
 #endif /* HOSTWIN_WINDOWS_H */

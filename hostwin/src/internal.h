@@ -12,38 +12,13 @@
 
 // What the stand-in's calls report beyond the codes the program names
 // itself (windows.h declares only those).
-#define ERROR_INVALID_DATA 13
-#define ERROR_NOT_SAME_DEVICE 17
-#define ERROR_CRC 23
-#define ERROR_WRITE_FAULT 29
-#define ERROR_SHARING_VIOLATION 32
-#define ERROR_BAD_NETPATH 53
-#define ERROR_INVALID_PARAMETER 87
-#define ERROR_DISK_FULL 112
-#define ERROR_INSUFFICIENT_BUFFER 122
-#define ERROR_INVALID_NAME 123
-#define ERROR_NEGATIVE_SEEK 131
-#define ERROR_DIR_NOT_EMPTY 145
-#define ERROR_BAD_PATHNAME 161
-#define ERROR_FILENAME_EXCED_RANGE 206
-#define ERROR_MORE_DATA 234
-#define ERROR_DIRECTORY 267
-#define ERROR_INVALID_ADDRESS 487
-#define ERROR_NOACCESS 998
-#define ERROR_KEY_DELETED 1018
-#define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061
-#define ERROR_SERVICE_ALREADY_RUNNING 1056
-#define ERROR_INVALID_SERVICE_CONTROL 1052
-#define ERROR_SERVICE_DEPENDENCY_FAIL 1068
-#define ERROR_SERVICE_DEPENDENCY_DELETED 1075
-#define ERROR_SERVICE_NEVER_STARTED 1077
-#define ERROR_DUPLICATE_SERVICE_NAME 1078
-#define ERROR_INVALID_WINDOW_HANDLE 1400
-#define ERROR_RESOURCE_NAME_NOT_FOUND 1814
-#define ERROR_NOT_ENOUGH_MEMORY 8
-#define FILE_BEGIN 0
-#define FILE_CURRENT 1
-#define LMEM_ZEROINIT 0x0040
+const DWORD ERROR_NOT_ENOUGH_MEMORY = 8, ERROR_CRC = 23, ERROR_WRITE_FAULT = 29,
+    ERROR_SHARING_VIOLATION = 32, ERROR_BAD_NETPATH = 53, ERROR_INVALID_PARAMETER = 87, ERROR_DISK_FULL = 112,
+    ERROR_INSUFFICIENT_BUFFER = 122, ERROR_INVALID_NAME = 123, ERROR_NEGATIVE_SEEK = 131, ERROR_DIR_NOT_EMPTY = 145,
+    ERROR_FILENAME_EXCED_RANGE = 206, ERROR_MORE_DATA = 234, ERROR_DIRECTORY = 267, ERROR_KEY_DELETED = 1018,
+    ERROR_INVALID_SERVICE_CONTROL = 1052, ERROR_SERVICE_ALREADY_RUNNING = 1056,
+    ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061, ERROR_SERVICE_DEPENDENCY_FAIL = 1068,
+    ERROR_SERVICE_DEPENDENCY_DELETED = 1075, FILE_BEGIN = 0, FILE_CURRENT = 1;
 
 namespace hostwin {
 namespace internal {
@@ -69,8 +44,7 @@ std::shared_ptr<KernelObject> FindHandle(HANDLE handle);
 template <typename T>
 std::shared_ptr<T> FindHandleAs(HANDLE handle, HandleKind kind) {
     std::shared_ptr<KernelObject> object = FindHandle(handle);
-    if (!object || object->Kind() != kind) return nullptr;
-    return std::static_pointer_cast<T>(object);
+    return object && object->Kind() == kind ? std::static_pointer_cast<T>(object) : nullptr;
 }
 bool RemoveHandle(HANDLE handle);
 int HandleCount();
@@ -88,7 +62,7 @@ std::string FileKeyOf(HANDLE handle);
 DWORD ExistingDirectory(const char* path, std::string* full);
 
 // Declared first thing by every entry point whose call can fail (see
-// hostwin/faults.h): counts the call, unless the stand-in makes it itself
+// hostwin/machine.h): counts the call, unless the stand-in makes it itself
 // from within another counted call, and says whether it is to fail. error is
 // what the call fails with, unless FailEveryCall named another.
 class FaultPoint {
@@ -100,12 +74,22 @@ public:
     bool Fails() const { return fails_; }
     DWORD Error() const { return error_; }
     // Fails(), and when so the last error set to Error().
-    bool FailsSettingError() const;
+    bool FailsSettingError() const {
+        if (fails_) SetLastError(error_);
+        return fails_;
+    }
 
 private:
     bool fails_;
     DWORD error_;
 };
+
+// Sets the last error and gives the result a failed call returns.
+template <typename T = BOOL>
+T Fail(DWORD error, T result = T()) {
+    SetLastError(error);
+    return result;
+}
 
 // Copies text into a caller's buffer the way most Win32 text getters do:
 // at most size - 1 characters and a NUL; returns the characters copied.

@@ -1,5 +1,6 @@
-// LZ32 of the stand-in: LZInit, LZSeek, LZRead and LZClose for files in the "SZDD" format, compression mode 'A'. Files without
-// that header pass through unchanged, as LZ32 passes them.
+// LZ32 of the stand-in: LZInit, LZSeek, LZRead and LZClose for files in the
+// "SZDD" format, compression mode 'A'. Files without that header pass
+// through unchanged, as LZ32 passes them.
 //
 // The format: a 14-byte header (magic, mode 'A', the last character of the
 // name, the expanded size as 32-bit little-endian), then groups of a flag
@@ -7,12 +8,14 @@
 // reference into a 4096-byte window of the bytes produced so far (12-bit
 // position, length 3..18). The window starts filled with blanks and the
 // writing starts 16 bytes before its end. Nothing marks the end of the data:
-// expansion stops where the file ends.
+// expansion stops where the file ends. LZInit reads and expands the file
+// whole; LZRead and LZSeek serve from what it gave.
 #include "internal.h"
 
 #include <hostwin/machine.h>
 #include <lzexpand.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -22,97 +25,55 @@ namespace {
 const int LZ_FIRST_HANDLE = 0x400;
 const int LZ_SLOTS = 16;
 const DWORD LZ_HEADER_SIZE = 14;
-const BYTE LZ_MAGIC[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
 const UINT WINDOW_SIZE = 4096;
-const DWORD INPUT_CHUNK = 2048;
 
 struct LzFile {
-    HANDLE file = INVALID_HANDLE_VALUE;
-    DWORD length = 0;  // expanded size from the header
-    LONG current = 0;  // where the decoder stands
-    LONG wanted = 0;   // where the caller reads next; LZSeek moves only this
+    HANDLE file;
+    DWORD length;      // expanded size from the header
+    std::string data;  // what the file expands to, read whole when it is opened
+    LONG wanted = 0;   // where the caller reads next
+};
+
+// Expands what follows the header, up to where the file ends.
+std::string Expand(HANDLE file) {
+    std::string input, output;
+    char chunk[2048];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) input.append(chunk, got);
     BYTE window[WINDOW_SIZE];
-    UINT windowPosition = 0;
-    UINT matchPosition = 0;
-    UINT matchLeft = 0;
-    UINT flags = 0;  // flag bits of the current group, a marker bit above them
-    BYTE input[INPUT_CHUNK];
-    DWORD inputPosition = 0;
-    DWORD inputLength = 0;
-
-    void Restart() {
-        SetFilePointer(file, static_cast<LONG>(LZ_HEADER_SIZE), nullptr, FILE_BEGIN);
-        current = 0;
-        matchLeft = 0;
-        flags = 0;
-        inputPosition = inputLength = 0;
-        std::memset(window, ' ', sizeof window);
-        windowPosition = WINDOW_SIZE - 16;
-    }
-
-    // 1 with the next compressed byte, 0 at the end of the file, -1 when the
-    // file cannot be read.
-    int NextInput(BYTE* byte) {
-        if (inputPosition == inputLength) {
-            DWORD got = 0;
-            if (!ReadFile(file, input, INPUT_CHUNK, &got, nullptr)) return -1;
-            if (got == 0) return 0;
-            inputPosition = 0;
-            inputLength = got;
-        }
-        *byte = input[inputPosition++];
-        return 1;
-    }
-
-    // The next expanded byte, with the result of NextInput.
-    int Decode(BYTE* byte) {
-        if (matchLeft == 0) {
-            BYTE first;
-            int result;
-            if (!(flags & 0x100)) {
-                if ((result = NextInput(&first)) <= 0) return result;
-                flags = first | 0xFF00u;
-            }
-            if ((result = NextInput(&first)) <= 0) return result;
+    std::memset(window, ' ', sizeof window);
+    UINT position = WINDOW_SIZE - 16;
+    auto put = [&](BYTE byte) {
+        output += static_cast<char>(byte);
+        window[position] = byte;
+        position = (position + 1) % WINDOW_SIZE;
+    };
+    const BYTE* in = reinterpret_cast<const BYTE*>(input.data());
+    for (size_t at = 0; at < input.size();) {
+        for (UINT flags = in[at++] | 0xFF00u; flags & 0x100 && at < input.size(); flags >>= 1) {
             if (flags & 1) {
-                *byte = first;
+                put(in[at++]);
+            } else if (at + 1 < input.size()) {
+                UINT match = in[at] | ((in[at + 1] & 0xF0u) << 4), length = (in[at + 1] & 0x0Fu) + 3;
+                at += 2;
+                for (UINT i = 0; i < length; ++i) put(window[(match + i) % WINDOW_SIZE]);
             } else {
-                BYTE second;
-                if ((result = NextInput(&second)) <= 0) return result;
-                matchPosition = first | ((second & 0xF0u) << 4);
-                matchLeft = (second & 0x0Fu) + 3;
+                return output;  // a reference cut off by the end of the file
             }
-            flags >>= 1;
         }
-        if (matchLeft > 0) {
-            *byte = window[matchPosition];
-            matchPosition = (matchPosition + 1) % WINDOW_SIZE;
-            --matchLeft;
-        }
-        window[windowPosition] = *byte;
-        windowPosition = (windowPosition + 1) % WINDOW_SIZE;
-        ++current;
-        return 1;
     }
-};
-
-struct Expander {
-    std::unique_ptr<LzFile> slots[LZ_SLOTS];
-};
-
-Expander& TheExpander() {
-    static Expander expander;
-    return expander;
+    return output;
 }
 
-// Their file handles go with the handle table.
+// The expanded files, by handle; their file handles go with the handle table.
+std::unique_ptr<LzFile> slots[LZ_SLOTS];
 const bool registered = internal::RegisterReset([] {
-    for (auto& slot : TheExpander().slots) slot.reset();
+    for (auto& slot : slots) slot.reset();
 });
 
 LzFile* FindLz(INT handle) {
-    if (handle < LZ_FIRST_HANDLE || handle >= LZ_FIRST_HANDLE + LZ_SLOTS) return nullptr;
-    return TheExpander().slots[handle - LZ_FIRST_HANDLE].get();
+    return handle >= LZ_FIRST_HANDLE && handle < LZ_FIRST_HANDLE + LZ_SLOTS ? slots[handle - LZ_FIRST_HANDLE].get()
+                                                                             : nullptr;
 }
 
 HANDLE KernelHandle(INT handle) { return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(static_cast<UINT>(handle))); }
@@ -122,9 +83,7 @@ HANDLE KernelHandle(INT handle) { return reinterpret_cast<HANDLE>(static_cast<UL
 int OpenLzFileCount() {
     HOSTWIN_LOCK();
     int count = 0;
-    for (auto& slot : TheExpander().slots) {
-        if (slot) ++count;
-    }
+    for (auto& slot : slots) count += slot ? 1 : 0;
     return count;
 }
 
@@ -141,84 +100,58 @@ INT WINAPI LZInit(INT handle) {
     BYTE header[LZ_HEADER_SIZE];
     DWORD got = 0;
     bool compressed = ReadFile(file, header, LZ_HEADER_SIZE, &got, nullptr) && got == LZ_HEADER_SIZE &&
-                      std::memcmp(header, LZ_MAGIC, sizeof LZ_MAGIC) == 0;
-    if (!compressed) {
+                      std::memcmp(header, "SZDD\x88\xF0\x27\x33", 8) == 0;
+    if (!compressed || header[8] != 'A') {
         // Not compressed: the caller reads the file itself, from its start.
         SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        return handle;
-    }
-    if (header[8] != 'A') {
-        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        return LZERROR_UNKNOWNALG;
+        return compressed ? LZERROR_UNKNOWNALG : handle;
     }
     int slot = 0;
-    while (slot < LZ_SLOTS && TheExpander().slots[slot]) ++slot;
+    while (slot < LZ_SLOTS && slots[slot]) ++slot;
     if (slot == LZ_SLOTS) return LZERROR_GLOBALLOC;
     // The expander owns the file from here on: LZClose closes it.
-    auto lz = std::make_unique<LzFile>();
-    lz->file = file;
-    lz->length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);
-    lz->Restart();
-    TheExpander().slots[slot] = std::move(lz);
+    DWORD length = header[10] | (header[11] << 8) | (header[12] << 16) | (static_cast<DWORD>(header[13]) << 24);
+    slots[slot].reset(new LzFile{file, length, Expand(file), 0});
     return LZ_FIRST_HANDLE + slot;
 }
 
+// From the start (0) or the end (2): the program seeks no other way.
 LONG WINAPI LZSeek(INT handle, LONG offset, INT origin) {
     HOSTWIN_LOCK();
     LzFile* lz = FindLz(handle);
     // A plain file is moved by SetFilePointer, whose failure reads as -1.
     internal::FaultPoint fallible("LZSeek", internal::FileKeyOf(lz ? lz->file : KernelHandle(handle)),
-                               static_cast<DWORD>(lz ? LZERROR_BADVALUE : LZERROR_BADINHANDLE));
+                                  static_cast<DWORD>(lz ? LZERROR_BADVALUE : LZERROR_BADINHANDLE));
     if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     if (!lz) {
         SetLastError(NO_ERROR);
         DWORD position = SetFilePointer(KernelHandle(handle), offset, nullptr, static_cast<DWORD>(origin));
-        if (position == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return LZERROR_BADINHANDLE;
-        return static_cast<LONG>(position);
+        return position == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR ? LZERROR_BADINHANDLE
+                                                                                  : static_cast<LONG>(position);
     }
-    LONGLONG position;
-    switch (origin) {
-        case 0: position = offset; break;
-        case 1: position = static_cast<LONGLONG>(lz->wanted) + offset; break;
-        case 2: position = static_cast<LONGLONG>(lz->length) + offset; break;
-        default: return LZERROR_BADVALUE;
-    }
+    LONGLONG position = (origin == 2 ? static_cast<LONGLONG>(lz->length) : 0) + offset;
     // A size from the header beyond LONG leaves the positions below it
     // reachable; the end itself cannot be reported.
-    if (position < 0 || position > static_cast<LONGLONG>(lz->length) || position > 0x7FFFFFFF) {
-        return LZERROR_BADVALUE;
-    }
-    lz->wanted = static_cast<LONG>(position);
-    return lz->wanted;
+    if (position < 0 || position > static_cast<LONGLONG>(lz->length) || position > 0x7FFFFFFF) return LZERROR_BADVALUE;
+    return lz->wanted = static_cast<LONG>(position);
 }
 
 INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
     HOSTWIN_LOCK();
-    // A negative count would let the real LZ32 write past any buffer.
-    if (count < 0 || (!buffer && count > 0)) return LZERROR_BADVALUE;
+    if (count < 0) return LZERROR_BADVALUE;  // the real LZ32 would write past any buffer
     LzFile* lz = FindLz(handle);
     internal::FaultPoint fallible("LZRead", internal::FileKeyOf(lz ? lz->file : KernelHandle(handle)),
-                               static_cast<DWORD>(LZERROR_READ));
+                                  static_cast<DWORD>(LZERROR_READ));
     if (fallible.Fails()) return static_cast<INT>(fallible.Error());
     if (!lz) {
         DWORD got = 0;
-        if (!ReadFile(KernelHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr)) {
-            return LZERROR_BADINHANDLE;
-        }
-        return static_cast<INT>(got);
+        return ReadFile(KernelHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr) ? static_cast<INT>(got)
+                                                                                               : LZERROR_BADINHANDLE;
     }
-    if (count == 0) return 0;
-    // A seek backwards can only be served by expanding again from the start.
-    if (lz->current > lz->wanted) lz->Restart();
-    BYTE byte;
-    while (lz->current < lz->wanted) {
-        if (lz->Decode(&byte) <= 0) return LZERROR_READ;
-    }
-    INT produced = 0;
-    while (produced < count && lz->Decode(&byte) > 0) {
-        buffer[produced++] = static_cast<char>(byte);
-        ++lz->wanted;
-    }
+    size_t at = static_cast<size_t>(lz->wanted);
+    INT produced = at < lz->data.size() ? static_cast<INT>(std::min<size_t>(count, lz->data.size() - at)) : 0;
+    if (produced > 0) lz->data.copy(buffer, static_cast<size_t>(produced), at);
+    lz->wanted += produced;
     // Windows reports a read at the end as an error (Wine returns 0).
     return produced > 0 ? produced : LZERROR_READ;
 }
@@ -226,10 +159,6 @@ INT WINAPI LZRead(INT handle, LPSTR buffer, INT count) {
 void WINAPI LZClose(INT handle) {
     HOSTWIN_LOCK();
     LzFile* lz = FindLz(handle);
-    if (!lz) {
-        CloseHandle(KernelHandle(handle));
-        return;
-    }
-    CloseHandle(lz->file);
-    TheExpander().slots[handle - LZ_FIRST_HANDLE].reset();
+    CloseHandle(lz ? lz->file : KernelHandle(handle));
+    if (lz) slots[handle - LZ_FIRST_HANDLE].reset();
 }

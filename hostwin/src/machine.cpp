@@ -1,16 +1,46 @@
 // The simulated machine as a whole: lock, reset, kernel handles, last error,
-// the virtual clock.
+// the virtual clock, and the counting and failing of fallible calls.
 #include "internal.h"
 
 #include <hostwin/machine.h>
 
-#include <atomic>
-#include <cctype>
 #include <cstring>
 #include <map>
 #include <vector>
 
 namespace hostwin {
+namespace {
+
+struct Machine {
+    std::map<ULONG_PTR, std::shared_ptr<internal::KernelObject>> handles;
+    std::uint64_t now = 0;
+    std::vector<DWORD> sleeps;
+    std::function<void(DWORD)> onSleep;
+    std::vector<FallibleCall> calls;
+    int failAt = 0;
+    bool persist = false;
+    std::map<std::string, DWORD> everyCall;  // by call name
+};
+
+Machine& TheMachine() {
+    static Machine machine;
+    return machine;
+}
+
+std::vector<std::function<void()>>& ResetHooks() {
+    static std::vector<std::function<void()>> hooks;
+    return hooks;
+}
+
+const bool registered = internal::RegisterReset([] { TheMachine() = Machine(); });
+
+thread_local DWORD lastError = 0;
+// How deep this thread is inside counted calls: the stand-in's own calls
+// made while serving one are not the program's.
+thread_local int depth = 0;
+
+}  // namespace
+
 namespace internal {
 
 std::recursive_mutex& MachineLock() {
@@ -18,64 +48,38 @@ std::recursive_mutex& MachineLock() {
     return lock;
 }
 
-static std::vector<std::function<void()>>& ResetHooks() {
-    static std::vector<std::function<void()>> hooks;
-    return hooks;
-}
-
 bool RegisterReset(std::function<void()> reset) {
     ResetHooks().push_back(std::move(reset));
     return true;
 }
 
-namespace {
-struct HandleTable {
-    std::map<ULONG_PTR, std::shared_ptr<KernelObject>> objects;
-    ULONG_PTR next = 0x100;
-};
-HandleTable& Handles() {
-    static HandleTable table;
-    return table;
-}
-const bool handlesRegistered = RegisterReset([] {
-    Handles().objects.clear();
-    Handles().next = 0x100;
-});
-}  // namespace
-
 HANDLE AddHandle(std::shared_ptr<KernelObject> object) {
     HOSTWIN_LOCK();
-    HandleTable& table = Handles();
     // As on Windows: multiples of 4, the lowest free value first. The values
     // LZ32 hands out for its own handles (0x400..0x40F) are left out, so that
     // a file handle passed through the expander is never taken for one.
-    ULONG_PTR value = table.next;
-    while (table.objects.count(value) || (value >= 0x400 && value < 0x410)) value += 4;
-    table.objects[value] = std::move(object);
+    ULONG_PTR value = 0x100;
+    while (TheMachine().handles.count(value) || (value >= 0x400 && value < 0x410)) value += 4;
+    TheMachine().handles[value] = std::move(object);
     return reinterpret_cast<HANDLE>(value);
 }
 
 std::shared_ptr<KernelObject> FindHandle(HANDLE handle) {
     HOSTWIN_LOCK();
-    auto found = Handles().objects.find(reinterpret_cast<ULONG_PTR>(handle));
-    return found == Handles().objects.end() ? nullptr : found->second;
+    auto found = TheMachine().handles.find(reinterpret_cast<ULONG_PTR>(handle));
+    return found == TheMachine().handles.end() ? nullptr : found->second;
 }
 
 bool RemoveHandle(HANDLE handle) {
     HOSTWIN_LOCK();
-    return Handles().objects.erase(reinterpret_cast<ULONG_PTR>(handle)) == 1;
+    return TheMachine().handles.erase(reinterpret_cast<ULONG_PTR>(handle)) == 1;
 }
 
-int HandleCount() {
-    HOSTWIN_LOCK();
-    return static_cast<int>(Handles().objects.size());
-}
+int HandleCount() { HOSTWIN_LOCK(); return static_cast<int>(TheMachine().handles.size()); }
 
 std::string UpperAscii(const std::string& text) {
     std::string upper = text;
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : upper) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     return upper;
 }
 
@@ -87,43 +91,41 @@ size_t CopyOut(const std::string& text, char* buffer, size_t size) {
     return n;
 }
 
+FaultPoint::FaultPoint(const char* call, const std::string& target, DWORD error) : fails_(false), error_(error) {
+    HOSTWIN_LOCK();
+    if (depth++ > 0) return;
+    Machine& machine = TheMachine();
+    int number = static_cast<int>(machine.calls.size()) + 1;
+    auto every = machine.everyCall.find(call);
+    if (every != machine.everyCall.end()) {
+        fails_ = true;
+        error_ = every->second;
+    } else if (machine.failAt > 0) {
+        fails_ = number == machine.failAt || (machine.persist && number > machine.failAt);
+    }
+    machine.calls.push_back(FallibleCall{call, target, fails_ ? error_ : 0});
+}
+
+FaultPoint::~FaultPoint() { --depth; }
+
 }  // namespace internal
 
-// ---- virtual clock ------------------------------------------------------------
-namespace {
-struct Clock {
-    std::uint64_t now = 0;
-    std::vector<DWORD> sleeps;
-    std::function<void(DWORD)> onSleep;
-    SYSTEMTIME local = {2026, 12, 0, 6, 12, 0, 0, 0};
-};
-Clock& TheClock() {
-    static Clock clock;
-    return clock;
-}
-const bool clockRegistered = internal::RegisterReset([] { TheClock() = Clock(); });
-
-thread_local DWORD lastError = 0;
-}  // namespace
-
-void Reset() {
-    HOSTWIN_LOCK();
-    for (auto& hook : internal::ResetHooks()) hook();
-}
-
+void Reset() { HOSTWIN_LOCK(); for (auto& hook : ResetHooks()) hook(); }
 int OpenHandleCount() { return internal::HandleCount(); }
+std::uint64_t Now() { HOSTWIN_LOCK(); return TheMachine().now; }
+const std::vector<DWORD>& Sleeps() { return TheMachine().sleeps; }
+void SetSleepHandler(std::function<void(DWORD)> handler) { HOSTWIN_LOCK(); TheMachine().onSleep = handler; }
 
-std::uint64_t Now() {
+void CountCalls(int failAt, bool persist) {
     HOSTWIN_LOCK();
-    return TheClock().now;
+    TheMachine().calls.clear();
+    TheMachine().failAt = failAt;
+    TheMachine().persist = persist;
 }
 
-const std::vector<DWORD>& Sleeps() { return TheClock().sleeps; }
-
-void SetSleepHandler(std::function<void(DWORD)> handler) {
-    HOSTWIN_LOCK();
-    TheClock().onSleep = std::move(handler);
-}
+void StopFailingCalls() { HOSTWIN_LOCK(); TheMachine().failAt = 0; }
+const std::vector<FallibleCall>& FallibleCalls() { return TheMachine().calls; }
+void FailEveryCall(const char* call, DWORD error) { HOSTWIN_LOCK(); TheMachine().everyCall[call] = error; }
 
 }  // namespace hostwin
 
@@ -134,16 +136,10 @@ void WINAPI SetLastError(DWORD error) { lastError = error; }
 
 void WINAPI Sleep(DWORD milliseconds) {
     HOSTWIN_LOCK();
-    TheClock().now += milliseconds;
-    TheClock().sleeps.push_back(milliseconds);
-    if (TheClock().onSleep) TheClock().onSleep(milliseconds);
+    TheMachine().now += milliseconds;
+    TheMachine().sleeps.push_back(milliseconds);
+    if (TheMachine().onSleep) TheMachine().onSleep(milliseconds);
 }
 
-void WINAPI GetLocalTime(LPSYSTEMTIME time) {
-    HOSTWIN_LOCK();
-    if (time) *time = TheClock().local;
-}
-
-LONG WINAPI InterlockedIncrement(LONG volatile* value) {
-    return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST);
-}
+void WINAPI GetLocalTime(LPSYSTEMTIME time) { *time = SYSTEMTIME{2026, 12, 0, 6, 12, 0, 0, 0}; }
+LONG WINAPI InterlockedIncrement(LONG volatile* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }

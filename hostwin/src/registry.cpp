@@ -6,9 +6,11 @@
 
 #include <hostwin/machine.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <tuple>
 
 namespace hostwin {
 namespace {
@@ -23,7 +25,7 @@ struct Value {
     std::vector<BYTE> data;
 };
 
-struct Key {
+struct Key : std::enable_shared_from_this<Key> {
     HKEY root;
     std::string name;
     Key* parent = nullptr;  // nullptr for a root and for a deleted key
@@ -32,53 +34,30 @@ struct Key {
     bool deleted = false;
 
     Key* Child(const std::string& childName) const {
-        std::string upper = UpperAscii(childName);
-        for (const auto& child : children) {
-            if (UpperAscii(child->name) == upper) return child.get();
-        }
+        for (const auto& child : children) if (UpperAscii(child->name) == UpperAscii(childName)) return child.get();
         return nullptr;
     }
+    Key* AddChild(const std::string& childName) {
+        children.push_back(std::make_shared<Key>());
+        children.back()->root = root;
+        children.back()->name = childName;
+        children.back()->parent = this;
+        return children.back().get();
+    }
     Value* FindValue(const char* valueName) {
-        std::string upper = UpperAscii(valueName ? valueName : "");
-        for (Value& value : values) {
-            if (UpperAscii(value.name) == upper) return &value;
-        }
+        for (Value& value : values) if (UpperAscii(value.name) == UpperAscii(valueName ? valueName : "")) return &value;
         return nullptr;
     }
     // Path from the root, as stored.
-    std::string Path() const {
-        std::string path;
-        for (const Key* key = this; key && key->parent; key = key->parent) {
-            path = path.empty() ? key->name : key->name + "\\" + path;
-        }
-        return path;
-    }
-};
-
-struct OpenKey {
-    std::shared_ptr<Key> key;
-    REGSAM access;
-};
-
-struct RightsSetting {
-    HKEY root;
-    std::vector<std::string> components;  // upper case
-    REGSAM rights;
+    std::string Path() const { return !parent ? "" : parent->parent ? parent->Path() + "\\" + name : name; }
 };
 
 struct Registry {
-    std::shared_ptr<Key> machine, user, users;
-    std::map<ULONG_PTR, OpenKey> handles;
+    std::map<HKEY, std::shared_ptr<Key>> roots;
+    std::map<ULONG_PTR, std::pair<std::shared_ptr<Key>, REGSAM>> handles;  // the key and the access given
     ULONG_PTR nextHandle = 0x4000000;
-    std::vector<RightsSetting> rights;
+    std::map<std::pair<HKEY, std::string>, REGSAM> rights;  // by root and upper-case path
 };
-
-std::shared_ptr<Key> NewRoot(HKEY root, const char* name) {
-    auto key = std::make_shared<Key>();
-    key->root = root;
-    key->name = name;
-    return key;
-}
 
 Registry& Reg() {
     static Registry registry;
@@ -87,236 +66,120 @@ Registry& Reg() {
 
 std::vector<std::string> SplitPath(const std::string& path) {
     std::vector<std::string> components;
-    std::string current;
-    for (char c : path) {
-        if (c == '\\') {
-            if (!current.empty()) components.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
+    for (size_t start = 0, end; start <= path.size(); start = end + 1) {
+        end = std::min(path.find('\\', start), path.size());
+        if (end > start) components.push_back(path.substr(start, end - start));
     }
-    if (!current.empty()) components.push_back(current);
     return components;
 }
 
-Key* RootKey(HKEY root) {
-    Registry& reg = Reg();
-    if (root == HKEY_LOCAL_MACHINE) return reg.machine.get();
-    if (root == HKEY_CURRENT_USER) return reg.user.get();
-    if (root == HKEY_USERS) return reg.users.get();
-    return nullptr;
-}
-
 const char* RootName(HKEY root) {
-    if (root == HKEY_LOCAL_MACHINE) return "HKLM";
-    if (root == HKEY_CURRENT_USER) return "HKCU";
-    return "HKU";
+    return root == HKEY_LOCAL_MACHINE ? "HKLM" : root == HKEY_CURRENT_USER ? "HKCU" : "HKU";
 }
 
-bool IsPredefined(HKEY key) { return RootKey(key) != nullptr; }
-
-// Rights of the user on a key given by its path components (upper case).
-REGSAM RightsAt(HKEY root, const std::vector<std::string>& components) {
-    const RightsSetting* best = nullptr;
-    for (const RightsSetting& setting : Reg().rights) {
-        if (setting.root != root || setting.components.size() > components.size()) continue;
-        bool prefix = true;
-        for (size_t i = 0; i < setting.components.size() && prefix; ++i) {
-            prefix = UpperAscii(components[i]) == setting.components[i];
-        }
-        if (prefix && (!best || setting.components.size() >= best->components.size())) best = &setting;
+// Rights of the user on the key at path: the setting for the deepest key on
+// the way, else what the administrator switch gives.
+REGSAM RightsAt(HKEY root, const std::string& path) {
+    std::string upper = UpperAscii(path);
+    for (;;) {
+        auto found = Reg().rights.find({root, upper});
+        if (found != Reg().rights.end()) return found->second;
+        if (upper.empty()) break;
+        size_t cut = upper.rfind('\\');
+        upper.erase(cut == std::string::npos ? 0 : cut);
     }
-    if (best) return best->rights;
-    if (IsAdministrator() || root == HKEY_CURRENT_USER) return KEY_RIGHTS_FULL;
-    return KEY_RIGHTS_READ;
+    return IsAdministrator() || root == HKEY_CURRENT_USER ? KEY_RIGHTS_FULL : KEY_RIGHTS_READ;
 }
 
-std::vector<std::string> ComponentsOf(const Key* key) { return SplitPath(key->Path()); }
+REGSAM RightsOf(const Key* key) { return RightsAt(key->root, key->Path()); }
 
-REGSAM RightsOf(const Key* key) { return RightsAt(key->root, ComponentsOf(key)); }
-
-bool Allowed(REGSAM access, REGSAM rights) { return (access & ~rights) == 0; }
-
-// The key behind a handle and the access that handle carries.
+// The key behind a handle and the access that handle carries (a predefined
+// key: the user's rights).
 bool Resolve(HKEY handle, std::shared_ptr<Key>* key, REGSAM* access) {
-    Registry& reg = Reg();
-    if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_USER || handle == HKEY_USERS) {
-        *key = handle == HKEY_LOCAL_MACHINE ? reg.machine : handle == HKEY_CURRENT_USER ? reg.user : reg.users;
-        *access = RightsOf(key->get());
-        return true;
-    }
-    auto found = reg.handles.find(reinterpret_cast<ULONG_PTR>(handle));
-    if (found == reg.handles.end()) return false;
-    *key = found->second.key;
-    *access = found->second.access;
-    return true;
+    auto root = Reg().roots.find(handle);
+    auto found = Reg().handles.find(reinterpret_cast<ULONG_PTR>(handle));
+    if (root != Reg().roots.end()) std::tie(*key, *access) = std::make_pair(root->second, RightsOf(root->second.get()));
+    if (found != Reg().handles.end()) std::tie(*key, *access) = found->second;
+    return root != Reg().roots.end() || found != Reg().handles.end();
 }
 
-std::shared_ptr<Key> SharedOf(Key* key) {
-    if (!key->parent) {
-        Registry& reg = Reg();
-        if (key == reg.machine.get()) return reg.machine;
-        if (key == reg.user.get()) return reg.user;
-        return reg.users;
-    }
-    for (const auto& child : key->parent->children) {
-        if (child.get() == key) return child;
-    }
-    return nullptr;
-}
-
-HKEY AddKeyHandle(Key* key, REGSAM access) {
-    Registry& reg = Reg();
-    ULONG_PTR value = reg.nextHandle;
-    reg.nextHandle += 4;
-    reg.handles[value] = OpenKey{SharedOf(key), access};
-    return reinterpret_cast<HKEY>(value);
-}
-
-Key* Walk(Key* from, const std::vector<std::string>& components) {
-    Key* key = from;
-    for (const std::string& component : components) {
-        key = key->Child(component);
-        if (!key) return nullptr;
-    }
-    return key;
-}
-
-Key* AddChild(Key* parent, const std::string& name) {
-    auto child = std::make_shared<Key>();
-    child->root = parent->root;
-    child->name = name;
-    child->parent = parent;
-    parent->children.push_back(child);
-    return child.get();
-}
-
-Key* CreatePath(HKEY root, const std::string& path) {
-    Key* key = RootKey(root);
-    if (!key) return nullptr;
+// The key at a path below another; with create, missing keys are made.
+Key* Walk(Key* key, const std::string& path, bool create = false) {
     for (const std::string& component : SplitPath(path)) {
-        Key* child = key->Child(component);
-        key = child ? child : AddChild(key, component);
+        Key* child = key ? key->Child(component) : nullptr;
+        key = child || !key || !create ? child : key->AddChild(component);
     }
     return key;
 }
 
-// The key at a path from a root, as it is now; nullptr when there is none.
-Key* Lookup(HKEY root, const char* path) {
-    Key* rootKey = RootKey(root);
-    return rootKey ? Walk(rootKey, SplitPath(path ? path : "")) : nullptr;
+Key* Lookup(HKEY root, const char* path, bool create = false) {
+    auto found = Reg().roots.find(root);
+    return found == Reg().roots.end() ? nullptr : Walk(found->second.get(), path ? path : "", create);
 }
 
 void StoreValue(Key* key, const char* name, DWORD type, const BYTE* data, DWORD size) {
     std::vector<BYTE> stored(data, data + (data ? size : 0));
-    if (Value* existing = key->FindValue(name)) {
-        existing->type = type;
-        existing->data = stored;
-    } else {
-        key->values.push_back(Value{name ? name : "", type, stored});
-    }
+    Value* existing = key->FindValue(name);
+    if (!existing) key->values.push_back(Value{name ? name : "", type, stored});
+    if (existing) *existing = Value{existing->name, type, stored};
 }
 
-void MarkDeleted(Key* key) {
-    for (const auto& child : key->children) MarkDeleted(child.get());
-    key->children.clear();
+// Takes a key from its parent and marks it and everything below it deleted:
+// handles still open on them answer ERROR_KEY_DELETED.
+void Unlink(Key* key) {
+    std::shared_ptr<Key> keep = key->shared_from_this();
+    while (!key->children.empty()) Unlink(key->children.back().get());
+    auto& siblings = key->parent->children;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), keep));
+    key->parent = nullptr;
     key->deleted = true;
 }
 
-void Unlink(Key* key) {
-    Key* parent = key->parent;
-    std::shared_ptr<Key> keep = SharedOf(key);
-    MarkDeleted(key);
-    key->parent = nullptr;
-    auto& siblings = parent->children;
-    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
-        if (it->get() == key) {
-            siblings.erase(it);
-            break;
-        }
-    }
-}
-
-// A key's path from its root and a sub-key path below it, as the caller spelled it.
-std::string SubPath(const std::shared_ptr<Key>& base, const char* subKey) {
+// A key's path with its root and a sub-key or value name, as "HKLM\\path".
+std::string PathOf(const std::shared_ptr<Key>& base, const char* sub) {
     std::string path = base->Path();
-    std::string sub = subKey ? subKey : "";
-    if (!sub.empty()) path = path.empty() ? sub : path + "\\" + sub;
-    return path;
-}
-
-// The same with its root, as "HKLM\\path".
-std::string PathOf(const std::shared_ptr<Key>& base, const char* subKey) {
-    return std::string(RootName(base->root)) + "\\" + SubPath(base, subKey);
+    if (sub && *sub) path = path.empty() ? sub : path + "\\" + sub;
+    return std::string(RootName(base->root)) + "\\" + path;
 }
 
 const bool registryRegistered = internal::RegisterReset([] {
-    Registry& reg = Reg();
-    reg = Registry();
-    reg.machine = NewRoot(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE");
-    reg.user = NewRoot(HKEY_CURRENT_USER, "HKEY_CURRENT_USER");
-    reg.users = NewRoot(HKEY_USERS, "HKEY_USERS");
-    CreatePath(HKEY_LOCAL_MACHINE, "Software");
-    CreatePath(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services");
-    CreatePath(HKEY_CURRENT_USER, "Software");
-    CreatePath(HKEY_USERS, ".DEFAULT\\Software");
+    Reg() = Registry();
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
+        Reg().roots[root] = std::make_shared<Key>();
+        Reg().roots[root]->root = root;
+    }
+    Lookup(HKEY_LOCAL_MACHINE, "Software", true);
+    Lookup(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services", true);
+    Lookup(HKEY_CURRENT_USER, "Software", true);
+    Lookup(HKEY_USERS, ".DEFAULT\\Software", true);
 });
 
-LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY result, LPDWORD disposition) {
+LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY result) {
     *result = nullptr;
     std::shared_ptr<Key> base;
     REGSAM baseAccess = 0;
     if (!Resolve(handle, &base, &baseAccess)) return ERROR_INVALID_HANDLE;
-    std::string sub = subKey ? subKey : "";
     internal::FaultPoint fallible(create ? "RegCreateKeyExA" : "RegOpenKeyExA", PathOf(base, subKey),
-                               ERROR_ACCESS_DENIED);
-    LONG status = ERROR_SUCCESS;
-    Key* key = nullptr;
-    bool created = false;
-    if (fallible.Fails()) {
-        status = static_cast<LONG>(fallible.Error());
-    } else if (base->deleted) {
-        status = ERROR_KEY_DELETED;
-    } else if (!sub.empty() && sub[0] == '\\') {
-        status = ERROR_BAD_PATHNAME;
-    } else {
-        std::vector<std::string> components = SplitPath(sub);
-        // The deepest key that exists on the way.
-        Key* existing = base.get();
-        size_t depth = 0;
-        while (depth < components.size()) {
-            Key* child = existing->Child(components[depth]);
-            if (!child) break;
-            existing = child;
-            ++depth;
-        }
-        std::vector<std::string> full = ComponentsOf(existing);
-        for (size_t i = depth; i < components.size(); ++i) full.push_back(components[i]);
-        REGSAM rights = RightsAt(base->root, full);
-        if (depth == components.size()) {
-            key = existing;
-            if (!Allowed(access, rights)) status = ERROR_ACCESS_DENIED;
-        } else if (!create) {
-            status = ERROR_FILE_NOT_FOUND;
-        } else if (!(RightsOf(existing) & KEY_CREATE_SUB_KEY) || !Allowed(access, rights)) {
-            status = ERROR_ACCESS_DENIED;
-        } else {
-            key = existing;
-            for (size_t i = depth; i < components.size(); ++i) key = AddChild(key, components[i]);
-            created = true;
-        }
-        if (status == ERROR_SUCCESS) {
-            // Windows hands back a predefined key itself when asked to open it again.
-            if (key == base.get() && IsPredefined(handle) && !create) {
-                *result = handle;
-            } else {
-                *result = AddKeyHandle(key, access);
-            }
-            if (disposition) *disposition = created ? 1 : 2;  // REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY
-        }
-    }
-    return status;
+                                  ERROR_ACCESS_DENIED);
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
+    if (base->deleted) return ERROR_KEY_DELETED;
+    // The deepest key that exists on the way.
+    std::vector<std::string> components = SplitPath(subKey ? subKey : "");
+    Key* key = base.get();
+    size_t depth = 0;
+    for (; depth < components.size() && key->Child(components[depth]); ++depth) key = key->Child(components[depth]);
+    std::string path = key->Path();
+    for (size_t i = depth; i < components.size(); ++i) path += (path.empty() ? "" : "\\") + components[i];
+    if (depth < components.size() && !create) return ERROR_FILE_NOT_FOUND;
+    if ((access & ~RightsAt(base->root, path)) != 0) return ERROR_ACCESS_DENIED;
+    if (depth < components.size() && !(RightsOf(key) & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    for (; depth < components.size(); ++depth) key = key->AddChild(components[depth]);
+    // Windows hands back a predefined key itself when asked to open it again.
+    if (key == base.get() && Reg().roots.count(handle) && !create) return *result = handle, ERROR_SUCCESS;
+    Reg().handles[Reg().nextHandle] = {key->shared_from_this(), access};
+    *result = reinterpret_cast<HKEY>(Reg().nextHandle);
+    Reg().nextHandle += 4;
+    return ERROR_SUCCESS;
 }
 
 // The key behind a handle for an operation that needs the given access.
@@ -324,8 +187,7 @@ LONG UsableKey(HKEY handle, REGSAM needed, std::shared_ptr<Key>* key) {
     REGSAM access = 0;
     if (!Resolve(handle, key, &access)) return ERROR_INVALID_HANDLE;
     if ((*key)->deleted) return ERROR_KEY_DELETED;
-    if (!(access & needed)) return ERROR_ACCESS_DENIED;
-    return ERROR_SUCCESS;
+    return (access & needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
@@ -335,8 +197,7 @@ bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ |
 // ---- controls ---------------------------------------------------------------------------
 std::string RegistryValue::Text() const {
     std::string text(data.begin(), data.end());
-    size_t end = text.find('\0');
-    return end == std::string::npos ? text : text.substr(0, end);
+    return text.substr(0, text.find('\0'));
 }
 
 DWORD RegistryValue::Dword() const {
@@ -347,15 +208,12 @@ DWORD RegistryValue::Dword() const {
 
 void SetKeyRights(HKEY root, const char* path, REGSAM rights) {
     HOSTWIN_LOCK();
-    std::vector<std::string> components = SplitPath(path ? path : "");
-    for (std::string& component : components) component = UpperAscii(component);
-    Reg().rights.push_back(RightsSetting{root, components, rights});
+    std::string joined;
+    for (const std::string& component : SplitPath(path ? path : "")) joined += (joined.empty() ? "" : "\\") + component;
+    Reg().rights[{root, UpperAscii(joined)}] = rights;
 }
 
-bool KeyExists(HKEY root, const char* path) {
-    HOSTWIN_LOCK();
-    return Lookup(root, path) != nullptr;
-}
+bool KeyExists(HKEY root, const char* path) { HOSTWIN_LOCK(); return Lookup(root, path) != nullptr; }
 
 void DeleteKeyTree(HKEY root, const char* path) {
     HOSTWIN_LOCK();
@@ -366,25 +224,20 @@ void DeleteKeyTree(HKEY root, const char* path) {
 std::vector<std::string> SubKeyNames(HKEY root, const char* path) {
     HOSTWIN_LOCK();
     std::vector<std::string> names;
-    if (Key* key = Lookup(root, path)) {
-        for (const auto& child : key->children) names.push_back(child->name);
-    }
+    if (Key* key = Lookup(root, path)) for (const auto& child : key->children) names.push_back(child->name);
     return names;
 }
 
 std::vector<std::string> ValueNames(HKEY root, const char* path) {
     HOSTWIN_LOCK();
     std::vector<std::string> names;
-    if (Key* key = Lookup(root, path)) {
-        for (const Value& value : key->values) names.push_back(value.name);
-    }
+    if (Key* key = Lookup(root, path)) for (const Value& value : key->values) names.push_back(value.name);
     return names;
 }
 
 void SetValue(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size) {
     HOSTWIN_LOCK();
-    Key* key = CreatePath(root, path ? path : "");
-    if (key) StoreValue(key, name, type, static_cast<const BYTE*>(data), size);
+    if (Key* key = Lookup(root, path, true)) StoreValue(key, name, type, static_cast<const BYTE*>(data), size);
 }
 
 void SetStringValue(HKEY root, const char* path, const char* name, const char* text) {
@@ -406,17 +259,14 @@ bool FindValue(HKEY root, const char* path, const char* name, RegistryValue* val
     return found != nullptr;
 }
 
-int OpenKeyCount() {
-    HOSTWIN_LOCK();
-    return static_cast<int>(Reg().handles.size());
-}
+int OpenKeyCount() { HOSTWIN_LOCK(); return static_cast<int>(Reg().handles.size()); }
 
 std::vector<std::string> OpenKeyPaths() {
     HOSTWIN_LOCK();
     std::vector<std::string> paths;
     for (const auto& entry : Reg().handles) {
-        const Key* key = entry.second.key.get();
-        paths.push_back(std::string(RootName(key->root)) + "\\" + key->Path() + (key->deleted ? " (deleted)" : ""));
+        const std::shared_ptr<Key>& key = entry.second.first;
+        paths.push_back(PathOf(key, nullptr) + (key->deleted ? " (deleted)" : ""));
     }
     return paths;
 }
@@ -427,22 +277,18 @@ using namespace hostwin;
 
 // ---- ADVAPI32 ----------------------------------------------------------------------------
 LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, LPSECURITY_ATTRIBUTES,
-                               PHKEY result, LPDWORD disposition) {
+                               PHKEY result, LPDWORD) {
     HOSTWIN_LOCK();
-    if (!result || !subKey) return ERROR_INVALID_PARAMETER;
-    return OpenOrCreate(key, subKey, access, true, result, disposition);
+    return OpenOrCreate(key, subKey, access, true, result);
 }
 
 LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     HOSTWIN_LOCK();
-    if (!result) return ERROR_INVALID_PARAMETER;
-    return OpenOrCreate(key, subKey, access, false, result, nullptr);
+    return OpenOrCreate(key, subKey, access, false, result);
 }
 
-LSTATUS WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                LPDWORD size) {
+LSTATUS WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
     HOSTWIN_LOCK();
-    if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<Key> key;
     if (LONG status = UsableKey(handle, KEY_QUERY_VALUE, &key)) return status;
     internal::FaultPoint fallible("RegQueryValueExA", PathOf(key, valueName), ERROR_KEY_DELETED);
@@ -452,14 +298,12 @@ LSTATUS WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved,
     if (type) *type = value->type;
     DWORD length = static_cast<DWORD>(value->data.size());
     LONG status = ERROR_SUCCESS;
-    if (data) {
-        if (length > *size) {
-            status = ERROR_MORE_DATA;  // nothing is copied
-        } else {
-            if (length) std::memcpy(data, value->data.data(), length);
-            // A text stored without its NUL gets one when the buffer has room.
-            if (IsStringType(value->type) && length > 0 && length < *size && data[length - 1]) data[length] = 0;
-        }
+    if (data && length > *size) {
+        status = ERROR_MORE_DATA;  // nothing is copied
+    } else if (data) {
+        if (length) std::memcpy(data, value->data.data(), length);
+        // A text stored without its NUL gets one when the buffer has room.
+        if (IsStringType(value->type) && length > 0 && length < *size && data[length - 1]) data[length] = 0;
     }
     if (size) *size = length;
     return status;
@@ -471,7 +315,6 @@ LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, 
     if (LONG status = UsableKey(handle, KEY_SET_VALUE, &key)) return status;
     internal::FaultPoint fallible("RegSetValueExA", PathOf(key, valueName), ERROR_KEY_DELETED);
     if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
-    if (!data && size) return ERROR_NOACCESS;
     // A text whose size leaves out the NUL that follows it is stored with that
     // NUL (Windows reads the byte after the given size to decide).
     if (size && IsStringType(type) && data[size - 1] && !data[size]) ++size;
@@ -481,15 +324,13 @@ LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, 
 
 LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
     HOSTWIN_LOCK();
-    if (!subKey) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<Key> base;
     REGSAM access = 0;
     if (!Resolve(handle, &base, &access)) return ERROR_INVALID_HANDLE;
     internal::FaultPoint fallible("RegDeleteKeyA", PathOf(base, subKey), ERROR_ACCESS_DENIED);
     if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     if (base->deleted) return ERROR_KEY_DELETED;
-    if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
-    Key* key = Walk(base.get(), SplitPath(subKey));
+    Key* key = Walk(base.get(), subKey);
     if (!key) return ERROR_FILE_NOT_FOUND;
     // The NT family refuses to delete a key that still has sub-keys.
     if (!key->parent || !(RightsOf(key) & DELETE_RIGHT) || !key->children.empty()) return ERROR_ACCESS_DENIED;
@@ -499,6 +340,6 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
 
 LSTATUS WINAPI RegCloseKey(HKEY key) {
     HOSTWIN_LOCK();
-    if (IsPredefined(key)) return ERROR_SUCCESS;
+    if (Reg().roots.count(key)) return ERROR_SUCCESS;
     return Reg().handles.erase(reinterpret_cast<ULONG_PTR>(key)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }

@@ -4,8 +4,6 @@
 
 #include <hostwin/machine.h>
 
-#include <atomic>
-#include <cstring>
 #include <deque>
 #include <map>
 
@@ -13,15 +11,14 @@ namespace hostwin {
 namespace {
 
 struct Window {
-    std::string className;
-    std::string text;
+    std::string className, text;
     std::vector<std::string> textHistory;
     HWND parent = nullptr;
     int id = 0;
 };
 
 struct User {
-    std::map<ULONG_PTR, Window> windows;
+    std::map<HWND, Window> windows;
     ULONG_PTR nextWindow = 0x10010;
     std::deque<int> answers;
     std::function<int(const MessageBoxRecord&)> handler;
@@ -40,65 +37,50 @@ User& Usr() {
 const bool registered = internal::RegisterReset([] { Usr() = User(); });
 
 Window* Find(HWND window) {
-    auto found = Usr().windows.find(reinterpret_cast<ULONG_PTR>(window));
-    return found == Usr().windows.end() ? nullptr : &found->second;
-}
-
-HWND FindChild(HWND parent, int id) {
-    for (auto& entry : Usr().windows) {
-        if (entry.second.parent == parent && entry.second.id == id) return reinterpret_cast<HWND>(entry.first);
-    }
+    auto found = Usr().windows.find(window);
+    if (found != Usr().windows.end()) return &found->second;
+    SetLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
     return nullptr;
 }
 
-DWORD ThreadNumber() {
-    static std::atomic<DWORD> next{1};
-    thread_local DWORD number = next++;
-    return number;
+HWND FindChild(HWND parent, int id) {
+    for (auto& entry : Usr().windows) if (entry.second.parent == parent && entry.second.id == id) return entry.first;
+    SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
+    return nullptr;
 }
 
-// The button a box gives for Enter: its default button.
+// The button a box gives for Enter, its default button: the window-free
+// code asks with OK boxes and Yes/No boxes only.
 int DefaultAnswer(UINT type) {
-    int button = static_cast<int>((type & MB_DEFMASK) >> 8);  // 0 = first
-    switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL: return button == 1 ? IDCANCEL : IDOK;
-        case MB_YESNO: return button == 1 ? IDNO : IDYES;
-        case MB_YESNOCANCEL: return button == 2 ? IDCANCEL : (button == 1 ? IDNO : IDYES);
-        default: return IDOK;
-    }
+    if ((type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+    return (type & MB_DEFMASK) == MB_DEFBUTTON2 ? IDNO : IDYES;
 }
 
-#define CURSOR_HANDLE(id) reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0xC0000000u | (id)))
+HCURSOR CursorHandle(int id) { return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0xC0000000u | id)); }
 
 }  // namespace
 
 HWND CreateWindow(const char* className, const char* title) {
     HOSTWIN_LOCK();
-    ULONG_PTR value = Usr().nextWindow;
+    HWND window = reinterpret_cast<HWND>(Usr().nextWindow);
     Usr().nextWindow += 0x10;
-    Window& w = Usr().windows[value];
-    w.className = className ? className : "";
-    w.text = title ? title : "";
-    return reinterpret_cast<HWND>(value);
+    Usr().windows[window] = Window{className, title, {}, nullptr, 0};
+    return window;
 }
 
 HWND CreateControl(HWND parent, int id, const char* text) {
     HOSTWIN_LOCK();
     HWND control = CreateWindow("Static", text);
-    Window* w = Find(control);
-    w->parent = parent;
-    w->id = id;
+    Usr().windows[control].parent = parent;
+    Usr().windows[control].id = id;
     return control;
 }
 
 void DestroyWindow(HWND window) {
     HOSTWIN_LOCK();
-    std::vector<HWND> children;
-    for (auto& entry : Usr().windows) {
-        if (entry.second.parent == window) children.push_back(reinterpret_cast<HWND>(entry.first));
+    for (auto it = Usr().windows.begin(); it != Usr().windows.end();) {
+        it = it->first == window || it->second.parent == window ? Usr().windows.erase(it) : std::next(it);
     }
-    for (HWND child : children) DestroyWindow(child);
-    Usr().windows.erase(reinterpret_cast<ULONG_PTR>(window));
 }
 
 std::string WindowText(HWND window) {
@@ -107,10 +89,7 @@ std::string WindowText(HWND window) {
     return w ? w->text : std::string();
 }
 
-std::string ControlText(HWND parent, int id) {
-    HOSTWIN_LOCK();
-    return WindowText(FindChild(parent, id));
-}
+std::string ControlText(HWND parent, int id) { HOSTWIN_LOCK(); return WindowText(FindChild(parent, id)); }
 
 std::vector<std::string> TextHistory(HWND window) {
     HOSTWIN_LOCK();
@@ -118,33 +97,15 @@ std::vector<std::string> TextHistory(HWND window) {
     return w ? w->textHistory : std::vector<std::string>();
 }
 
-void SetRedrawHandler(std::function<void(HWND, BOOL)> handler) {
-    HOSTWIN_LOCK();
-    Usr().redrawHandler = std::move(handler);
-}
-
+void SetRedrawHandler(std::function<void(HWND, BOOL)> handler) { HOSTWIN_LOCK(); Usr().redrawHandler = handler; }
 void QueueMessageBoxAnswers(std::initializer_list<int> answers) {
     HOSTWIN_LOCK();
     Usr().answers.insert(Usr().answers.end(), answers.begin(), answers.end());
 }
-
-void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler) {
-    HOSTWIN_LOCK();
-    Usr().handler = std::move(handler);
-}
-
-void SetMessageBoxFails(bool fails) {
-    HOSTWIN_LOCK();
-    Usr().messageBoxFails = fails;
-}
-
+void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler) { HOSTWIN_LOCK(); Usr().handler = handler; }
+void SetMessageBoxFails(bool fails) { HOSTWIN_LOCK(); Usr().messageBoxFails = fails; }
 const std::vector<MessageBoxRecord>& MessageBoxes() { return Usr().boxes; }
-
-void ClearMessageBoxes() {
-    HOSTWIN_LOCK();
-    Usr().boxes.clear();
-}
-
+void ClearMessageBoxes() { HOSTWIN_LOCK(); Usr().boxes.clear(); }
 const std::vector<int>& CursorHistory() { return Usr().cursorHistory; }
 
 }  // namespace hostwin
@@ -154,28 +115,18 @@ using namespace hostwin;
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HOSTWIN_LOCK();
     Window* w = Find(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
+    if (w && message == WM_GETTEXT) {
+        return static_cast<LRESULT>(internal::CopyOut(w->text, reinterpret_cast<char*>(lParam), wParam));
     }
-    switch (message) {
-        case WM_GETTEXT:
-            return static_cast<LRESULT>(internal::CopyOut(w->text, reinterpret_cast<char*>(lParam), wParam));
-        case WM_SETTEXT:
-            w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-            w->textHistory.push_back(w->text);
-            return TRUE;
-        default:
-            return 0;
+    if (w && message == WM_SETTEXT) {
+        w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+        w->textHistory.push_back(w->text);
+        return TRUE;
     }
+    return 0;
 }
 
-HWND WINAPI GetDlgItem(HWND dialog, int id) {
-    HOSTWIN_LOCK();
-    HWND control = Find(dialog) ? FindChild(dialog, id) : nullptr;
-    if (!control) SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
-    return control;
-}
+HWND WINAPI GetDlgItem(HWND dialog, int id) { HOSTWIN_LOCK(); return Find(dialog) ? FindChild(dialog, id) : nullptr; }
 
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
     HOSTWIN_LOCK();
@@ -185,23 +136,18 @@ LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wPa
 
 BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL erase) {
     HOSTWIN_LOCK();
-    Window* w = Find(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!Find(window)) return FALSE;
     if (Usr().redrawHandler) Usr().redrawHandler(window, erase);
     return TRUE;
 }
 
-HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
+// Top-level windows by class; the program never asks by title.
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR) {
     HOSTWIN_LOCK();
     for (auto& entry : Usr().windows) {
-        const Window& w = entry.second;
-        if (w.parent) continue;  // top-level windows only
-        if (className && internal::UpperAscii(w.className) != internal::UpperAscii(className)) continue;
-        if (windowName && w.text != windowName) continue;
-        return reinterpret_cast<HWND>(entry.first);
+        if (!entry.second.parent && internal::UpperAscii(entry.second.className) == internal::UpperAscii(className)) {
+            return entry.first;
+        }
     }
     return nullptr;
 }
@@ -211,11 +157,9 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     MessageBoxRecord record;
     {
         HOSTWIN_LOCK();
-        if (Usr().messageBoxFails || (owner && !Find(owner))) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
-        record = {owner, text ? text : "", caption ? caption : "Error", type, 0, ThreadNumber()};
+        if (owner && !Find(owner)) return 0;
+        if (Usr().messageBoxFails) return internal::Fail<int>(1400);  // ERROR_INVALID_WINDOW_HANDLE
+        record = {owner, text ? text : "", caption ? caption : "Error", type, 0};
         handler = Usr().handler;
     }
     // The handler runs unlocked: it may look at the machine or act on it,
@@ -226,21 +170,17 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         answer = Usr().answers.front();
         Usr().answers.pop_front();
     }
-    if (answer == 0) answer = DefaultAnswer(type);
-    record.answer = answer;
+    record.answer = answer ? answer : DefaultAnswer(type);
     Usr().boxes.push_back(record);
-    return answer;
+    return record.answer;
 }
 
-HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
-    ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
-    if (instance || id > 0xFFFF) return nullptr;  // only the system cursors
-    return CURSOR_HANDLE(id);
-}
+// Only the system cursors.
+HCURSOR WINAPI LoadCursorA(HINSTANCE, LPCSTR name) { return CursorHandle(static_cast<int>(LOWORD(name))); }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {
     HOSTWIN_LOCK();
-    HCURSOR previous = Usr().cursor ? CURSOR_HANDLE(Usr().cursor) : nullptr;
+    HCURSOR previous = Usr().cursor ? CursorHandle(Usr().cursor) : nullptr;
     ULONG_PTR value = reinterpret_cast<ULONG_PTR>(cursor);
     Usr().cursor = (value & 0xC0000000u) == 0xC0000000u ? static_cast<int>(value & 0xFFFF) : 0;
     Usr().cursorHistory.push_back(Usr().cursor);
@@ -248,26 +188,19 @@ HCURSOR WINAPI SetCursor(HCURSOR cursor) {
 }
 
 // ---- string table -----------------------------------------------------------
-namespace {
-struct StringEntry {
-    UINT id;
-    const char* text;
-};
-#define SETUP_STRING(name, id, text) {id, text},
-const StringEntry stringTable[] = {
-#include "strings.inc"
-};
-#undef SETUP_STRING
-}  // namespace
-
 int WINAPI LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
-    if (!buffer || size <= 0) return 0;
-    for (const StringEntry& entry : stringTable) {
-        if (entry.id == id) {
-            return static_cast<int>(internal::CopyOut(entry.text, buffer, static_cast<size_t>(size)));
-        }
+#define SETUP_STRING(name, id, text) {id, text},
+    static const struct {
+        UINT id;
+        const char* text;
+    } table[] = {
+#include "strings.inc"
+    };
+#undef SETUP_STRING
+    for (const auto& entry : table) {
+        if (entry.id == id) return static_cast<int>(internal::CopyOut(entry.text, buffer, static_cast<size_t>(size)));
     }
-    buffer[0] = '\0';
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    if (size > 0) buffer[0] = '\0';
+    SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
     return 0;
 }

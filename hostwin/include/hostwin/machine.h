@@ -1,7 +1,6 @@
 // Control panel of the stand-in machine: tests use it to set up the simulated
-// Windows (version, directories, rights, scripted message boxes, windows) and
-// to look at what the program did to it. Not available under Windows/Wine;
-// tests that need it skip themselves there.
+// Windows and to look at what the program did to it. Not available under
+// Windows/Wine; tests that need it skip themselves there.
 #ifndef HOSTWIN_MACHINE_H
 #define HOSTWIN_MACHINE_H
 
@@ -16,98 +15,180 @@ namespace hostwin {
 
 // Back to a fresh machine: Windows XP SP2 (NT 5.1.2600), administrator,
 // Windows directory C:\WINDOWS with GetSystemWindowsDirectoryA present,
-// program C:\SETUP\setup.exe, current directory C:\, clock at 0 ms and local
-// time 2026-12-06 12:00:00, no windows, no named objects, no message boxes.
+// program C:\SETUP\setup.exe, current directory C:\, clock at 0 ms, local
+// time 2026-12-06 12:00:00; no windows, named objects, message boxes or
+// services; the registry keys HKLM\Software, HKLM\System\CurrentControlSet\Services,
+// HKCU\Software and HKEY_USERS\.DEFAULT\Software and nothing else.
 void Reset();
 
 // ---- system -----------------------------------------------------------------
-struct Version {
-    DWORD platform;
-    DWORD major;
-    DWORD minor;
-    DWORD build;
-};
+struct Version { DWORD platform, major, minor, build; };
 void SetVersion(const Version& version);
 void SetVersionQueryFails(bool fails);
-// The record size GetVersionExA last saw (to check the caller filled it).
-DWORD LastVersionQuerySize();
-
+DWORD LastVersionQuerySize();  // the record size GetVersionExA last saw
+// The directories are made on the simulated disk. nullptr for the system
+// Windows directory removes GetSystemWindowsDirectoryA (as on NT 4.0).
 void SetWindowsDirectory(const char* path);
-// The directory GetSystemWindowsDirectoryA reports; nullptr removes the
-// export from KERNEL32 (as on NT 4.0).
 void SetSystemWindowsDirectory(const char* pathOrNull);
 void SetModuleFileName(const char* path);
 void SetAdministrator(bool administrator);
 bool IsAdministrator();
-
 std::string CurrentDirectory();
-// Every path handed to SetCurrentDirectoryA, with its result.
-struct DirectoryChange {
-    std::string path;
-    BOOL result;
-};
+// Every path handed to SetCurrentDirectoryA, and to CreateDirectoryA, with its result.
+struct DirectoryChange { std::string path; BOOL result; };
 const std::vector<DirectoryChange>& DirectoryChanges();
-
-// Local memory: make LocalAlloc fail, and count blocks not yet freed.
+const std::vector<DirectoryChange>& DirectoryCreations();
 void SetLocalAllocFails(bool fails);
-int LiveLocalAllocations();
+int LiveLocalAllocations();  // blocks not yet freed
+int OpenHandleCount();       // kernel handles (mutexes, files)
 
-// Kernel handles (mutexes, files, ...) currently open.
-int OpenHandleCount();
-
-// ---- virtual clock ------------------------------------------------------------
-// Sleep advances the clock instead of waiting.
+// Virtual clock: Sleep advances it instead of waiting.
 std::uint64_t Now();
 const std::vector<DWORD>& Sleeps();
 // Called at the end of every Sleep, with its length: what happens meanwhile.
 void SetSleepHandler(std::function<void(DWORD milliseconds)> handler);
 
 // ---- message boxes ----------------------------------------------------------
-struct MessageBoxRecord {
-    HWND owner;
-    std::string text;
-    std::string caption;
-    UINT type;
-    int answer;
-    DWORD threadId;  // hostwin thread number of the caller
-};
-// Answers given to the next message boxes, in order. When the queue is
-// empty a box is answered with its default button (as if Enter was pressed).
+struct MessageBoxRecord { HWND owner; std::string text, caption; UINT type; int answer; };
+// A box is answered by the handler (unless it returns 0), else by the next
+// queued answer, else with its default button (as if Enter was pressed).
 void QueueMessageBoxAnswers(std::initializer_list<int> answers);
-// Called for every box before it is answered; may return an answer (or 0 to
-// use the queue / default button).
 void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler);
-// Make MessageBoxA fail (return 0) as when no box can be shown.
-void SetMessageBoxFails(bool fails);
+void SetMessageBoxFails(bool fails);  // MessageBoxA returns 0, as when no box can be shown
 const std::vector<MessageBoxRecord>& MessageBoxes();
 void ClearMessageBoxes();
 
-// ---- windows ---------------------------------------------------------------------
-// A top-level window of the given class; its controls are made with
-// CreateControl. Windows live until Reset or DestroyWindow.
+// ---- windows: they live until Reset or DestroyWindow ------------------------------
 HWND CreateWindow(const char* className, const char* title = "");
 HWND CreateControl(HWND parent, int id, const char* text = "");
 void DestroyWindow(HWND window);
 std::string WindowText(HWND window);
 std::string ControlText(HWND parent, int id);
-// Every text a window was given with WM_SETTEXT, in order.
-std::vector<std::string> TextHistory(HWND window);
+std::vector<std::string> TextHistory(HWND window);  // every text given with WM_SETTEXT
 // Called at every redraw request (InvalidateRect): lets a test see what a
 // window would show at each one.
 void SetRedrawHandler(std::function<void(HWND window, BOOL erase)> handler);
-
-// ---- cursor -------------------------------------------------------------------------
-// Every change of the cursor, by resource id (32512 arrow, 32514 wait); 0
-// for a cursor that is not a system cursor.
+// Every change of the cursor, by resource id (32512 arrow, 32514 wait; 0 another).
 const std::vector<int>& CursorHistory();
 
-}  // namespace hostwin
+// ---- counted calls and injected failures -----------------------------------------------
+// Counted: the calls of files, LZ32, registry and services that can fail
+// (each declares an internal::FaultPoint), not those the stand-in makes
+// itself while serving one (LZ32 reading its file). A failed call does
+// nothing but report the error Windows would plausibly give it: opens,
+// creations, moves and key deletions ERROR_ACCESS_DENIED, reads ERROR_CRC,
+// writes ERROR_DISK_FULL, registry queries and sets ERROR_KEY_DELETED, ...
+struct FallibleCall {
+    std::string call;    // "CreateFileA", "LZRead", "RegSetValueExA", ...
+    std::string target;  // the path, key (with the value name) or service it concerns
+    DWORD injected;      // the error it was made to fail with; 0 when it ran as usual
+};
+// Starts counting afresh (number 1 is the next call). With failAt > 0 that
+// call fails, and with persist every call after it too.
+void CountCalls(int failAt = 0, bool persist = false);
+void StopFailingCalls();  // the log is kept and grows
+const std::vector<FallibleCall>& FallibleCalls();
+void FailEveryCall(const char* call, DWORD error);  // until Reset
 
-// Controls of the larger areas, one header each.
-#include <hostwin/faults.h>
-#include <hostwin/files.h>
-#include <hostwin/lz.h>
-#include <hostwin/registry.h>
-#include <hostwin/services.h>
+// ---- files ----------------------------------------------------------------------------
+// The simulated disks live in a host directory that Reset makes anew. Windows
+// paths map onto it with their own rules: drive letters and shares, '\' and
+// '/', "." and "..", trailing dots and blanks dropped from the last name,
+// names compared without regard to (ASCII) case but stored as first written.
+// A file deleted while open leaves its directory at once; no streams, device
+// names or short names.
+std::string HostRoot();
+// Existing parts found regardless of case, the rest appended as written;
+// empty for a path that is not valid or whose drive or share does not exist.
+std::string HostPath(const char* windowsPath);
+bool MakeDirectories(const char* windowsPath);  // drive or share included
+int OpenFileCount();                            // files the program has open
+// Only this many more bytes fit: a write that would grow the files beyond it
+// fails whole with ERROR_DISK_FULL; deleting or truncating gives space back.
+void SetDiskFullAfter(std::uint64_t bytes);
+// A read of the file that would reach the byte at offset fails with ERROR_CRC.
+void FailReadAt(const char* path, std::uint64_t offset);
+// Another program holds the existing file open for reading and writing,
+// sharing nothing, until ReleaseHeld or Reset; false when missing or open.
+bool HoldOpen(const char* path);
+void ReleaseHeld(const char* path);
+int OpenLzFileCount();  // files open through LZInit (handles 0x400..0x40F)
+
+// ---- registry -------------------------------------------------------------------------
+// Paths are relative to their root; names compare without regard to case.
+// Opening or creating a key with more access than the user's rights is
+// refused with ERROR_ACCESS_DENIED; creating a sub-key needs
+// KEY_CREATE_SUB_KEY on the parent, deleting a key DELETE on it. By default
+// an administrator has full rights, any other user full rights under
+// HKEY_CURRENT_USER and read rights elsewhere; SetKeyRights sets them for a
+// key (root: "") and what is below it, unless a deeper setting says otherwise.
+const REGSAM KEY_RIGHTS_FULL = KEY_ALL_ACCESS;
+const REGSAM KEY_RIGHTS_READ = KEY_READ;
+void SetKeyRights(HKEY root, const char* path, REGSAM rights);
+// Seen from outside (no rights apply).
+bool KeyExists(HKEY root, const char* path);
+// With everything below it; handles still open there answer ERROR_KEY_DELETED.
+void DeleteKeyTree(HKEY root, const char* path);
+std::vector<std::string> SubKeyNames(HKEY root, const char* path);
+std::vector<std::string> ValueNames(HKEY root, const char* path);
+struct RegistryValue {
+    DWORD type = 0;          // REG_NONE
+    std::vector<BYTE> data;  // exactly as stored
+    std::string Text() const;  // the data up to the first NUL
+    DWORD Dword() const;       // 0 unless the data holds at least 4 bytes
+};
+// Values are written with their key made when missing; strings with their NUL.
+void SetValue(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size);
+void SetStringValue(HKEY root, const char* path, const char* name, const char* text);
+void SetDwordValue(HKEY root, const char* path, const char* name, DWORD value);
+bool FindValue(HKEY root, const char* path, const char* name, RegistryValue* value = nullptr);
+int OpenKeyCount();
+std::vector<std::string> OpenKeyPaths();  // as "HKLM\path"
+
+// ---- services -------------------------------------------------------------------------
+// Each service has its key in HKLM (Type, Start, ErrorControl, ImagePath as
+// REG_EXPAND_SZ, DisplayName, DependOnService when there are dependencies,
+// ObjectName for Win32 services), gone with the record. A user who is not an
+// administrator may connect to the manager and query, nothing more.
+// StartServiceA starts a service (and first what it depends on) at once; an
+// accepted stop stops it at once, or after a scripted number of status
+// queries in SERVICE_STOP_PENDING. DeleteService marks the record; it
+// leaves when the service is stopped and its last handle closed.
+struct ServiceRecord {
+    std::string name;
+    std::string displayName;  // empty: the name
+    DWORD type = SERVICE_WIN32_OWN_PROCESS;
+    DWORD startType = SERVICE_DEMAND_START;
+    DWORD errorControl = SERVICE_ERROR_NORMAL;
+    std::string imagePath;
+    std::vector<std::string> dependencies;
+    DWORD state = SERVICE_STOPPED;
+    bool markedForDeletion = false;  // filled in by FindService
+};
+void AddService(const ServiceRecord& record);  // installed before the program ran
+bool FindService(const char* name, ServiceRecord* record = nullptr);
+std::vector<std::string> ServiceNames();
+void SetServiceState(const char* name, DWORD state);
+// Scripted behaviour by service name, kept when the service is deleted and
+// created again: status queries in SERVICE_STOP_PENDING after a stop (-1: for
+// ever); the stop refused (ERROR_INVALID_SERVICE_CONTROL); StartServiceA or
+// QueryServiceStatus failing with an error (0: it works).
+void SetStopPendingPolls(const char* name, int polls);
+void SetStopRefused(const char* name, bool refused);
+void SetStartFails(const char* name, DWORD error);
+void SetStatusQueryFails(const char* name, DWORD error);
+int OpenServiceHandleCount();
+// Every call of the service API, in order, with the virtual clock's time.
+struct ServiceCall {
+    std::string call;     // "OpenSCManagerA", "CreateServiceA", "OpenServiceA", ...
+    std::string service;  // empty for the manager
+    std::uint64_t time;
+    BOOL succeeded;
+    DWORD error;  // GetLastError after a failure, else 0
+};
+const std::vector<ServiceCall>& ServiceCalls();
+void ClearServiceCalls();
+
+}  // namespace hostwin
 
 #endif

@@ -10,10 +10,6 @@
 #include "driver/config_file.h"
 #include "support/files.h"
 
-#ifndef _WIN32
-#include <hostwin/machine.h>
-#endif
-
 namespace {
 
 const char* const KNOWN_FILES[] = {"bfax\\faxinit.cfg", "bfax\\faxinit.cfg.new", "bfax\\morvik\\btcall.cfg",

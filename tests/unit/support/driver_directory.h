@@ -30,5 +30,4 @@ private:
     std::vector<std::string> created_;
 };
 
-
 #endif
