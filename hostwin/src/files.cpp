@@ -812,6 +812,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
     HOSTWIN_LOCK();
+    internal::FaultPoint fallible("RemoveDirectoryA", path ? path : "", ERROR_SHARING_VIOLATION);
+    if (fallible.FailsSettingError()) return FALSE;
     Target target;
     if (!ResolveForCall(path, &target)) return FALSE;
     Target current;

@@ -455,6 +455,8 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE handle, LPSERVICE_STATUS status) {
 static BOOL QueryConfig(SC_HANDLE handle, LPQUERY_SERVICE_CONFIGA config, DWORD size, LPDWORD needed) {
     Service* service = ServiceFor(handle, SERVICE_QUERY_CONFIG);
     if (!service) return FALSE;
+    internal::FaultPoint fallible("QueryServiceConfigA", service->record.name, ERROR_ACCESS_DENIED);
+    if (fallible.FailsSettingError()) return FALSE;
     if (!needed) return Fail(ERROR_INVALID_ADDRESS);
     const ServiceRecord& record = service->record;
     std::string dependencies;

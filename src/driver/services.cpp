@@ -150,14 +150,67 @@ void StopAndDeleteService(const char* name) {
     }
 }
 
-void StartDriverService(const char* name) {
+int StartDriverService(const char* name) {
     ServiceHandle manager(OpenManager());
     ServiceHandle service(manager ? OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS) : nullptr);
     if (service && StartServiceA(service.Get(), 0, nullptr)) {
         LogLine("Service %s started", name);
-    } else {
-        LogLine("Service %s not started (error %lu)", name, LastError());
+        return 1;
     }
+    LogLine("Service %s not started (error %lu)", name, LastError());
+    return 0;
+}
+
+int ReadServiceConfig(const char* name, ServiceConfig* config) {
+    std::memset(config, 0, sizeof *config);
+    ServiceHandle manager(OpenManager());
+    if (!manager) return 0;
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? 1 : 0;
+    // The record with its texts, which follow it in the same block.
+    union {
+        QUERY_SERVICE_CONFIGA record;
+        char bytes[sizeof(QUERY_SERVICE_CONFIGA) + 4 * SERVICE_TEXT_SIZE];
+    } block;
+    DWORD needed = 0;
+    SERVICE_STATUS status;
+    if (!QueryServiceConfigA(service.Get(), &block.record, sizeof block, &needed) ||
+        !QueryServiceStatus(service.Get(), &status)) {
+        return 0;
+    }
+    const QUERY_SERVICE_CONFIGA& record = block.record;
+    int fits = CopyText(config->imagePath, sizeof config->imagePath, record.lpBinaryPathName ? record.lpBinaryPathName : "");
+    fits &= CopyText(config->displayName, sizeof config->displayName, record.lpDisplayName ? record.lpDisplayName : "");
+    std::size_t length = 0;
+    for (const char* dependency = record.lpDependencies; dependency && *dependency;
+         dependency += std::strlen(dependency) + 1) {
+        std::size_t size = std::strlen(dependency) + 1;
+        // Room for the zero byte that ends the list.
+        if (length + size + 1 > sizeof config->dependencies) return 0;
+        std::memcpy(config->dependencies + length, dependency, size);
+        length += size;
+    }
+    config->present = 1;
+    config->running = status.dwCurrentState != SERVICE_STOPPED;
+    config->type = record.dwServiceType;
+    config->startType = record.dwStartType;
+    config->errorControl = record.dwErrorControl;
+    return fits;
+}
+
+int CreateServiceFromConfig(const char* name, const ServiceConfig* config) {
+    ServiceHandle manager(OpenManager());
+    ServiceHandle service(manager ? CreateServiceA(manager.Get(), name, config->displayName, SERVICE_ALL_ACCESS,
+                                                   config->type, config->startType, config->errorControl,
+                                                   config->imagePath, nullptr, nullptr, config->dependencies,
+                                                   nullptr, nullptr)
+                                  : nullptr);
+    if (!service) {
+        LogLine("Service %s cannot be created again (error %lu)", name, LastError());
+        return 0;
+    }
+    LogLine("Service %s created again: %s", name, config->imagePath);
+    return 1;
 }
 
 int StartDriverServices() {

@@ -254,13 +254,15 @@ TEST_F(WholeRunTest, AbandonedWhileTheFirstFileIsCopiedNothingAfterTheCopyRuns) 
     EXPECT_EQ((std::vector<DWORD>{2000, 2000}), hostwin::Sleeps());  // the removal's only
 }
 
-TEST_F(WholeRunTest, AbandonedDuringTheRemovalTheRestOfTheEarlierInstallationStays) {
-    // Confirmed in the pause after faxinit was removed.
+TEST_F(WholeRunTest, AbandonedDuringTheRemovalTheEarlierInstallationComesBack) {
+    // Confirmed in the pause after faxinit was removed: it is created again
+    // and started, after a pause of its own.
     hostwin::SetSleepHandler([](DWORD) { setupState.abortRequested = 1; });
     RunStandard(true);
-    EXPECT_EQ("bfax old running", whole_run::ServiceSummary());
+    EXPECT_EQ("bfax old running, faxinit old running", whole_run::ServiceSummary());
     EXPECT_EQ("HKLM old", whole_run::RecordSummary());
-    EXPECT_EQ(1u, hostwin::Sleeps().size());
+    EXPECT_EQ(2u, hostwin::Sleeps().size());
+    EXPECT_FALSE(FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
 }
 
 TEST_F(WholeRunTest, AbandonedWhileWaitingForAServiceThatKeepsStopping) {
@@ -279,6 +281,8 @@ TEST_F(WholeRunTest, AbandonedWhileWaitingForAServiceThatKeepsStopping) {
     EXPECT_LE(hostwin::Now() - abandonedAt, 3000u);
     EXPECT_EQ("bfax old running, faxinit old marked", whole_run::ServiceSummary());
     EXPECT_EQ("HKLM old", whole_run::RecordSummary());
+    // faxinit cannot be put back while it is stopping: the next run does it.
+    EXPECT_TRUE(FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
 }
 
 // ---- removal and the report ---------------------------------------------------------------

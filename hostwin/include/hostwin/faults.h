@@ -3,22 +3,23 @@
 // error tests. Included by hostwin/machine.h.
 //
 // Counted calls: CreateFileA, ReadFile, WriteFile, FlushFileBuffers,
-// MoveFileExA, DeleteFileA, CreateDirectoryA; LZInit, LZRead,
-// LZSeek; RegCreateKeyExA, RegOpenKeyExA, RegQueryValueExA, RegSetValueExA,
-// RegDeleteKeyA; OpenSCManagerA, CreateServiceA, OpenServiceA,
-// ControlService, QueryServiceStatus, DeleteService, StartServiceA.
+// MoveFileExA, DeleteFileA, CreateDirectoryA, RemoveDirectoryA; LZInit,
+// LZRead, LZSeek; RegCreateKeyExA, RegOpenKeyExA, RegQueryValueExA,
+// RegEnumValueA, RegSetValueExA, RegDeleteKeyA; OpenSCManagerA,
+// CreateServiceA, OpenServiceA, ControlService, QueryServiceStatus,
+// QueryServiceConfigA, DeleteService, StartServiceA.
 // A call the stand-in makes itself while serving one of these (LZ32 reading
 // its file) is not counted. A failed call does nothing but report its
 // error, chosen as Windows would plausibly give it for that call:
 //   file opens, moves, directory creations      ERROR_ACCESS_DENIED
 //   reads ERROR_CRC, writes ERROR_DISK_FULL, flushes ERROR_WRITE_FAULT,
-//   deletes ERROR_SHARING_VIOLATION
+//   deletes and directory removals ERROR_SHARING_VIOLATION
 //   LZInit LZERROR_GLOBALLOC,
 //   LZRead LZERROR_READ, LZSeek LZERROR_BADVALUE (plain files: -1, as a
 //   failed SetFilePointer gives)
-//   registry opens, creates and deletes ERROR_ACCESS_DENIED, queries and
-//   sets ERROR_KEY_DELETED (another program removed the key meanwhile)
-//   service manager: ERROR_ACCESS_DENIED; ControlService and StartServiceA
+//   registry opens, creates and deletes ERROR_ACCESS_DENIED, queries,
+//   enumerations and sets ERROR_KEY_DELETED (another program removed the key meanwhile)
+//   service manager (configuration queries too): ERROR_ACCESS_DENIED; ControlService and StartServiceA
 //   ERROR_SERVICE_REQUEST_TIMEOUT
 #ifndef HOSTWIN_FAULTS_H
 #define HOSTWIN_FAULTS_H
