@@ -385,41 +385,41 @@ int ReadRecordFile() {
 
 int RestoreServices(const char* record) {
     ServiceConfig recorded[SERVICE_COUNT];
-    bool listed[SERVICE_COUNT] = {false, false};
-    bool intact[SERVICE_COUNT] = {true, true};
-    int restored = 1;
+    ServiceConfig current[SERVICE_COUNT];
+    bool listed = false;
     Fields line;
     for (const char* cursor = record; NextLine(&cursor, &line);) {
         if (!line.Word("service")) continue;
         for (int i = 0; i < SERVICE_COUNT; ++i) {
             Fields rest = line;
             if (rest.at < rest.end) ++rest.at;
-            if (rest.Word(SERVICE_NAMES[i])) listed[i] = ReadServiceLine(rest, &recorded[i]);
+            if (rest.Word(SERVICE_NAMES[i]) && !ReadServiceLine(rest, &recorded[i])) return 0;
         }
+        listed = true;
     }
-    // The dependent service goes first.
-    for (int i = SERVICE_COUNT - 1; i >= 0; --i) {
-        if (!listed[i]) continue;
-        ServiceConfig current;
-        if (!ReadServiceConfig(SERVICE_NAMES[i], &current)) {
-            LogLine("Service %s not restored: it cannot be queried (error %lu)", SERVICE_NAMES[i], LastError());
-            restored = 0;
-            intact[i] = true;  // left alone
-            continue;
-        }
-        intact[i] = SameService(recorded[i], current) && !(current.present && MarkedForDeletion(SERVICE_NAMES[i]));
-        if (!intact[i] && current.present) StopAndDeleteService(SERVICE_NAMES[i]);
-    }
+    if (!listed) return 1;
+    bool intact = true;
     for (int i = 0; i < SERVICE_COUNT; ++i) {
-        if (!listed[i] || intact[i]) continue;
-        ServiceConfig current;
-        if (!ReadServiceConfig(SERVICE_NAMES[i], &current) || current.present) {
+        if (!ReadServiceConfig(SERVICE_NAMES[i], &current[i])) {
+            LogLine("Services not restored: %s cannot be queried (error %lu)", SERVICE_NAMES[i], LastError());
+            return 0;
+        }
+        intact = intact && SameService(recorded[i], current[i]) &&
+                 !(current[i].present && MarkedForDeletion(SERVICE_NAMES[i]));
+    }
+    if (intact) return 1;
+    // Both go and come back: the driver cannot go while the service that
+    // depends on it runs, and the dependent one goes first.
+    for (int i = SERVICE_COUNT - 1; i >= 0; --i) {
+        if (current[i].present) StopAndDeleteService(SERVICE_NAMES[i]);
+    }
+    int restored = 1;
+    for (int i = 0; i < SERVICE_COUNT; ++i) {
+        if (!ReadServiceConfig(SERVICE_NAMES[i], &current[i]) || current[i].present) {
             LogLine("Service %s not restored: the one there cannot be removed", SERVICE_NAMES[i]);
             restored = 0;
         } else if (recorded[i].present) {
             restored &= CreateServiceFromConfig(SERVICE_NAMES[i], &recorded[i]);
-        } else {
-            LogLine("Service %s removed, as before the installation", SERVICE_NAMES[i]);
         }
     }
     return restored;
