@@ -410,17 +410,18 @@ int RestoreServices(const char* record) {
     if (intact) return 1;
     // Both go and come back: the driver cannot go while the service that
     // depends on it runs, and the dependent one goes first.
+    // One that stays keeps the driver it needs from being touched.
     for (int i = SERVICE_COUNT - 1; i >= 0; --i) {
-        if (current[i].present) StopAndDeleteService(SERVICE_NAMES[i]);
+        if (!current[i].present) continue;
+        StopAndDeleteService(SERVICE_NAMES[i]);
+        if (!ReadServiceConfig(SERVICE_NAMES[i], &current[i]) || current[i].present) {
+            LogLine("Services not restored: %s cannot be removed", SERVICE_NAMES[i]);
+            return 0;
+        }
     }
     int restored = 1;
     for (int i = 0; i < SERVICE_COUNT; ++i) {
-        if (!ReadServiceConfig(SERVICE_NAMES[i], &current[i]) || current[i].present) {
-            LogLine("Service %s not restored: the one there cannot be removed", SERVICE_NAMES[i]);
-            restored = 0;
-        } else if (recorded[i].present) {
-            restored &= CreateServiceFromConfig(SERVICE_NAMES[i], &recorded[i]);
-        }
+        if (recorded[i].present) restored &= CreateServiceFromConfig(SERVICE_NAMES[i], &recorded[i]);
     }
     return restored;
 }

@@ -390,8 +390,11 @@ std::vector<Row> Rows() {
             CloseServiceHandle(handles->second);
             CloseServiceHandle(handles->first);
         };
-        RollsBack(&row);  // but bfax, gone once the other program let go, and faxinit cannot start without it
-        row.services = "faxinit old stopped";
+        // The rest is put back; while bfax is held neither service can come
+        // back: gone once the other program lets go, they are left to the
+        // next run's start-up.
+        RollsBack(&row);
+        row.services = "none";
         rows.push_back(row);
     }
     {
