@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/registry.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/windows_version.h"
@@ -181,9 +182,19 @@ int ReadServiceConfig(const char* name, ServiceConfig* config) {
     const QUERY_SERVICE_CONFIGA& record = block.record;
     int fits = CopyText(config->imagePath, sizeof config->imagePath, record.lpBinaryPathName ? record.lpBinaryPathName : "");
     fits &= CopyText(config->displayName, sizeof config->displayName, record.lpDisplayName ? record.lpDisplayName : "");
+    // Some service managers leave the list out of the answer; the service's
+    // key holds it as well.
+    const char* list = record.lpDependencies;
+    char stored[SERVICE_TEXT_SIZE];
+    if (!list || !*list) {
+        char key[MAX_PATH];
+        std::memset(stored, 0, sizeof stored);
+        FormatText(key, sizeof key, "System\\CurrentControlSet\\Services\\%s", name);
+        ReadRegistryValue(HKEY_LOCAL_MACHINE, key, "DependOnService", REG_MULTI_SZ, stored, sizeof stored - 2);
+        list = stored;
+    }
     std::size_t length = 0;
-    for (const char* dependency = record.lpDependencies; dependency && *dependency;
-         dependency += std::strlen(dependency) + 1) {
+    for (const char* dependency = list; *dependency; dependency += std::strlen(dependency) + 1) {
         std::size_t size = std::strlen(dependency) + 1;
         // Room for the zero byte that ends the list.
         if (length + size + 1 > sizeof config->dependencies) return 0;
