@@ -168,18 +168,16 @@ int ReadServiceConfig(const char* name, ServiceConfig* config) {
     if (!manager) return 0;
     ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? 1 : 0;
-    // The record with its texts, which follow it in the same block.
-    union {
-        QUERY_SERVICE_CONFIGA record;
-        char bytes[sizeof(QUERY_SERVICE_CONFIGA) + 4 * SERVICE_TEXT_SIZE];
-    } block;
+    // The record, and room for its texts, which follow it in the same block.
+    const std::size_t RECORDS = 1 + 4 * static_cast<std::size_t>(SERVICE_TEXT_SIZE) / sizeof(QUERY_SERVICE_CONFIGA);
+    QUERY_SERVICE_CONFIGA block[RECORDS] = {};
     DWORD needed = 0;
-    SERVICE_STATUS status;
-    if (!QueryServiceConfigA(service.Get(), &block.record, sizeof block, &needed) ||
+    SERVICE_STATUS status = {};
+    if (!QueryServiceConfigA(service.Get(), block, sizeof block, &needed) ||
         !QueryServiceStatus(service.Get(), &status)) {
         return 0;
     }
-    const QUERY_SERVICE_CONFIGA& record = block.record;
+    const QUERY_SERVICE_CONFIGA& record = block[0];
     int fits = CopyText(config->imagePath, sizeof config->imagePath, record.lpBinaryPathName ? record.lpBinaryPathName : "");
     fits &= CopyText(config->displayName, sizeof config->displayName, record.lpDisplayName ? record.lpDisplayName : "");
     // Some service managers leave the list out of the answer; the service's

@@ -123,8 +123,8 @@ Text StartText(char* buffer, std::size_t size) {
 
 // One line of the record read back, taken apart field by field.
 struct Fields {
-    const char* at;
-    const char* end;
+    const char* at = nullptr;
+    const char* end = nullptr;
 
     bool Word(const char* word) {
         std::size_t length = std::strlen(word);
@@ -256,7 +256,7 @@ std::size_t DependencyBytes(const char* list) {
 }
 
 int DescribeService(Text* text, const char* name, int* present) {
-    ServiceConfig config;
+    ServiceConfig config = {};
     if (!ReadServiceConfig(name, &config)) return 0;
     *present = config.present;
     text->Add("service ");
@@ -384,8 +384,8 @@ int ReadRecordFile() {
 }
 
 int RestoreServices(const char* record) {
-    ServiceConfig recorded[SERVICE_COUNT];
-    ServiceConfig current[SERVICE_COUNT];
+    ServiceConfig recorded[SERVICE_COUNT] = {};
+    ServiceConfig current[SERVICE_COUNT] = {};
     bool listed = false;
     Fields line;
     for (const char* cursor = record; NextLine(&cursor, &line);) {
@@ -525,8 +525,8 @@ int RestartServices(const char* record) {
         for (const char* cursor = record; NextLine(&cursor, &line);) {
             if (!line.Word("service") || line.at == line.end) continue;
             ++line.at;
-            ServiceConfig recorded;
-            ServiceConfig current;
+            ServiceConfig recorded = {};
+            ServiceConfig current = {};
             if (!line.Word(SERVICE_NAMES[i]) || !ReadServiceLine(line, &recorded) || !recorded.running) continue;
             if (ReadServiceConfig(SERVICE_NAMES[i], &current) && current.running) continue;
             restarted &= StartDriverService(SERVICE_NAMES[i]);
