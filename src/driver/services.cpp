@@ -178,7 +178,8 @@ int ReadServiceConfig(const char* name, ServiceConfig* config) {
         return 0;
     }
     const QUERY_SERVICE_CONFIGA& record = block[0];
-    int fits = CopyText(config->imagePath, sizeof config->imagePath, record.lpBinaryPathName ? record.lpBinaryPathName : "");
+    const char* image = record.lpBinaryPathName ? record.lpBinaryPathName : "";
+    int fits = CopyText(config->imagePath, sizeof config->imagePath, image);
     fits &= CopyText(config->displayName, sizeof config->displayName, record.lpDisplayName ? record.lpDisplayName : "");
     // Some service managers leave the list out of the answer; the service's
     // key holds it as well.

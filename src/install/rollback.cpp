@@ -625,7 +625,9 @@ int BeginRollback() {
     }
     if (!DriverPath(path, sizeof path, RECORD_FILE)) return RefuseRecord(path, true);
     recordFile = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (recordFile == INVALID_HANDLE_VALUE || !AppendRecord(record.buffer, record.length)) return RefuseRecord(path, true);
+    if (recordFile == INVALID_HANDLE_VALUE || !AppendRecord(record.buffer, record.length)) {
+        return RefuseRecord(path, true);
+    }
     beforeReplacingFile = SetAsideFile;
     LogLine("Earlier installation recorded in %s", path);
     return 1;
