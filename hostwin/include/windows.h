@@ -64,6 +64,7 @@ typedef INT_PTR (*FARPROC)(void);
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_ALREADY_EXISTS 183
+#define ERROR_NO_MORE_ITEMS 259
 #define ERROR_DEPENDENT_SERVICES_RUNNING 1051
 #define ERROR_SERVICE_REQUEST_TIMEOUT 1053
 #define ERROR_SERVICE_DOES_NOT_EXIST 1060
@@ -171,6 +172,8 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM acce
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                 LPDWORD size);
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD size);
+LSTATUS WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+                             LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LSTATUS WINAPI RegCloseKey(HKEY key);
 

@@ -499,6 +499,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
 // Only an empty directory goes (the tests clean up with it).
 BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
     HOSTWIN_LOCK();
+    internal::FaultPoint fallible("RemoveDirectoryA", path ? path : "", ERROR_SHARING_VIOLATION);
+    if (fallible.FailsSettingError()) return FALSE;
     Target target;
     if (!ResolveForCall(path, &target)) return FALSE;
     if (!target.exists) return Fail(MissingError(target));

@@ -322,6 +322,30 @@ LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, 
     return ERROR_SUCCESS;
 }
 
+LSTATUS WINAPI RegEnumValueA(HKEY handle, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+                             LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    HOSTWIN_LOCK();
+    if (reserved || !valueName || !valueNameSize || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
+    std::shared_ptr<Key> key;
+    if (LONG status = UsableKey(handle, KEY_QUERY_VALUE, &key)) return status;
+    internal::FaultPoint fallible("RegEnumValueA", PathOf(key, nullptr), ERROR_KEY_DELETED);
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
+    if (index >= key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const Value& value = key->values[index];
+    // Both sizes must hold what is asked for; the name's counts without its NUL.
+    DWORD length = static_cast<DWORD>(value.data.size());
+    if (value.name.size() >= *valueNameSize || (data && length > *dataSize)) {
+        if (dataSize) *dataSize = length;
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(valueName, value.name.c_str(), value.name.size() + 1);
+    *valueNameSize = static_cast<DWORD>(value.name.size());
+    if (type) *type = value.type;
+    if (data && length) std::memcpy(data, value.data.data(), length);
+    if (dataSize) *dataSize = length;
+    return ERROR_SUCCESS;
+}
+
 LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
     HOSTWIN_LOCK();
     std::shared_ptr<Key> base;

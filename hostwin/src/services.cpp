@@ -310,6 +310,8 @@ BOOL WINAPI QueryServiceConfigA(SC_HANDLE handle, LPQUERY_SERVICE_CONFIGA config
     return Log("QueryServiceConfigA", NameOf(handle), [&]() -> BOOL {
         Service* service = ServiceFor(handle, SERVICE_QUERY_CONFIG);
         if (!service) return FALSE;
+        internal::FaultPoint fallible("QueryServiceConfigA", service->record.name, ERROR_ACCESS_DENIED);
+        if (fallible.FailsSettingError()) return FALSE;
         const ServiceRecord& record = service->record;
         std::string dependencies;
         for (const std::string& name : record.dependencies) dependencies += name + '\0';

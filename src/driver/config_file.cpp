@@ -22,6 +22,8 @@ int WriteWholeFile(const char* path, const void* data, DWORD size) {
 
 }  // namespace
 
+int (*beforeReplacingFile)(const char* path) = nullptr;
+
 int TemporaryFileName(const char* path, char* buffer, DWORD size) {
     return FormatText(buffer, size, "%s.new", path);
 }
@@ -30,7 +32,7 @@ int ReplaceFileContent(const char* path, const void* data, DWORD size) {
     if (!path || (!data && size > 0)) return 0;
     char temporary[MAX_PATH];
     if (!TemporaryFileName(path, temporary, sizeof temporary)) return 0;
-    if (WriteWholeFile(temporary, data, size) &&
+    if (WriteWholeFile(temporary, data, size) && (!beforeReplacingFile || beforeReplacingFile(path)) &&
         MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return 1;
     }

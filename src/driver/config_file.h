@@ -18,6 +18,12 @@ int DriverPath(char* buffer, std::size_t size, const char* relative);
 // gone. A file that another program holds open without sharing gives 0.
 int ReplaceFileContent(const char* path, const void* data, DWORD size);
 
+// While set, ReplaceFileContent calls it with path once the new content
+// lies whole beside it and before it takes path's place; 0 stops the
+// replacement. An update sets it so that the file it replaces can be put
+// back.
+extern int (*beforeReplacingFile)(const char* path);
+
 // The name ReplaceFileContent writes to first: path followed by ".new".
 int TemporaryFileName(const char* path, char* buffer, DWORD size);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/registry.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/windows_version.h"
@@ -150,14 +151,76 @@ void StopAndDeleteService(const char* name) {
     }
 }
 
-void StartDriverService(const char* name) {
+int StartDriverService(const char* name) {
     ServiceHandle manager(OpenManager());
     ServiceHandle service(manager ? OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS) : nullptr);
     if (service && StartServiceA(service.Get(), 0, nullptr)) {
         LogLine("Service %s started", name);
-    } else {
-        LogLine("Service %s not started (error %lu)", name, LastError());
+        return 1;
     }
+    LogLine("Service %s not started (error %lu)", name, LastError());
+    return 0;
+}
+
+int ReadServiceConfig(const char* name, ServiceConfig* config) {
+    std::memset(config, 0, sizeof *config);
+    ServiceHandle manager(OpenManager());
+    if (!manager) return 0;
+    ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? 1 : 0;
+    // The record, and room for its texts, which follow it in the same block.
+    const std::size_t RECORDS = 1 + 4 * static_cast<std::size_t>(SERVICE_TEXT_SIZE) / sizeof(QUERY_SERVICE_CONFIGA);
+    QUERY_SERVICE_CONFIGA block[RECORDS] = {};
+    DWORD needed = 0;
+    SERVICE_STATUS status = {};
+    if (!QueryServiceConfigA(service.Get(), block, sizeof block, &needed) ||
+        !QueryServiceStatus(service.Get(), &status)) {
+        return 0;
+    }
+    const QUERY_SERVICE_CONFIGA& record = block[0];
+    const char* image = record.lpBinaryPathName ? record.lpBinaryPathName : "";
+    int fits = CopyText(config->imagePath, sizeof config->imagePath, image);
+    fits &= CopyText(config->displayName, sizeof config->displayName, record.lpDisplayName ? record.lpDisplayName : "");
+    // Some service managers leave the list out of the answer; the service's
+    // key holds it as well.
+    const char* list = record.lpDependencies;
+    char stored[SERVICE_TEXT_SIZE];
+    if (!list || !*list) {
+        char key[MAX_PATH];
+        std::memset(stored, 0, sizeof stored);
+        FormatText(key, sizeof key, "System\\CurrentControlSet\\Services\\%s", name);
+        ReadRegistryValue(HKEY_LOCAL_MACHINE, key, "DependOnService", REG_MULTI_SZ, stored, sizeof stored - 2);
+        list = stored;
+    }
+    std::size_t length = 0;
+    for (const char* dependency = list; *dependency; dependency += std::strlen(dependency) + 1) {
+        std::size_t size = std::strlen(dependency) + 1;
+        // Room for the zero byte that ends the list.
+        if (length + size + 1 > sizeof config->dependencies) return 0;
+        std::memcpy(config->dependencies + length, dependency, size);
+        length += size;
+    }
+    config->present = 1;
+    config->running = status.dwCurrentState != SERVICE_STOPPED;
+    config->type = record.dwServiceType;
+    config->startType = record.dwStartType;
+    config->errorControl = record.dwErrorControl;
+    return fits;
+}
+
+int CreateServiceFromConfig(const char* name, const ServiceConfig* config) {
+    ServiceHandle manager(OpenManager());
+    ServiceHandle service(manager ? CreateServiceA(manager.Get(), name, config->displayName, SERVICE_ALL_ACCESS,
+                                                   config->type, config->startType, config->errorControl,
+                                                   config->imagePath, nullptr, nullptr, config->dependencies,
+                                                   nullptr, nullptr)
+                                  : nullptr);
+    if (!service) {
+        LogLine("Service %s cannot be created again (error %lu)", name, LastError());
+        return 0;
+    }
+    LogLine("Service %s created again: %s", name, config->imagePath);
+    return 1;
 }
 
 int StartDriverServices() {

@@ -33,7 +33,25 @@ int CreateDependentService(const char* name, const char* imagePath);
 // 1 when both were created, or when services are not managed on this system.
 int CreateDriverServices();
 void StopAndDeleteService(const char* name);
-void StartDriverService(const char* name);
+// 1 when the service was started.
+int StartDriverService(const char* name);
+
+// A service as the manager keeps it, to create it again as it was.
+const int SERVICE_TEXT_SIZE = 512;
+struct ServiceConfig {
+    int present;
+    int running;  // in any state but stopped
+    DWORD type;
+    DWORD startType;
+    DWORD errorControl;
+    char imagePath[SERVICE_TEXT_SIZE];
+    char displayName[SERVICE_TEXT_SIZE];
+    char dependencies[SERVICE_TEXT_SIZE];  // names, each ended by a zero byte, then one more
+};
+// 1 when config describes the service, or its absence; 0 when that cannot be told.
+int ReadServiceConfig(const char* name, ServiceConfig* config);
+// Creates the service with the configuration read; 1 when it was created.
+int CreateServiceFromConfig(const char* name, const ServiceConfig* config);
 int StartDriverServices();
 
 #endif

@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "driver/config_file.h"
 #include "install/progress.h"
+#include "install/rollback.h"
 #include "resource.h"
 
 namespace {
@@ -117,7 +118,7 @@ private:
     bool failed_ = false;
 };
 
-enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED, COPY_ABORTED };
+enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED, COPY_ABORTED, COPY_NOT_SET_ASIDE };
 
 CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND owner, std::uint32_t* bytesDone) {
     std::uint64_t copied = 0;
@@ -281,6 +282,8 @@ int CopyManifestFiles(HWND owner) {
         CopyOutcome outcome = CopyData(&source, target.Get(), buffer, owner, &bytesDone);
         if (!target.Close() && outcome == COPY_COMPLETE) outcome = COPY_WRITE_FAILED;
         source.Close();
+        // An update keeps the installed copy in its backup folder until it stands.
+        if (outcome == COPY_COMPLETE && !SetAsideFile(destination)) outcome = COPY_NOT_SET_ASIDE;
         if (outcome == COPY_COMPLETE &&
             MoveFileExA(partial, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             LogLine("%s %s to %s", source.Path() == compressed ? "Expanded" : "Copied", source.Path(), destination);
@@ -298,8 +301,9 @@ int CopyManifestFiles(HWND owner) {
         LogLine("Failed %s: %s; nothing replaced", destination,
                 outcome == COPY_WRITE_FAILED ? "cannot be written whole"
                 : outcome == COPY_ABORTED    ? "installation abandoned"
+                : outcome == COPY_NOT_SET_ASIDE ? "the installed copy cannot be set aside"
                                              : "the source cannot be read whole");
-        if (outcome == COPY_WRITE_FAILED || outcome == COPY_ABORTED) {
+        if (outcome != COPY_SOURCE_FAILED) {
             stopped = true;
         } else {
             stopped = !AskToContinue(owner, source.Path());

@@ -10,29 +10,38 @@
 #include "driver/faxinit_config.h"
 #include "driver/services.h"
 #include "install/file_copy.h"
+#include "install/rollback.h"
 
 namespace {
 
 bool Abandoned() { return setupState.abortRequested != 0; }
 
-}  // namespace
-
-void RunInstallation(HWND owner) {
-    setupState.installSucceeded = 0;
+// 1 when every step went through.
+int InstallationSteps(HWND owner) {
     // Whatever an earlier installation left registered goes first.
     RemoveDrivers();
     // Between the steps the user may have abandoned the installation: the
     // next step is not begun (the copy step stops by itself).
-    if (Abandoned()) return;
+    if (Abandoned()) return 0;
     CreateDriverDirectories();
-    if (!CopyManifestFiles(owner)) return;
-    if (Abandoned() || !WriteFaxinitConfig()) return;
+    if (!CopyManifestFiles(owner)) return 0;
+    if (Abandoned() || !WriteFaxinitConfig()) return 0;
     // A btcall.cfg left without an edit it needs, or drivers without their
     // parameters, would fail at the next start: not an installation.
-    if (Abandoned() || !EditBtcallForInstallation()) return;
-    if (Abandoned() || !CreateDriverServices()) return;
-    if (Abandoned() || !WriteDriverRegistry()) return;
-    setupState.installSucceeded = 1;
+    if (Abandoned() || !EditBtcallForInstallation()) return 0;
+    if (Abandoned() || !CreateDriverServices()) return 0;
+    if (Abandoned() || !WriteDriverRegistry()) return 0;
+    return 1;
+}
+
+}  // namespace
+
+void RunInstallation(HWND owner) {
+    setupState.installSucceeded = 0;
+    // An update goes through whole or not at all: what it replaces is
+    // recorded first and put back when it fails or is abandoned.
+    if (!BeginRollback()) return;
+    setupState.installSucceeded = EndRollback(InstallationSteps(owner));
 }
 
 int RemoveDrivers() {

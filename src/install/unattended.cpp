@@ -14,6 +14,7 @@
 #include "driver/btcall.h"
 #include "install/answers.h"
 #include "install/manifest.h"
+#include "install/rollback.h"
 #include "install/sequences.h"
 
 int StartRun(const char* text, CommandLine* line) {
@@ -44,11 +45,20 @@ int StartRun(const char* text, CommandLine* line) {
     return -1;
 }
 
-void InitRun() {
+int InitRun() {
     ChooseProductRoot();
     ClassifyWindows();
     InitSetupNames();
+    // Before anything reads the installation: a backup folder that a failed
+    // update could not put back.
+    LeftBackup left = RestoreLeftBackup();
+    if (left == LEFT_BACKUP_FAILED) {
+        ShowMessage(nullptr, LoadText(IDS_INSTALL_FAILED), MB_ICONWARNING);
+        return 0;
+    }
+    if (left == LEFT_BACKUP_RESTORED) InitSetupNames();
     setupState.didKeywordsPresent = ReadDidSettings();
+    return 1;
 }
 
 void LogSystem() {
@@ -68,8 +78,8 @@ int RunSilentSetup(const CommandLine& line) {
     if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) {
         return EndRun(EXIT_ALREADY_RUNNING, "another copy of the setup program is running");
     }
-    InitRun();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    if (!InitRun()) return EndRun(EXIT_INSTALL_FAILED, "the earlier installation cannot be restored");
     LogSystem();
 
     // The checks of the Preparing dialog, in its order.

@@ -8,10 +8,10 @@
 
 namespace {
 
-// Longest pause the install sequence makes between two safe points (a
-// service operation's pause; the stop wait of a service looks at the flag
-// between its polls), and a second for the step around it.
-const DWORD STOP_WAIT_MS = 2000 + 1000;
+// An abandoned update puts the earlier installation back before the worker
+// ends (services removed and created again, started with their pauses);
+// past this the process ends anyway and the next run completes it.
+const DWORD STOP_WAIT_MS = 60000;
 
 // Kept only so that an abandoned run can wait for its worker.
 HANDLE installationWorker;

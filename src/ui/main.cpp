@@ -21,7 +21,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
     if (commandLine.silent) return RunSilentSetup(commandLine);
 
     if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) return EndRun(0, "another copy of the setup program is running");
-    InitRun();
+    if (!InitRun()) return EndRun(0, "the earlier installation cannot be restored");
     LogSystem();
     InitUiResources();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

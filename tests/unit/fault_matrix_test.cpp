@@ -75,13 +75,6 @@ std::uint64_t CopiedBytes(const Scenario& scenario) {
     return bytes;
 }
 
-void OldFaxinitOnly(Scenario* scenario) {
-    scenario->adjust = [] {
-        hostwin::MakeDirectories("C:\\WINDOWS\\bfax");
-        PutFile(Windows(FAXINIT), whole_run::OLD_FAXINIT);
-    };
-}
-
 // Deterministic bytes of every value but the list's separators.
 std::string BinaryBytes(size_t size, const std::string& left_out) {
     std::string bytes;
@@ -141,14 +134,24 @@ void Installs(Row* row, std::vector<UINT> questions = {}) {
     row->services = "bfax new running, faxinit new running";
 }
 
-// The run fails, reported as such, before any service is created: the
-// earlier installation's services and record are gone.
+// A first installation fails, reported as such, before any service is
+// created.
 void FailsBeforeTheServices(Row* row, std::vector<UINT> questions = {}) {
     row->outcome = Outcome::Failed;
     row->messages = questions;
     row->messages.push_back(IDS_INSTALL_FAILED);
     row->record = "none";
     row->services = "none";
+}
+
+// An update that fails is undone: the earlier installation as it was.
+void RollsBack(Row* row, std::vector<UINT> questions = {}) {
+    row->outcome = Outcome::Failed;
+    row->messages = questions;
+    row->messages.push_back(IDS_INSTALL_FAILED);
+    row->record = "HKLM old";
+    row->services = "bfax old running, faxinit old running";
+    row->files = {{DRIVER, Holds::Old}, {PROGRAM, Holds::Old}, {BTCALL, Holds::Old}, {FAXINIT, Holds::Old}};
 }
 
 // Preparation ends with the message; nothing on the machine changes.
@@ -169,30 +172,26 @@ void DistributionBtcall(Scenario* scenario, const std::string& text) {
 
 std::vector<Row> Rows() {
     std::vector<Row> rows;
-    const std::string OLD_SERVICES = "bfax old running, faxinit old running";
 
-    // ---- full disk: on a first installation, with an old faxinit.cfg ----------------
+    // ---- full disk: on a first installation ----------------------------------------------
     {
         Row row("DiskFullWhileCopying", "the disk fills up", "copying the files: bfaxdll.dll", false);
-        row.arrange = OldFaxinitOnly;
         row.inject = [](const Scenario&) { hostwin::SetDiskFullAfter(20000); };
         FailsBeforeTheServices(&row);
         row.files = {{DRIVER, Holds::New}, {PROGRAM, Holds::New}, {LIBRARY, Holds::Absent}, {NOTES, Holds::Absent},
-                     {BTCALL, Holds::Absent}, {FAXINIT, Holds::Old}};
+                     {BTCALL, Holds::Absent}, {FAXINIT, Holds::Absent}};
         rows.push_back(row);
     }
     {
         Row row("DiskFullWhileWritingFaxinitCfg", "the disk fills up", "writing faxinit.cfg", false);
-        row.arrange = OldFaxinitOnly;
         row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 10); };
         FailsBeforeTheServices(&row);
-        row.files = {{DRIVER, Holds::New}, {README, Holds::New}, {BTCALL, Holds::AsCopied}, {FAXINIT, Holds::Old}};
+        row.files = {{DRIVER, Holds::New}, {README, Holds::New}, {BTCALL, Holds::AsCopied}, {FAXINIT, Holds::Absent}};
         rows.push_back(row);
     }
     {
-        // The new faxinit.cfg takes 26 bytes and gives the old one's 13 back.
+        // The new faxinit.cfg takes 26 bytes.
         Row row("DiskFullWhileWritingBtcallCfg", "the disk fills up", "editing btcall.cfg", false);
-        row.arrange = OldFaxinitOnly;
         row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 26 + 10); };
         FailsBeforeTheServices(&row);
         row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}};
@@ -222,8 +221,7 @@ std::vector<Row> Rows() {
     {
         Row row("ReadOnlyFaxinitCfg", "faxinit.cfg is write-protected", "writing faxinit.cfg", true);
         row.inject = [](const Scenario&) { SetFileAttributesA(Windows(FAXINIT).c_str(), FILE_ATTRIBUTE_READONLY); };
-        FailsBeforeTheServices(&row);
-        row.files = {{FAXINIT, Holds::Old}, {BTCALL, Holds::AsCopied}, {DRIVER, Holds::New}};
+        RollsBack(&row);
         rows.push_back(row);
     }
 
@@ -273,8 +271,7 @@ std::vector<Row> Rows() {
             Installs(&row, {IDS_CANNOT_OPEN_FILE});
             row.files = {{DRIVER, Holds::Old}, {PROGRAM, Holds::New}, {BTCALL, Holds::New}};
         } else {
-            FailsBeforeTheServices(&row, {IDS_CANNOT_OPEN_FILE});
-            row.files = {{DRIVER, Holds::Old}, {PROGRAM, Holds::Old}, {BTCALL, Holds::Old}, {FAXINIT, Holds::Old}};
+            RollsBack(&row, {IDS_CANNOT_OPEN_FILE});
         }
         rows.push_back(row);
     }
@@ -333,8 +330,7 @@ std::vector<Row> Rows() {
         row.arrange = [](Scenario* scenario) {
             DistributionBtcall(scenario, "path %windir%\r\n" + std::string(1, '\0') + BinaryBytes(3000, ""));
         };
-        FailsBeforeTheServices(&row);
-        row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}};
+        RollsBack(&row);
         rows.push_back(row);
     }
     {
@@ -353,33 +349,29 @@ std::vector<Row> Rows() {
 
     // ---- rights and services ------------------------------------------------------------------
     {
-        // Nothing can be removed or created; the files are written.
+        // The services cannot even be read, so the update could not be
+        // undone: nothing is changed.
         Row row("NoAdministratorRightsGoingOn", "the user is no administrator, and goes on",
-                "removing the old services, creating the new ones", true);
+                "recording the old services", true);
         row.inject = [](const Scenario&) { hostwin::SetAdministrator(false); };
         row.answers = {IDYES};
-        FailsBeforeTheServices(&row, {IDS_NOT_ADMINISTRATOR});
-        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "HKLM old";
-        row.services = OLD_SERVICES;
+        RollsBack(&row, {IDS_NOT_ADMINISTRATOR});
         rows.push_back(row);
     }
     {
         Row row("ServiceControlManagerUnavailable", "the service control manager cannot be reached",
-                "removing and creating the services", true);
+                "recording the old services", true);
         row.inject = [](const Scenario&) { hostwin::FailEveryCall("OpenSCManagerA", RPC_S_SERVER_UNAVAILABLE); };
-        FailsBeforeTheServices(&row);
-        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.services = OLD_SERVICES;
+        RollsBack(&row);
         rows.push_back(row);
     }
     {
         // faxinit never stops (given up after 30 s); bfax, which it needs,
-        // cannot stop either, so neither can be created anew.
+        // cannot stop either, so neither can be created anew, nor again: the
+        // rest is put back, the backup folder left for the next run.
         Row row("ServiceStuckInStopPending", "faxinit stays in stop pending", "removing the old services", true);
         row.inject = [](const Scenario&) { hostwin::SetStopPendingPolls("faxinit", -1); };
-        FailsBeforeTheServices(&row);
-        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        RollsBack(&row);
         row.services = "bfax old marked, faxinit old marked";
         rows.push_back(row);
     }
@@ -398,21 +390,23 @@ std::vector<Row> Rows() {
             CloseServiceHandle(handles->second);
             CloseServiceHandle(handles->first);
         };
-        FailsBeforeTheServices(&row);  // and bfax gone once the other program let go
-        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
+        // The rest is put back; while bfax is held neither service can come
+        // back: gone once the other program lets go, they are left to the
+        // next run's start-up.
+        RollsBack(&row);
+        row.services = "none";
         rows.push_back(row);
     }
     {
         // The services are created, the record goes to the user's profiles,
-        // the driver parameters nowhere: no installation.
+        // the driver parameters nowhere: no installation, and the old
+        // services come back (without their parameters, which stay in the
+        // backup folder).
         Row row("RegistryRefusingHklmWritesGoingOn", "HKLM may only be read, and the user goes on",
                 "writing the install record and the driver parameters", true);
         row.inject = [](const Scenario&) { hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_READ); };
         row.answers = {IDYES};
-        FailsBeforeTheServices(&row, {IDS_NOT_ADMINISTRATOR});
-        row.files = {{DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        row.record = "HKLM old, HKCU new";
-        row.services = "bfax new stopped, faxinit new stopped";
+        RollsBack(&row, {IDS_NOT_ADMINISTRATOR});
         rows.push_back(row);
     }
     return rows;

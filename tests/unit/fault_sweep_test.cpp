@@ -7,13 +7,17 @@
 // or one reported as installed that is complete) and leave no handle open
 // and every installed file old or new, never cut short and never lost; a
 // temporary file may stay only where its deletion failed, and the next run
-// removes it.
+// removes it. An update that fails leaves exactly the earlier installation
+// (files, configuration files, services, parameters, product key), or, where
+// putting it back failed too, its backup folder, from which the next run's
+// start-up restores it exactly.
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "core/setup_state.h"
+#include "install/unattended.h"
 #include "support/install_fixture.h"
 #include "support/platform.h"
 #include "support/whole_run.h"
@@ -38,7 +42,31 @@ struct SweepResult {
     int damaged = 0;  // installed files found cut short, or lost
     int strays = 0;   // temporary files left behind
     int removed = 0;  // of those, removed by the next run
+    int rolledBack = 0;  // failed updates that left the earlier installation at once
+    int left = 0;        // failed updates that left their backup folder
+    int restored = 0;    // of those, restored exactly by the next start-up
 };
+
+const char* const RECORD = "file:bfax\\backup\\restore.lst";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// What differs from the earlier installation, but for the temporary files
+// whose deletion failed (the next run removes them).
+std::vector<std::string> Differences(const whole_run::Snapshot& before, const whole_run::Snapshot& after) {
+    std::vector<std::string> differences;
+    for (const auto& entry : after) {
+        auto was = before.find(entry.first);
+        bool temporary = EndsWith(entry.first, ".part") || EndsWith(entry.first, ".new");
+        if (was == before.end() ? !temporary : was->second != entry.second) differences.push_back(entry.first);
+    }
+    for (const auto& entry : before) {
+        if (!after.count(entry.first)) differences.push_back(entry.first + " (gone)");
+    }
+    return differences;
+}
 
 // The files that failed calls excuse: a destination the copy could not
 // write its new copy next to, or not move that copy onto, stays as it was;
@@ -130,8 +158,35 @@ protected:
         whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
         hostwin::StopFailingCalls();
         *calls = hostwin::FallibleCalls();
-        whole_run::Verdict verdict = whole_run::Judge(scenario, before, run, ExcusesOf(*calls));
         whole_run::Snapshot after = whole_run::TakeSnapshot();
+        whole_run::Excuses excuses = ExcusesOf(*calls);
+        bool failedUpdate = sweep.earlierInstallation && run.prepared && !run.installSucceeded;
+        if (failedUpdate && after.count(RECORD)) {
+            // The next run's start-up, without faults, finds the folder.
+            ++result->left;
+            FreeManifestEntries();
+            ResetSetupState();
+            setupState.instance = GetModuleHandleA(nullptr);
+            hostwin::SetMessageBoxHandler(nullptr);
+            if (InitRun() && !(after = whole_run::TakeSnapshot()).count(RECORD)) ++result->restored;
+        } else if (failedUpdate) {
+            ++result->rolledBack;
+        } else if (run.installSucceeded && after.count(RECORD)) {
+            // An update that stands, whose backup folder could not go: the
+            // next start-up removes it (checked below with the other strays).
+            for (const auto& entry : after) {
+                if (entry.first.compare(0, 17, "file:bfax\\backup\\") == 0) {
+                    excuses.undeletable.push_back(entry.first.substr(5));
+                }
+            }
+        }
+        // Judged once the next start-up has put back what this run could not.
+        whole_run::Verdict verdict = whole_run::Judge(scenario, before, run, excuses);
+        if (failedUpdate) {
+            for (const std::string& difference : Differences(before, after)) {
+                verdict.problems.push_back("not as before the update: " + difference);
+            }
+        }
         result->damaged += Damaged(scenario, before, after);
         std::vector<std::string> strays = Strays(scenario, before, after);
         if (strays.empty()) return verdict;
@@ -186,13 +241,16 @@ TEST_P(FaultSweepTest, EveryRunEndsInADescribedOutcome) {
     SweepResult result = Run();
     EXPECT_GT(result.calls, 100);  // every area takes part
     EXPECT_EQ(0, result.damaged);
+    EXPECT_EQ(result.left, result.restored);
     std::printf("fault sweep, %s: %d runs:", GetParam().name, result.runs);
     Print(result.outcomes);
-    char summary[256];
+    char summary[512];
     std::snprintf(summary, sizeof summary,
                   "%s: %d runs, installed files cut short or lost: %d, temporary files left: %d, removed by the "
-                  "next run: %d",
-                  GetParam().name, result.runs, result.damaged, result.strays, result.removed);
+                  "next run: %d; failed updates put back at once: %d, backup folder left: %d, restored by the "
+                  "next start-up: %d",
+                  GetParam().name, result.runs, result.damaged, result.strays, result.removed, result.rolledBack,
+                  result.left, result.restored);
     std::printf("  %s\n", summary);
     RecordProperty("summary", summary);  // tools/test shows it
     std::printf("  the %d calls counted:", result.calls);

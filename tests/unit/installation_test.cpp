@@ -233,6 +233,19 @@ std::string VersionName(const ::testing::TestParamInfo<VersionRow>& info) { retu
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionTest, ::testing::ValuesIn(VERSIONS), VersionName);
 
+TEST_F(WholeRunTest, AbandonedDuringTheRemovalTheEarlierInstallationComesBack) {
+    // Confirmed in the pause after faxinit was removed: both are created
+    // again and started, each start with its pause.
+    hostwin::SetSleepHandler([](DWORD) { setupState.abortRequested = 1; });
+    RunStandard(true);
+    hostwin::SetSleepHandler(nullptr);
+    setupState.abortRequested = 0;
+    EXPECT_EQ("bfax old running, faxinit old running", whole_run::ServiceSummary());
+    EXPECT_EQ("HKLM old", whole_run::RecordSummary());
+    EXPECT_EQ(3u, hostwin::Sleeps().size());
+    EXPECT_FALSE(FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
+}
+
 #endif  // ON_STAND_IN
 
 }  // namespace

@@ -257,7 +257,8 @@ TEST_F(SilentRunTest, ExitCodes) {
          [] { DeleteFileA("C:\\DIST\\Files.ini"); }, 1603, "Message: The file \"C:\\DIST\\Files.ini\" cannot be found",
          "HKLM old"},
         {"missing file, stop", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
-         [] { DeleteFileA("C:\\DIST\\bfax.sy_"); }, 1603, "Result: installation failed, exit code 1603", "none"},
+         [] { DeleteFileA("C:\\DIST\\bfax.sy_"); }, 1603, "Restored HKLM\\Software\\Morvik Communication\\Loxbrine",
+         "HKLM old"},
         {"log not writable", "/silent /answers=C:\\answers.ini /log=C:\\NO\\SUCH\\r.log", [] {}, 0, "", "HKLM new"},
     };
     for (const ExitCase& c : cases) {
