@@ -37,7 +37,6 @@ struct Disk {
     std::string root;  // host directory of this machine; made on first use
     std::optional<std::uint64_t> spaceLeft;  // none: no limit
     std::map<std::string, std::uint64_t> readFaults;  // by upper-case full path
-    std::vector<DirectoryChange> creations;
     std::map<FileId, DWORD> attributes;  // files and directories given attributes
     std::set<OpenFile*> open;            // every open file, the program's and others'
     std::vector<std::shared_ptr<OpenFile>> held;
@@ -309,7 +308,6 @@ bool MakeDirectories(const char* windowsPath) {
     return true;
 }
 
-const std::vector<DirectoryChange>& DirectoryCreations() { return TheDisk().creations; }
 int OpenFileCount() { HOSTWIN_LOCK(); return static_cast<int>(TheDisk().open.size() - TheDisk().held.size()); }
 void FailReadAt(const char* path, std::uint64_t offset) { HOSTWIN_LOCK(); TheDisk().readFaults[KeyOf(path)] = offset; }
 void SetDiskFullAfter(std::uint64_t bytes) { HOSTWIN_LOCK(); TheDisk().spaceLeft = bytes; }
@@ -492,7 +490,6 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
                 : mkdir(target.host.c_str(), 0755) != 0 ? ERROR_ACCESS_DENIED
                                                         : 0;
     }
-    TheDisk().creations.push_back({path, error ? FALSE : TRUE});
     return error ? Fail(error) : TRUE;
 }
 

@@ -18,8 +18,6 @@ using internal::UpperAscii;
 
 struct Script {
     int stopPendingPolls = 0;
-    bool stopRefused = false;
-    DWORD startError = 0, queryError = 0;
 };
 
 struct Service {
@@ -153,7 +151,6 @@ DWORD StartOne(Service& service, int depth) {
             return ERROR_SERVICE_DEPENDENCY_FAIL;
         }
     }
-    if (DWORD error = ScriptOf(record.name).startError) return error;
     record.state = SERVICE_RUNNING;
     return ERROR_SUCCESS;
 }
@@ -177,21 +174,9 @@ std::vector<std::string> ServiceNames() {
     return names;
 }
 
-void SetServiceState(const char* name, DWORD state) {
-    HOSTWIN_LOCK();
-    if (std::shared_ptr<Service> service = Find(name)) {
-        service->record.state = state;
-        RemoveIfDone(service);
-    }
-}
-
 void SetStopPendingPolls(const char* name, int polls) { HOSTWIN_LOCK(); ScriptOf(name).stopPendingPolls = polls; }
-void SetStopRefused(const char* name, bool refused) { HOSTWIN_LOCK(); ScriptOf(name).stopRefused = refused; }
-void SetStartFails(const char* name, DWORD error) { HOSTWIN_LOCK(); ScriptOf(name).startError = error; }
-void SetStatusQueryFails(const char* name, DWORD error) { HOSTWIN_LOCK(); ScriptOf(name).queryError = error; }
 int OpenServiceHandleCount() { HOSTWIN_LOCK(); return static_cast<int>(Scm().handles.size()); }
 const std::vector<ServiceCall>& ServiceCalls() { return Scm().calls; }
-void ClearServiceCalls() { HOSTWIN_LOCK(); Scm().calls.clear(); }
 
 }  // namespace hostwin
 
@@ -275,7 +260,7 @@ BOOL WINAPI ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS sta
         }
         DWORD error = record.state == SERVICE_STOPPED        ? ERROR_SERVICE_NOT_ACTIVE
                       : record.state == SERVICE_STOP_PENDING ? ERROR_SERVICE_CANNOT_ACCEPT_CTRL
-                      : ScriptOf(record.name).stopRefused || record.state != SERVICE_RUNNING
+                      : record.state != SERVICE_RUNNING
                           ? ERROR_INVALID_SERVICE_CONTROL
                           : 0;
         // The status is filled in also for the refusals that concern the state.
@@ -295,7 +280,6 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE handle, LPSERVICE_STATUS status) {
         if (!service) return FALSE;
         internal::FaultPoint fallible("QueryServiceStatus", service->record.name, ERROR_ACCESS_DENIED);
         if (fallible.FailsSettingError()) return FALSE;
-        if (DWORD error = ScriptOf(service->record.name).queryError) return Fail(error);
         if (service->record.state == SERVICE_STOP_PENDING) {
             if (service->pendingPolls == 0) service->record.state = SERVICE_STOPPED;
             if (service->pendingPolls > 0) --service->pendingPolls;

@@ -14,8 +14,6 @@ namespace {
 
 struct System {
     Version version = {VER_PLATFORM_WIN32_NT, 5, 1, 2600};
-    bool versionFails = false;
-    DWORD lastVersionSize = 0;
     std::string windowsDirectory = "C:\\WINDOWS";
     bool systemWindowsDirectoryPresent = true;
     std::string systemWindowsDirectory = "C:\\WINDOWS", moduleFileName = "C:\\SETUP\\setup.exe";
@@ -23,7 +21,6 @@ struct System {
     std::string currentDirectory = "C:\\";
     std::vector<DirectoryChange> directoryChanges;
     std::map<std::string, int> namedMutexes;  // name -> open handles
-    bool localAllocFails = false;
     int liveAllocations = 0;
 };
 
@@ -63,8 +60,6 @@ UINT WINAPI StandInGetSystemWindowsDirectoryA(LPSTR buffer, UINT size) {
 }  // namespace
 
 void SetVersion(const Version& version) { HOSTWIN_LOCK(); Sys().version = version; }
-void SetVersionQueryFails(bool fails) { HOSTWIN_LOCK(); Sys().versionFails = fails; }
-DWORD LastVersionQuerySize() { return Sys().lastVersionSize; }
 // The directories a machine reports exist on its disk.
 void SetWindowsDirectory(const char* path) {
     HOSTWIN_LOCK();
@@ -87,7 +82,6 @@ void SetAdministrator(bool administrator) { HOSTWIN_LOCK(); Sys().administrator 
 bool IsAdministrator() { HOSTWIN_LOCK(); return Sys().administrator; }
 std::string CurrentDirectory() { HOSTWIN_LOCK(); return Sys().currentDirectory; }
 const std::vector<DirectoryChange>& DirectoryChanges() { return Sys().directoryChanges; }
-void SetLocalAllocFails(bool fails) { HOSTWIN_LOCK(); Sys().localAllocFails = fails; }
 int LiveLocalAllocations() { HOSTWIN_LOCK(); return Sys().liveAllocations; }
 
 }  // namespace hostwin
@@ -97,12 +91,10 @@ using internal::Fail;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     HOSTWIN_LOCK();
-    Sys().lastVersionSize = info->dwOSVersionInfoSize;
     // Windows accepts the plain and the extended record sizes only.
     if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != 156) {
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
-    if (Sys().versionFails) return Fail(ERROR_INVALID_PARAMETER);
     info->dwMajorVersion = Sys().version.major;
     info->dwMinorVersion = Sys().version.minor;
     info->dwBuildNumber = Sys().version.build;
@@ -201,7 +193,7 @@ int WINAPI MulDiv(int number, int numerator, int denominator) {
 // Blocks always come zeroed (the program asks for LPTR).
 HLOCAL WINAPI LocalAlloc(UINT, SIZE_T bytes) {
     HOSTWIN_LOCK();
-    void* block = Sys().localAllocFails ? nullptr : std::calloc(bytes ? bytes : 1, 1);
+    void* block = std::calloc(bytes ? bytes : 1, 1);
     if (!block) return Fail<HLOCAL>(ERROR_NOT_ENOUGH_MEMORY);
     ++Sys().liveAllocations;
     return block;

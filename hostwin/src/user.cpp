@@ -23,7 +23,6 @@ struct User {
     std::deque<int> answers;
     std::function<int(const MessageBoxRecord&)> handler;
     std::function<void(HWND, BOOL)> redrawHandler;
-    bool messageBoxFails = false;
     std::vector<MessageBoxRecord> boxes;
     int cursor = 32512;
     std::vector<int> cursorHistory;
@@ -83,13 +82,11 @@ void DestroyWindow(HWND window) {
     }
 }
 
-std::string WindowText(HWND window) {
+std::string ControlText(HWND parent, int id) {
     HOSTWIN_LOCK();
-    Window* w = Find(window);
+    Window* w = Find(FindChild(parent, id));
     return w ? w->text : std::string();
 }
-
-std::string ControlText(HWND parent, int id) { HOSTWIN_LOCK(); return WindowText(FindChild(parent, id)); }
 
 std::vector<std::string> TextHistory(HWND window) {
     HOSTWIN_LOCK();
@@ -103,7 +100,6 @@ void QueueMessageBoxAnswers(std::initializer_list<int> answers) {
     Usr().answers.insert(Usr().answers.end(), answers.begin(), answers.end());
 }
 void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler) { HOSTWIN_LOCK(); Usr().handler = handler; }
-void SetMessageBoxFails(bool fails) { HOSTWIN_LOCK(); Usr().messageBoxFails = fails; }
 const std::vector<MessageBoxRecord>& MessageBoxes() { return Usr().boxes; }
 void ClearMessageBoxes() { HOSTWIN_LOCK(); Usr().boxes.clear(); }
 const std::vector<int>& CursorHistory() { return Usr().cursorHistory; }
@@ -158,7 +154,6 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     {
         HOSTWIN_LOCK();
         if (owner && !Find(owner)) return 0;
-        if (Usr().messageBoxFails) return internal::Fail<int>(1400);  // ERROR_INVALID_WINDOW_HANDLE
         record = {owner, text ? text : "", caption ? caption : "Error", type, 0};
         handler = Usr().handler;
     }

@@ -24,8 +24,6 @@ void Reset();
 // ---- system -----------------------------------------------------------------
 struct Version { DWORD platform, major, minor, build; };
 void SetVersion(const Version& version);
-void SetVersionQueryFails(bool fails);
-DWORD LastVersionQuerySize();  // the record size GetVersionExA last saw
 // The directories are made on the simulated disk. nullptr for the system
 // Windows directory removes GetSystemWindowsDirectoryA (as on NT 4.0).
 void SetWindowsDirectory(const char* path);
@@ -34,11 +32,9 @@ void SetModuleFileName(const char* path);
 void SetAdministrator(bool administrator);
 bool IsAdministrator();
 std::string CurrentDirectory();
-// Every path handed to SetCurrentDirectoryA, and to CreateDirectoryA, with its result.
+// Every path handed to SetCurrentDirectoryA, with its result.
 struct DirectoryChange { std::string path; BOOL result; };
 const std::vector<DirectoryChange>& DirectoryChanges();
-const std::vector<DirectoryChange>& DirectoryCreations();
-void SetLocalAllocFails(bool fails);
 int LiveLocalAllocations();  // blocks not yet freed
 int OpenHandleCount();       // kernel handles (mutexes, files)
 
@@ -54,7 +50,6 @@ struct MessageBoxRecord { HWND owner; std::string text, caption; UINT type; int 
 // queued answer, else with its default button (as if Enter was pressed).
 void QueueMessageBoxAnswers(std::initializer_list<int> answers);
 void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler);
-void SetMessageBoxFails(bool fails);  // MessageBoxA returns 0, as when no box can be shown
 const std::vector<MessageBoxRecord>& MessageBoxes();
 void ClearMessageBoxes();
 
@@ -62,7 +57,6 @@ void ClearMessageBoxes();
 HWND CreateWindow(const char* className, const char* title = "");
 HWND CreateControl(HWND parent, int id, const char* text = "");
 void DestroyWindow(HWND window);
-std::string WindowText(HWND window);
 std::string ControlText(HWND parent, int id);
 std::vector<std::string> TextHistory(HWND window);  // every text given with WM_SETTEXT
 // Called at every redraw request (InvalidateRect): lets a test see what a
@@ -168,15 +162,9 @@ struct ServiceRecord {
 void AddService(const ServiceRecord& record);  // installed before the program ran
 bool FindService(const char* name, ServiceRecord* record = nullptr);
 std::vector<std::string> ServiceNames();
-void SetServiceState(const char* name, DWORD state);
-// Scripted behaviour by service name, kept when the service is deleted and
-// created again: status queries in SERVICE_STOP_PENDING after a stop (-1: for
-// ever); the stop refused (ERROR_INVALID_SERVICE_CONTROL); StartServiceA or
-// QueryServiceStatus failing with an error (0: it works).
+// Scripted by service name, kept when the service is deleted and created
+// again: status queries in SERVICE_STOP_PENDING after a stop (-1: for ever).
 void SetStopPendingPolls(const char* name, int polls);
-void SetStopRefused(const char* name, bool refused);
-void SetStartFails(const char* name, DWORD error);
-void SetStatusQueryFails(const char* name, DWORD error);
 int OpenServiceHandleCount();
 // Every call of the service API, in order, with the virtual clock's time.
 struct ServiceCall {
@@ -187,7 +175,6 @@ struct ServiceCall {
     DWORD error;  // GetLastError after a failure, else 0
 };
 const std::vector<ServiceCall>& ServiceCalls();
-void ClearServiceCalls();
 
 }  // namespace hostwin
 
