@@ -1,5 +1,5 @@
-// Guards that close a file handle, or an LZ expander handle, on every path
-// out of the operation that opened it.
+// Guards that close a file handle, an LZ expander handle or a registry key
+// on every path out of the operation that opened it.
 #ifndef SETUP_CORE_FILE_GUARDS_H
 #define SETUP_CORE_FILE_GUARDS_H
 
@@ -51,6 +51,22 @@ public:
 
 private:
     INT file_;
+};
+
+// The key opened or created into Receive().
+class KeyGuard {
+public:
+    KeyGuard() : key_(nullptr) {}
+    ~KeyGuard() {
+        if (key_) RegCloseKey(key_);
+    }
+    KeyGuard(const KeyGuard&) = delete;
+    KeyGuard& operator=(const KeyGuard&) = delete;
+    PHKEY Receive() { return &key_; }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/names.h"
 #include "core/setup_state.h"
@@ -19,21 +20,6 @@ const char* const DEFAULT_PROFILE_FORMAT = ".DEFAULT\\%s";
 // A buffer up to this size is cleared whole before a read; a larger one only
 // gets an empty text.
 const int CLEAR_WHOLE_LIMIT = 64;
-
-class KeyGuard {
-public:
-    KeyGuard() : key_(nullptr) {}
-    ~KeyGuard() {
-        if (key_) RegCloseKey(key_);
-    }
-    KeyGuard(const KeyGuard&) = delete;
-    KeyGuard& operator=(const KeyGuard&) = delete;
-    PHKEY Receive() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_;
-};
 
 int IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 

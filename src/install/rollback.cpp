@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
 #include "core/registry.h"
 #include "core/setup_log.h"
@@ -49,21 +50,6 @@ int notedCount = 0;
 char recordText[RECORD_SIZE];
 char recordRead[RECORD_LIMIT + 1];
 char currentText[RECORD_SIZE];
-
-class KeyGuard {
-public:
-    KeyGuard() : key_(nullptr) {}
-    ~KeyGuard() {
-        if (key_) RegCloseKey(key_);
-    }
-    KeyGuard(const KeyGuard&) = delete;
-    KeyGuard& operator=(const KeyGuard&) = delete;
-    PHKEY Receive() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_;
-};
 
 unsigned long LastError() { return static_cast<unsigned long>(GetLastError()); }
 
