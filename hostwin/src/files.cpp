@@ -35,8 +35,6 @@ struct OpenFile;
 
 struct Disk {
     std::string root;  // host directory of this machine; made on first use
-    std::optional<std::uint64_t> spaceLeft;  // none: no limit
-    std::map<std::string, std::uint64_t> readFaults;  // by upper-case full path
     std::map<FileId, DWORD> attributes;  // files and directories given attributes
     std::set<OpenFile*> open;            // every open file, the program's and others'
     std::vector<std::shared_ptr<OpenFile>> held;
@@ -261,7 +259,6 @@ std::uint64_t HostSize(int fd) {
     return fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-void GiveSpaceBack(std::uint64_t bytes) { if (TheDisk().spaceLeft) *TheDisk().spaceLeft += bytes; }
 
 std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share) {
     auto file = std::make_shared<OpenFile>(fd, uses, share, target.id, target.key);
@@ -309,8 +306,6 @@ bool MakeDirectories(const char* windowsPath) {
 }
 
 int OpenFileCount() { HOSTWIN_LOCK(); return static_cast<int>(TheDisk().open.size() - TheDisk().held.size()); }
-void FailReadAt(const char* path, std::uint64_t offset) { HOSTWIN_LOCK(); TheDisk().readFaults[KeyOf(path)] = offset; }
-void SetDiskFullAfter(std::uint64_t bytes) { HOSTWIN_LOCK(); TheDisk().spaceLeft = bytes; }
 
 bool HoldOpen(const char* path) {
     HOSTWIN_LOCK();
@@ -386,7 +381,6 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
         } else if ((fd = open(target.host.c_str(), O_RDWR | (truncate ? O_TRUNC : 0))) < 0) {
             error = ERROR_ACCESS_DENIED;
         } else if (truncate) {
-            GiveSpaceBack(target.size);
             DWORD kept = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
             TheDisk().attributes[target.id] = kept | requested | FILE_ATTRIBUTE_ARCHIVE;
         }
@@ -413,8 +407,6 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, L
     if (!(file->uses & USE_READ)) return Fail(ERROR_ACCESS_DENIED);
     std::uint64_t size = HostSize(file->fd);
     std::uint64_t end = std::min<std::uint64_t>(file->position + toRead, size);
-    auto fault = TheDisk().readFaults.find(file->key);
-    if (fault != TheDisk().readFaults.end() && file->position < size && end > fault->second) return Fail(ERROR_CRC);
     if (end <= file->position) return TRUE;
     ssize_t got = pread(file->fd, buffer, end - file->position, static_cast<off_t>(file->position));
     if (got < 0) return Fail(ERROR_ACCESS_DENIED);
@@ -431,14 +423,9 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
     internal::FaultPoint fallible("WriteFile", file->key, ERROR_DISK_FULL);
     if (fallible.FailsSettingError()) return FALSE;
     if (!(file->uses & USE_WRITE)) return Fail(ERROR_ACCESS_DENIED);
-    std::uint64_t size = HostSize(file->fd);
-    std::uint64_t growth = file->position + toWrite > size ? file->position + toWrite - size : 0;
-    std::optional<std::uint64_t>& spaceLeft = TheDisk().spaceLeft;
-    if (spaceLeft && growth > *spaceLeft) return Fail(ERROR_DISK_FULL);
     if (toWrite && pwrite(file->fd, buffer, toWrite, static_cast<off_t>(file->position)) != static_cast<ssize_t>(toWrite)) {
         return Fail(ERROR_DISK_FULL);
     }
-    if (spaceLeft) *spaceLeft -= growth;
     file->position += toWrite;
     if (written) *written = toWrite;
     return TRUE;
@@ -517,7 +504,6 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
     if (target.directory || (AttributesOf(target) & FILE_ATTRIBUTE_READONLY)) return Fail(ERROR_ACCESS_DENIED);
     if (IsOpen(target.id, true)) return Fail(ERROR_SHARING_VIOLATION);
     if (unlink(target.host.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED);
-    GiveSpaceBack(target.size);
     if (!IsOpen(target.id, false)) TheDisk().attributes.erase(target.id);
     return TRUE;
 }
@@ -543,10 +529,7 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     std::string destination = to.host.substr(0, to.host.rfind('/') + 1) + to.path.parts.back();
     if (replacing && destination != to.host) unlink(to.host.c_str());
     if (rename(from.host.c_str(), destination.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED);
-    if (replacing) {
-        GiveSpaceBack(to.size);
-        TheDisk().attributes.erase(to.id);
-    }
+    if (replacing) TheDisk().attributes.erase(to.id);
     return TRUE;
 }
 

@@ -63,8 +63,8 @@ DWORD ExistingDirectory(const char* path, std::string* full);
 
 // Declared first thing by every entry point whose call can fail (see
 // hostwin/machine.h): counts the call, unless the stand-in makes it itself
-// from within another counted call, and says whether it is to fail. error is
-// what the call fails with, unless FailEveryCall named another.
+// from within another counted call, and says whether it is to fail, with
+// error.
 class FaultPoint {
 public:
     FaultPoint(const char* call, const std::string& target, DWORD error);

@@ -19,7 +19,6 @@ struct Machine {
     std::vector<FallibleCall> calls;
     int failAt = 0;
     bool persist = false;
-    std::map<std::string, DWORD> everyCall;  // by call name
 };
 
 Machine& TheMachine() {
@@ -96,11 +95,7 @@ FaultPoint::FaultPoint(const char* call, const std::string& target, DWORD error)
     if (depth++ > 0) return;
     Machine& machine = TheMachine();
     int number = static_cast<int>(machine.calls.size()) + 1;
-    auto every = machine.everyCall.find(call);
-    if (every != machine.everyCall.end()) {
-        fails_ = true;
-        error_ = every->second;
-    } else if (machine.failAt > 0) {
+    if (machine.failAt > 0) {
         fails_ = number == machine.failAt || (machine.persist && number > machine.failAt);
     }
     machine.calls.push_back(FallibleCall{call, target, fails_ ? error_ : 0});
@@ -125,7 +120,6 @@ void CountCalls(int failAt, bool persist) {
 
 void StopFailingCalls() { HOSTWIN_LOCK(); TheMachine().failAt = 0; }
 const std::vector<FallibleCall>& FallibleCalls() { return TheMachine().calls; }
-void FailEveryCall(const char* call, DWORD error) { HOSTWIN_LOCK(); TheMachine().everyCall[call] = error; }
 
 }  // namespace hostwin
 

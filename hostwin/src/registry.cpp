@@ -259,7 +259,6 @@ bool FindValue(HKEY root, const char* path, const char* name, RegistryValue* val
     return found != nullptr;
 }
 
-int OpenKeyCount() { HOSTWIN_LOCK(); return static_cast<int>(Reg().handles.size()); }
 
 std::vector<std::string> OpenKeyPaths() {
     HOSTWIN_LOCK();

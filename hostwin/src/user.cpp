@@ -12,7 +12,6 @@ namespace {
 
 struct Window {
     std::string className, text;
-    std::vector<std::string> textHistory;
     HWND parent = nullptr;
     int id = 0;
 };
@@ -63,7 +62,7 @@ HWND CreateWindow(const char* className, const char* title) {
     HOSTWIN_LOCK();
     HWND window = reinterpret_cast<HWND>(Usr().nextWindow);
     Usr().nextWindow += 0x10;
-    Usr().windows[window] = Window{className, title, {}, nullptr, 0};
+    Usr().windows[window] = Window{className, title, nullptr, 0};
     return window;
 }
 
@@ -88,12 +87,6 @@ std::string ControlText(HWND parent, int id) {
     return w ? w->text : std::string();
 }
 
-std::vector<std::string> TextHistory(HWND window) {
-    HOSTWIN_LOCK();
-    Window* w = Find(window);
-    return w ? w->textHistory : std::vector<std::string>();
-}
-
 void SetRedrawHandler(std::function<void(HWND, BOOL)> handler) { HOSTWIN_LOCK(); Usr().redrawHandler = handler; }
 void QueueMessageBoxAnswers(std::initializer_list<int> answers) {
     HOSTWIN_LOCK();
@@ -116,7 +109,6 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     if (w && message == WM_SETTEXT) {
         w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-        w->textHistory.push_back(w->text);
         return TRUE;
     }
     return 0;

@@ -191,28 +191,6 @@ TEST_F(BtcallTest, AnInstallationsEditsTellNothingToDoFromFailure) {
     }
 }
 
-TEST_F(BtcallTest, AFileInUseIsLeftAlone) {
-    const std::string content = "path %windir%\r\ndid_digits 4\r\nimmediate\r\n";
-    Write(content);
-    // Held without sharing: not even read.
-    HANDLE held = CreateFileA(directory_->Path(BTCALL).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_EQ(0, ReadDidSettings());
-    EXPECT_EQ(0, EditBtcallForInstallation());
-    CloseHandle(held);
-    // Held by a reader: read, but not replaced under it.
-    held = CreateFileA(directory_->Path(BTCALL).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_EQ("4", Value("did_digits"));
-    EXPECT_EQ(0, WriteDidSettings());
-    EXPECT_EQ(0, EditBtcallForInstallation());
-    CloseHandle(held);
-    EXPECT_EQ(content, Content());
-    EXPECT_FALSE(directory_->TemporaryLeft(BTCALL));
-}
-
 #if ON_STAND_IN
 #endif
 

@@ -1,9 +1,10 @@
-// The fault matrix: whole runs of the program, each with one fault - a full
-// disk, a failing read, a file in use or write-protected, a damaged list or
-// compressed file, a hostile btcall.cfg, missing rights, a service manager
-// that cannot be reached or services that will not go - the operation it
-// hits, and what the run must come to: the message or the silent skip, the
-// result, and the files, the install record and the services afterwards.
+// The fault matrix: whole runs of the program, each with one fault that no
+// failing call stands for (the every-call sweep has those: a full disk, a
+// failing read, a service manager out of reach) - a file in use or
+// write-protected, a damaged list or compressed file, a hostile btcall.cfg,
+// missing rights or services that will not go - the operation it hits, and
+// what the run must come to: the message or the silent skip, the result, and
+// the files, the install record and the services afterwards.
 // After every row nothing is left open, no temporary file stays and no
 // configuration file is cut (see whole_run::Judge).
 #include <deque>
@@ -25,8 +26,6 @@ using whole_run::Scenario;
 
 const char* const DRIVER = "bfax\\bfax.sys";
 const char* const PROGRAM = "bfax\\runfaxin.exe";
-const char* const LIBRARY = "bfax\\bfaxdll.dll";
-const char* const NOTES = "bfax\\notes.txt";
 const char* const FAXINIT = "bfax\\faxinit.cfg";
 const char* const BTCALL = "bfax\\morvik\\btcall.cfg";
 const char* const README = "bfax\\morvik\\readme.txt";
@@ -64,16 +63,7 @@ struct Row {
     std::string services;
 };
 
-std::string PathIn(const char* folder, const std::string& name) { return std::string(folder) + "\\" + name; }
-std::string Dist(const std::string& name) { return PathIn(whole_run::DISTRIBUTION, name); }
-std::string Windows(const std::string& relative) { return PathIn("C:\\WINDOWS", relative); }
-
-// The bytes the copy step writes on a first installation.
-std::uint64_t CopiedBytes(const Scenario& scenario) {
-    std::uint64_t bytes = 0;
-    for (const whole_run::DistributionFile& file : scenario.files) bytes += file.installed.size();
-    return bytes;
-}
+std::string Windows(const std::string& relative) { return "C:\\WINDOWS\\" + relative; }
 
 // Deterministic bytes of every value but the list's separators.
 std::string BinaryBytes(size_t size, const std::string& left_out) {
@@ -134,16 +124,6 @@ void Installs(Row* row, std::vector<UINT> questions = {}) {
     row->services = "bfax new running, faxinit new running";
 }
 
-// A first installation fails, reported as such, before any service is
-// created.
-void FailsBeforeTheServices(Row* row, std::vector<UINT> questions = {}) {
-    row->outcome = Outcome::Failed;
-    row->messages = questions;
-    row->messages.push_back(IDS_INSTALL_FAILED);
-    row->record = "none";
-    row->services = "none";
-}
-
 // An update that fails is undone: the earlier installation as it was.
 void RollsBack(Row* row, std::vector<UINT> questions = {}) {
     row->outcome = Outcome::Failed;
@@ -173,40 +153,8 @@ void DistributionBtcall(Scenario* scenario, const std::string& text) {
 std::vector<Row> Rows() {
     std::vector<Row> rows;
 
-    // ---- full disk: on a first installation ----------------------------------------------
-    {
-        Row row("DiskFullWhileCopying", "the disk fills up", "copying the files: bfaxdll.dll", false);
-        row.inject = [](const Scenario&) { hostwin::SetDiskFullAfter(20000); };
-        FailsBeforeTheServices(&row);
-        row.files = {{DRIVER, Holds::New}, {PROGRAM, Holds::New}, {LIBRARY, Holds::Absent}, {NOTES, Holds::Absent},
-                     {BTCALL, Holds::Absent}, {FAXINIT, Holds::Absent}};
-        rows.push_back(row);
-    }
-    {
-        Row row("DiskFullWhileWritingFaxinitCfg", "the disk fills up", "writing faxinit.cfg", false);
-        row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 10); };
-        FailsBeforeTheServices(&row);
-        row.files = {{DRIVER, Holds::New}, {README, Holds::New}, {BTCALL, Holds::AsCopied}, {FAXINIT, Holds::Absent}};
-        rows.push_back(row);
-    }
-    {
-        // The new faxinit.cfg takes 26 bytes.
-        Row row("DiskFullWhileWritingBtcallCfg", "the disk fills up", "editing btcall.cfg", false);
-        row.inject = [](const Scenario& scenario) { hostwin::SetDiskFullAfter(CopiedBytes(scenario) + 26 + 10); };
-        FailsBeforeTheServices(&row);
-        row.files = {{BTCALL, Holds::AsCopied}, {FAXINIT, Holds::New}};
-        rows.push_back(row);
-    }
 
     // ---- reads, files in use, write protection: over an earlier installation -------
-    {
-        // Yes to going on without it: the installed copy stays, the rest is new.
-        Row row("FailingReadOfADistributionFile", "a read fails (damaged medium)", "copying runfaxin.exe", true);
-        row.inject = [](const Scenario&) { hostwin::FailReadAt(Dist("runfaxin.exe").c_str(), 1000); };
-        Installs(&row, {IDS_CANNOT_OPEN_FILE});
-        row.files = {{PROGRAM, Holds::Old}, {DRIVER, Holds::New}, {BTCALL, Holds::New}, {FAXINIT, Holds::New}};
-        rows.push_back(row);
-    }
     {
         // Skipped without a word: the old driver stays.
         Row row("DestinationHeldOpenWithoutSharing", "another program holds bfax.sys open, not shared",
@@ -356,13 +304,6 @@ std::vector<Row> Rows() {
         row.inject = [](const Scenario&) { hostwin::SetAdministrator(false); };
         row.answers = {IDYES};
         RollsBack(&row, {IDS_NOT_ADMINISTRATOR});
-        rows.push_back(row);
-    }
-    {
-        Row row("ServiceControlManagerUnavailable", "the service control manager cannot be reached",
-                "recording the old services", true);
-        row.inject = [](const Scenario&) { hostwin::FailEveryCall("OpenSCManagerA", RPC_S_SERVER_UNAVAILABLE); };
-        RollsBack(&row);
         rows.push_back(row);
     }
     {

@@ -26,29 +26,6 @@ protected:
     std::string Bfax(const std::string& name) const { return Win("bfax\\" + name); }
 };
 
-TEST_F(FileCopyTest, PlainFilesAreCopiedAndCompressedOnesExpanded) {
-    ASSERT_TRUE(MakeDirectory(Dist("drivers")));
-    ASSERT_TRUE(PutFile(Dist("drivers\\bfax.sy_"), Fixture("text.tx_")));
-    ASSERT_TRUE(PutFile(Dist("btcall.cfg"), Fixture("small.ini")));
-    ASSERT_TRUE(PutFile(Dist("runfaxin.exe"), "the plain form is never looked at"));
-    ASSERT_TRUE(PutFile(Dist("runfaxin.ex_"), Fixture("noise.bi_")));
-    EXPECT_EQ(3, Install("drivers\\bfax.sys,x,0\nbtcall.cfg,A,0\nrunfaxin.exe,x,1\n"));
-    EXPECT_TRUE(Fixture("text.txt") == FileText(Bfax("bfax.sys")));
-    EXPECT_TRUE(Fixture("small.ini") == FileText(Bfax("morvik\\btcall.cfg")));
-    EXPECT_TRUE(Fixture("noise.bin") == FileText(Bfax("runfaxin.exe")));
-    EXPECT_FALSE(FileExists(Bfax("drivers\\bfax.sys")));
-    EXPECT_EQ("Installing runfaxin.exe", Status());
-    EXPECT_EQ(1000, setupState.progress);
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesA(Bfax("runfaxin.exe").c_str()));
-#if ON_STAND_IN
-    EXPECT_EQ((std::vector<std::string>{"Installing drivers\\bfax.sys", "Installing btcall.cfg",
-                                        "Installing runfaxin.exe"}),
-              hostwin::TextHistory(GetDlgItem(Owner(), 1023)));
-    EXPECT_EQ(0, hostwin::OpenHandleCount());
-    EXPECT_EQ(0, hostwin::OpenLzFileCount());
-#endif
-}
-
 TEST_F(FileCopyTest, PresentFilesStayUnlessMarkedForOverwriting) {
     ASSERT_TRUE(PutFile(Dist("keep.sys"), "new keep"));
     ASSERT_TRUE(PutFile(Dist("swap.sys"), "new"));

@@ -58,7 +58,6 @@ HWND CreateWindow(const char* className, const char* title = "");
 HWND CreateControl(HWND parent, int id, const char* text = "");
 void DestroyWindow(HWND window);
 std::string ControlText(HWND parent, int id);
-std::vector<std::string> TextHistory(HWND window);  // every text given with WM_SETTEXT
 // Called at every redraw request (InvalidateRect): lets a test see what a
 // window would show at each one.
 void SetRedrawHandler(std::function<void(HWND window, BOOL erase)> handler);
@@ -82,7 +81,6 @@ struct FallibleCall {
 void CountCalls(int failAt = 0, bool persist = false);
 void StopFailingCalls();  // the log is kept and grows
 const std::vector<FallibleCall>& FallibleCalls();
-void FailEveryCall(const char* call, DWORD error);  // until Reset
 
 // ---- files ----------------------------------------------------------------------------
 // The simulated disks live in a host directory that Reset makes anew. Windows
@@ -97,11 +95,6 @@ std::string HostRoot();
 std::string HostPath(const char* windowsPath);
 bool MakeDirectories(const char* windowsPath);  // drive or share included
 int OpenFileCount();                            // files the program has open
-// Only this many more bytes fit: a write that would grow the files beyond it
-// fails whole with ERROR_DISK_FULL; deleting or truncating gives space back.
-void SetDiskFullAfter(std::uint64_t bytes);
-// A read of the file that would reach the byte at offset fails with ERROR_CRC.
-void FailReadAt(const char* path, std::uint64_t offset);
 // Another program holds the existing file open for reading and writing,
 // sharing nothing, until ReleaseHeld or Reset; false when missing or open.
 bool HoldOpen(const char* path);
@@ -136,7 +129,6 @@ void SetValue(HKEY root, const char* path, const char* name, DWORD type, const v
 void SetStringValue(HKEY root, const char* path, const char* name, const char* text);
 void SetDwordValue(HKEY root, const char* path, const char* name, DWORD value);
 bool FindValue(HKEY root, const char* path, const char* name, RegistryValue* value = nullptr);
-int OpenKeyCount();
 std::vector<std::string> OpenKeyPaths();  // as "HKLM\path"
 
 // ---- services -------------------------------------------------------------------------
