@@ -73,3 +73,5 @@ void LogLine(const char* format, ...) {
     WriteFile(logFile, line, static_cast<DWORD>(length), &written, nullptr);
     SetLastError(lastError);
 }
+
+unsigned long LastError() { return static_cast<unsigned long>(GetLastError()); }

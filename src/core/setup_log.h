@@ -20,4 +20,7 @@ int SetupLogOpen();
 // blanks, a text longer than a line is cut.
 void LogLine(const char* format, ...) SETUP_PRINTF_LIKE(1, 2);
 
+// GetLastError as a log line prints it (%lu).
+unsigned long LastError();
+
 #endif

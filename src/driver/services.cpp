@@ -45,8 +45,6 @@ private:
 
 SC_HANDLE OpenManager() { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
 
-unsigned long LastError() { return static_cast<unsigned long>(GetLastError()); }
-
 // Both services are created alike: named and displayed by their name,
 // started automatically, normal error control, the system account.
 int CreateDriverPackageService(const char* name, const char* imagePath, DWORD type, const char* dependencies) {

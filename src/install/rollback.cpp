@@ -51,8 +51,6 @@ char recordText[RECORD_SIZE];
 char recordRead[RECORD_LIMIT + 1];
 char currentText[RECORD_SIZE];
 
-unsigned long LastError() { return static_cast<unsigned long>(GetLastError()); }
-
 HKEY RootKey(unsigned long root) {
     if (root == ROOT_MACHINE) return HKEY_LOCAL_MACHINE;
     if (root == ROOT_USER) return HKEY_CURRENT_USER;
@@ -369,10 +367,10 @@ int ReadRecordFile() {
     return read;
 }
 
-int RestoreServices(const char* record) {
-    ServiceConfig recorded[SERVICE_COUNT] = {};
-    ServiceConfig current[SERVICE_COUNT] = {};
-    bool listed = false;
+// The services' lines of the record, by SERVICE_NAMES; 0 when one cannot be
+// read. listed: whether the record has any (none where Windows does not
+// manage services).
+int RecordedServices(const char* record, ServiceConfig* recorded, bool* listed) {
     Fields line;
     for (const char* cursor = record; NextLine(&cursor, &line);) {
         if (!line.Word("service")) continue;
@@ -381,9 +379,13 @@ int RestoreServices(const char* record) {
             if (rest.at < rest.end) ++rest.at;
             if (rest.Word(SERVICE_NAMES[i]) && !ReadServiceLine(rest, &recorded[i])) return 0;
         }
-        listed = true;
+        *listed = true;
     }
-    if (!listed) return 1;
+    return 1;
+}
+
+int RestoreServices(const ServiceConfig* recorded) {
+    ServiceConfig current[SERVICE_COUNT] = {};
     bool intact = true;
     for (int i = 0; i < SERVICE_COUNT; ++i) {
         if (!ReadServiceConfig(SERVICE_NAMES[i], &current[i])) {
@@ -504,20 +506,13 @@ int RestoreFiles(const char* record) {
     return restored;
 }
 
-int RestartServices(const char* record) {
+int RestartServices(const ServiceConfig* recorded) {
     int restarted = 1;
-    Fields line;
     for (int i = 0; i < SERVICE_COUNT; ++i) {
-        for (const char* cursor = record; NextLine(&cursor, &line);) {
-            if (!line.Word("service") || line.at == line.end) continue;
-            ++line.at;
-            ServiceConfig recorded = {};
-            ServiceConfig current = {};
-            if (!line.Word(SERVICE_NAMES[i]) || !ReadServiceLine(line, &recorded) || !recorded.running) continue;
-            if (ReadServiceConfig(SERVICE_NAMES[i], &current) && current.running) continue;
-            restarted &= StartDriverService(SERVICE_NAMES[i]);
-            Sleep(SERVICE_PAUSE_MS);
-        }
+        ServiceConfig current = {};
+        if (!recorded[i].running || (ReadServiceConfig(SERVICE_NAMES[i], &current) && current.running)) continue;
+        restarted &= StartDriverService(SERVICE_NAMES[i]);
+        Sleep(SERVICE_PAUSE_MS);
     }
     return restarted;
 }
@@ -525,10 +520,13 @@ int RestartServices(const char* record) {
 // Puts back what the record holds; the backup folder goes only when all of
 // it came back.
 int Restore(const char* record) {
-    int restored = RestoreServices(record);
+    ServiceConfig recorded[SERVICE_COUNT] = {};
+    bool listed = false;
+    int servicesRead = RecordedServices(record, recorded, &listed);
+    int restored = servicesRead && (!listed || RestoreServices(recorded));
     restored &= RestoreKeys(record);
     restored &= RestoreFiles(record);
-    if (ServicesManaged(setupState.osFamily)) restored &= RestartServices(record);
+    if (servicesRead && ServicesManaged(setupState.osFamily)) restored &= RestartServices(recorded);
     char folder[MAX_PATH];
     DriverPath(folder, sizeof folder, BACKUP_FOLDER);
     if (restored) {
@@ -654,6 +652,7 @@ int EndRollback(int installed) {
     notedCount = 0;
     // The update stands once this line is written; from then on nothing is put back.
     static const char COMMIT[] = "commit\r\n";
+    // Written, it counts (a later run reads it), whether or not the flush goes through.
     DWORD written = 0;
     bool committed = installed && WriteFile(recordFile, COMMIT, sizeof COMMIT - 1, &written, nullptr) &&
                      written == sizeof COMMIT - 1;
