@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,23 +64,12 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 // Whether text has reference's lines, each as there or as in source: a
 // configuration file with some of its edits made.
 bool PartlyEdited(const std::string& text, const std::string& source, const std::string& reference) {
-    auto lines = [](const std::string& whole) {
-        std::vector<std::string> split;
-        for (size_t at = 0, end; at < whole.size(); at = end + 2) {
-            end = whole.find("\r\n", at);
-            if (end == std::string::npos) end = whole.size();
-            split.push_back(whole.substr(at, end - at));
-        }
-        return split;
-    };
-    std::vector<std::string> found = lines(text), from = lines(source), to = lines(reference);
-    if (found.size() != to.size() || from.size() != to.size() || text.size() < 2 || text.substr(text.size() - 2) != "\r\n") {
-        return false;
+    std::istringstream found(text), from(source), to(reference);
+    std::string line, before, after;
+    while (std::getline(to, after)) {
+        if (!std::getline(found, line) || !std::getline(from, before) || (line != before && line != after)) return false;
     }
-    for (size_t i = 0; i < found.size(); ++i) {
-        if (found[i] != from[i] && found[i] != to[i]) return false;
-    }
-    return true;
+    return !std::getline(found, line) && text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
 
 class FaultSweepTest : public SetupTest, public ::testing::WithParamInterface<Sweep> {

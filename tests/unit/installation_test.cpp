@@ -127,10 +127,8 @@ TEST_F(InstallationTest, TheStandardDistributionIsInstalledAndRemoved) {
 // ---- whole runs on the stand-in ----------------------------------------------------------
 const hostwin::Version NT4 = {VER_PLATFORM_WIN32_NT, 4, 0, 1381};
 const hostwin::Version W2000 = {VER_PLATFORM_WIN32_NT, 5, 0, 2195};
-const hostwin::Version XP = {VER_PLATFORM_WIN32_NT, 5, 1, 2600};
 const hostwin::Version W2003 = {VER_PLATFORM_WIN32_NT, 5, 2, 3790};
 const hostwin::Version VISTA = {VER_PLATFORM_WIN32_NT, 6, 0, 6002};
-const hostwin::Version W7 = {VER_PLATFORM_WIN32_NT, 6, 1, 7601};
 
 const int ARROW = 32512;
 const int WAIT = 32514;
@@ -142,19 +140,6 @@ std::vector<std::string> Deletions() {
     }
     return deleted;
 }
-
-class WholeRunTest : public SetupTest {
-protected:
-    void TearDown() override { FreeManifestEntries(); }
-
-    // The standard distribution and boards, run.
-    whole_run::Run RunStandard(bool earlierInstallation) {
-        whole_run::Prepare(whole_run::StandardScenario(earlierInstallation));
-        whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
-        for (const std::string& open : whole_run::LeftOpen()) ADD_FAILURE() << "left open: " << open;
-        return run;
-    }
-};
 
 // Windows NT 4.0 to XP get the services, started after the question's Yes;
 // Server 2003 and later the files and the record only, and even services
@@ -172,7 +157,10 @@ struct VersionRow {
     std::vector<int> cursors;
 };
 
-class VersionTest : public WholeRunTest, public ::testing::WithParamInterface<VersionRow> {};
+class VersionTest : public SetupTest, public ::testing::WithParamInterface<VersionRow> {
+protected:
+    void TearDown() override { FreeManifestEntries(); }
+};
 
 TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
     const VersionRow& row = GetParam();
@@ -182,8 +170,10 @@ TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
         hostwin::SetKeyRights(HKEY_USERS, ".DEFAULT", hostwin::KEY_RIGHTS_FULL);
         hostwin::QueueMessageBoxAnswers({IDYES});
     }
-    whole_run::Run run = RunStandard(row.earlierInstallation);
+    whole_run::Prepare(whole_run::StandardScenario(row.earlierInstallation));
+    whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
     EXPECT_EQ(1, run.installSucceeded);
+    EXPECT_EQ(std::vector<std::string>(), whole_run::LeftOpen());
     EXPECT_EQ(row.services, whole_run::ServiceSummary());
     EXPECT_EQ(row.record, whole_run::RecordSummary());
     EXPECT_EQ(row.deletions, Deletions());
@@ -211,32 +201,15 @@ const char* const OLD_RUNNING = "bfax old running, faxinit old running";
 const std::vector<std::string> DEPENDENT_FIRST = {"faxinit", "bfax"};
 
 const VersionRow VERSIONS[] = {
-    {"XpFirst", XP, false, true, NEW_RUNNING, "HKLM new", {}, SIX_PAUSES, WAIT_TWICE},
-    {"XpUpdate", XP, true, true, NEW_RUNNING, "HKLM new", DEPENDENT_FIRST, SIX_PAUSES, WAIT_TWICE},
     {"Nt4First", NT4, false, true, NEW_RUNNING, "HKLM new", {}, SIX_PAUSES, WAIT_TWICE},
     {"W2000Update", W2000, true, true, NEW_RUNNING, "HKLM new", DEPENDENT_FIRST, SIX_PAUSES, WAIT_TWICE},
     {"W2003Update", W2003, true, true, OLD_RUNNING, "HKLM new", {}, {}, WAIT_ONCE},
-    {"VistaUpdate", VISTA, true, true, OLD_RUNNING, "HKLM new", {}, {}, WAIT_ONCE},
     {"VistaNoHklmRights", VISTA, false, false, "none", "HKCU new", {}, {}, WAIT_ONCE},
-    {"W7First", W7, false, true, "none", "HKLM new", {}, {}, WAIT_ONCE},
 };
 
 std::string VersionName(const ::testing::TestParamInfo<VersionRow>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionTest, ::testing::ValuesIn(VERSIONS), VersionName);
-
-TEST_F(WholeRunTest, AbandonedDuringTheRemovalTheEarlierInstallationComesBack) {
-    // Confirmed in the pause after faxinit was removed: both are created
-    // again and started, each start with its pause.
-    hostwin::SetSleepHandler([](DWORD) { setupState.abortRequested = 1; });
-    EXPECT_EQ(0, RunStandard(true).installSucceeded);
-    hostwin::SetSleepHandler(nullptr);
-    setupState.abortRequested = 0;
-    EXPECT_EQ("bfax old running, faxinit old running", whole_run::ServiceSummary());
-    EXPECT_EQ("HKLM old", whole_run::RecordSummary());
-    EXPECT_EQ(3u, hostwin::Sleeps().size());
-    EXPECT_FALSE(FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
-}
 
 #endif  // ON_STAND_IN
 

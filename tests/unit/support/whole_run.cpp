@@ -323,27 +323,20 @@ std::string RecordSummary() {
 }
 
 std::vector<UINT> MessageIds(const std::vector<hostwin::MessageBoxRecord>& boxes) {
-    // Whether text is the template with each "%s" filled in.
-    auto fills = [](const std::string& text, const std::string& pattern) {
-        size_t at = 0;
-        for (size_t piece = 0;;) {
-            size_t place = pattern.find("%s", piece);
-            std::string fixed = pattern.substr(piece, place == std::string::npos ? place : place - piece);
-            if (place == std::string::npos) {
-                return text.size() >= at + fixed.size() && text.compare(text.size() - fixed.size(), fixed.size(), fixed) == 0;
-            }
-            at = piece == 0 ? (StartsWith(text, fixed) ? 0 : std::string::npos) : text.find(fixed, at);
-            if (at == std::string::npos) return false;
-            at += fixed.size();
-            piece = place + 2;
-        }
-    };
     std::vector<UINT> ids;
     for (const hostwin::MessageBoxRecord& box : boxes) {
         UINT found = 0;
         for (UINT id : {IDS_CANNOT_OPEN_FILE, IDS_INSTALL_FAILED, IDS_INSTALL_SUCCEEDED, IDS_FILE_LIST_DAMAGED,
                         IDS_NOT_ADMINISTRATOR}) {
-            if (fills(box.text, LoadText(id))) found = id;
+            // The text before the template's first "%s" and after its last.
+            std::string pattern = LoadText(id);
+            std::string head = pattern.substr(0, pattern.find("%s"));
+            size_t last = pattern.rfind("%s");
+            std::string tail = last == std::string::npos ? "" : pattern.substr(last + 2);
+            if (StartsWith(box.text, head) && box.text.size() >= head.size() + tail.size() &&
+                box.text.compare(box.text.size() - tail.size(), tail.size(), tail) == 0) {
+                found = id;
+            }
         }
         ids.push_back(found);
     }
