@@ -15,7 +15,6 @@ struct Machine {
     std::map<ULONG_PTR, std::shared_ptr<internal::KernelObject>> handles;
     std::uint64_t now = 0;
     std::vector<DWORD> sleeps;
-    std::function<void(DWORD)> onSleep;
     std::vector<FallibleCall> calls;
     int failAt = 0;
     bool persist = false;
@@ -109,7 +108,6 @@ void Reset() { HOSTWIN_LOCK(); for (auto& hook : ResetHooks()) hook(); }
 int OpenHandleCount() { return internal::HandleCount(); }
 std::uint64_t Now() { HOSTWIN_LOCK(); return TheMachine().now; }
 const std::vector<DWORD>& Sleeps() { return TheMachine().sleeps; }
-void SetSleepHandler(std::function<void(DWORD)> handler) { HOSTWIN_LOCK(); TheMachine().onSleep = handler; }
 
 void CountCalls(int failAt, bool persist) {
     HOSTWIN_LOCK();
@@ -132,7 +130,6 @@ void WINAPI Sleep(DWORD milliseconds) {
     HOSTWIN_LOCK();
     TheMachine().now += milliseconds;
     TheMachine().sleeps.push_back(milliseconds);
-    if (TheMachine().onSleep) TheMachine().onSleep(milliseconds);
 }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time) { *time = SYSTEMTIME{2026, 12, 0, 6, 12, 0, 0, 0}; }

@@ -41,8 +41,6 @@ int OpenHandleCount();       // kernel handles (mutexes, files)
 // Virtual clock: Sleep advances it instead of waiting.
 std::uint64_t Now();
 const std::vector<DWORD>& Sleeps();
-// Called at the end of every Sleep, with its length: what happens meanwhile.
-void SetSleepHandler(std::function<void(DWORD milliseconds)> handler);
 
 // ---- message boxes ----------------------------------------------------------
 struct MessageBoxRecord { HWND owner; std::string text, caption; UINT type; int answer; };
