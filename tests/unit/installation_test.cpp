@@ -14,14 +14,13 @@
 #include "install/manifest.h"
 #include "install/sequences.h"
 #include "support/install_fixture.h"
-#include "support/installed_keys.h"
 #include "support/whole_run.h"
 
 namespace {
 
-using installed_keys::BFAX_PARAMETERS;
-using installed_keys::FAXINIT_PARAMETERS;
-using installed_keys::PRODUCT_KEY;
+using whole_run::BFAX_PARAMETERS;
+using whole_run::FAXINIT_PARAMETERS;
+using whole_run::PRODUCT_KEY;
 
 DWORD ReadDword(HKEY root, const char* path, const char* name) {
     DWORD value = 0xA5A5A5A5;
@@ -83,7 +82,12 @@ TEST_F(InstallationTest, TheStandardDistributionIsInstalledAndRemoved) {
     EXPECT_EQ(now.wYear * 10000u + now.wMonth * 100u + now.wDay,
               ReadDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate"));
     EXPECT_LE(ReadDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallTime"), 235959u);
-    for (const auto& value : installed_keys::BfaxParameters(5, 1)) {
+    // IRQ 5, DMA 1.
+    const std::pair<const char*, DWORD> parameters[] = {
+        {"BFAX_BUF_SIZE", 8192}, {"BFAX_DMA_CHAN", 1}, {"BFAX_HW_INT", 5},    {"BFAX_NUM_USER_INTRS", 10},
+        {"CMD_HISTORY_SIZE", 1}, {"FIFO_HISTORY_SIZE", 0}, {"HW_BUS_NUM", 0}, {"HW_BUS_TYPE", 1},
+        {"HW_DMA_PORT", 0},      {"HW_INTR_LEVEL", 5},    {"NBFAX", 16}};
+    for (const auto& value : parameters) {
         EXPECT_EQ(value.second, ReadDword(HKEY_LOCAL_MACHINE, BFAX_PARAMETERS, value.first)) << value.first;
     }
     EXPECT_EQ("-n faxinit.cfg", ReadText(HKEY_LOCAL_MACHINE, FAXINIT_PARAMETERS, "CMD_LINE"));

@@ -236,7 +236,7 @@ TEST_F(SilentRunTest, ExitCodes) {
     const ExitCase cases[] = {
         {"removal", "/silent /remove /log=C:\\remove.log", [] {}, 0, "Service faxinit deleted", "none"},
         {"nothing to remove", "-silent -remove -log=C:\\remove.log",
-         [] { hostwin::DeleteKeyTree(HKEY_LOCAL_MACHINE, installed_keys::PRODUCT_KEY); }, 0,
+         [] { hostwin::DeleteKeyTree(HKEY_LOCAL_MACHINE, PRODUCT_KEY); }, 0,
          "Result: nothing installed to remove, exit code 0", "none"},
         {"Windows 98", "/silent /remove /log=C:\\r.log",
          [] { hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000}); }, 1150,

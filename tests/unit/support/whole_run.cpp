@@ -108,8 +108,6 @@ BoardForm StandardBoards() {
 
 #ifndef _WIN32
 
-using installed_keys::PRODUCT_KEY;
-
 const char* const DISTRIBUTION = "C:\\DIST";
 
 namespace {
@@ -145,8 +143,8 @@ void EarlierInstallation() {
         record.state = SERVICE_RUNNING;
         hostwin::AddService(record);
     }
-    hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, installed_keys::BFAX_PARAMETERS, "NBFAX", 16);
-    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, installed_keys::FAXINIT_PARAMETERS, "CMD_LINE", "-n faxinit.cfg");
+    hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, BFAX_PARAMETERS, "NBFAX", 16);
+    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, FAXINIT_PARAMETERS, "CMD_LINE", "-n faxinit.cfg");
     hostwin::SetStringValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory", "C:\\WINDOWS\\bfax");
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate", 20010101);
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallTime", 101);

@@ -14,13 +14,17 @@
 #include "core/setup_state.h"
 #include "core/shared_types.h"
 #include "driver/board_settings.h"
-#include "support/installed_keys.h"
 
 #ifndef _WIN32
 #include <hostwin/machine.h>
 #endif
 
 namespace whole_run {
+
+// The registry keys an installation writes.
+inline constexpr const char* PRODUCT_KEY = "Software\\Morvik Communication\\Loxbrine";
+inline constexpr const char* BFAX_PARAMETERS = "System\\CurrentControlSet\\Services\\bfax\\Parameters";
+inline constexpr const char* FAXINIT_PARAMETERS = "System\\CurrentControlSet\\Services\\faxinit\\Parameters";
 
 // One file of the distribution, as listed and as stored.
 struct DistributionFile {
