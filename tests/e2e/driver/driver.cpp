@@ -21,6 +21,8 @@
 //   set NAME VALUE         set an environment variable (for ${NAME} in later lines)
 //   copy FROM TO           copy a file (replacing TO), e.g. to lay out a case between runs
 //   when NAME VALUE COMMAND...  the command, only when the variable NAME is VALUE
+//   end                    the scenario ends here (after "when": the rest is
+//                          for other versions)
 //   start PROGRAM [ARG...] start a process (working directory: its folder)
 //   exit CODE [windowless] wait for the last process started (and not yet
 //                          ended) to end with CODE; windowless: fail if it
@@ -401,6 +403,7 @@ struct Driver {
     std::vector<PROCESS_INFORMATION> processes;
     int shot = 0;
     bool expectFailure = false;
+    bool ended = false;
     Prober* prober = nullptr;
 
     [[noreturn]] void Fail(const std::string& why) { throw Failure{why}; }
@@ -674,6 +677,8 @@ struct Driver {
             char value[2048] = "";
             if (!GetEnvironmentVariableA(a[1].c_str(), value, sizeof value)) value[0] = '\0';
             if (a[2] == value) Run(std::vector<std::string>(a.begin() + 3, a.end()));
+        } else if (c == "end") {
+            ended = true;
         } else if (c == "outcome") {
             need(1);
             expectFailure = a[1] == "fail";
@@ -1013,7 +1018,7 @@ int main(int argc, char** argv) {
     Driver driver;
     size_t number = 0;
     try {
-        for (number = 1; number <= lines.size(); ++number) {
+        for (number = 1; number <= lines.size() && !driver.ended; ++number) {
             std::vector<std::string> words = Words(lines[number - 1]);
             if (words.empty()) continue;
             Say("%3u: %s\n", static_cast<unsigned>(number), lines[number - 1].c_str());
