@@ -42,8 +42,6 @@ const std::string& Cached(const std::string& name) {
     return found->second;
 }
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
-
 }  // namespace
 
 std::string InstalledBtcall(std::string directory) {
@@ -113,6 +111,7 @@ const char* const DISTRIBUTION = "C:\\DIST";
 namespace {
 
 const char* const WINDOWS = "C:\\WINDOWS";
+bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
 const char* const SERVICES_KEY = "System\\CurrentControlSet\\Services";
 const char* const COMPANY_KEY = "Software\\Morvik Communication";
 const DWORD INSTALL_DATE = 20261206;  // the stand-in's clock
