@@ -65,8 +65,6 @@ TEST_F(StartupTest, DirectoriesOfTheProgramAndOfWindows) {
     EXPECT_STREQ("C:\\WINDOWS", setupState.windowsDirectory);
 }
 
-#else
-
 #endif
 
 }  // namespace
