@@ -23,7 +23,7 @@ protected:
     }
     // The message the page would show, or "" when accepted.
     std::string Verdict() {
-        result = ValidateBoardSettings(form, boards);
+        BoardCheckResult result = ValidateBoardSettings(form, boards);
         char text[BOARD_MESSAGE_SIZE];
         std::memset(text, 'x', sizeof text);
         EXPECT_EQ(1, BoardCheckMessage(result, text));
@@ -33,7 +33,6 @@ protected:
 
     BoardForm form;
     BoardSettings boards;
-    BoardCheckResult result{};
 };
 
 TEST_F(BoardSettingsTest, DefaultsAreAcceptedAndStored) {
