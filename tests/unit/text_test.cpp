@@ -1,35 +1,19 @@
-// The string table as the program loads it (the stand-in's table natively,
-// the real LoadStringA under Wine) and the text helpers.
+// The text helpers: trimming, case mapping and formatting into fixed buffers.
 #include <cstring>
 #include <string>
 
 #include "core/format.h"
-#include "core/names.h"
 #include "core/text.h"
 #include "support/platform.h"
 
 namespace {
-
-class TextTest : public SetupTest {};
-
-// Byte-exact: line breaks, %-formats and quotes survive both resource paths.
-TEST_F(TextTest, TrickyTextsLoadByteForByte) {
-    EXPECT_STREQ("The file %s cannot be opened. Maybe the media is damaged.\n\n%s possibly cannot operate correctly "
-                 "without this file. Do you want to continue with the installation?",
-                 LoadText(IDS_CANNOT_OPEN_FILE));
-    EXPECT_STREQ("The file \"%s\" cannot be found or is damaged. The Setup Program cannot be continued.\n\nTry to "
-                 "find out the reason for this error and run Setup again.",
-                 LoadText(IDS_FILE_LIST_DAMAGED));
-    EXPECT_STREQ("%s Brooktrout Setup for %s (32-bit)", LoadText(IDS_TITLE_LINE));
-    EXPECT_STREQ("", LoadText(20004));
-}
 
 std::string Trimmed(std::string text) {
     TrimText(&text[0]);
     return text.c_str();
 }
 
-TEST_F(TextTest, TrimAndCaseMapping) {
+TEST(TextTest, TrimAndCaseMapping) {
     EXPECT_EQ("abc", Trimmed("\t abc \r\n"));
     EXPECT_EQ("", Trimmed("   "));
     EXPECT_EQ("a \x01 b\x7F", Trimmed("\x1F" "a \x01 b\x7F "));  // 127 is not blank
@@ -45,7 +29,7 @@ TEST_F(TextTest, TrimAndCaseMapping) {
 }
 
 // The system's C runtime under Wine, the C library natively: the same answers.
-TEST_F(TextTest, FormatFitsOrCutsAndSaysWhich) {
+TEST(TextTest, FormatFitsOrCutsAndSaysWhich) {
     struct Case {
         std::size_t size;
         const char* text;

@@ -1,4 +1,4 @@
-// The window-free computations of the main window: title lines and gradient.
+// The window-free computations of the main window: where the title lines go.
 #include <string>
 
 #include "core/setup_state.h"
@@ -8,17 +8,6 @@
 namespace {
 
 class UiModelTest : public SetupTest {};
-
-int Blue(COLORREF colour) { return static_cast<int>((colour >> 16) & 0xFF); }
-
-RECT Rect(int left, int top, int right, int bottom) {
-    RECT rect;
-    rect.left = left;
-    rect.top = top;
-    rect.right = right;
-    rect.bottom = bottom;
-    return rect;
-}
 
 // Where the title lines go, and in which size, by the exact client width;
 // each shadow sits 3 pixels below and right of its text (the version's 3
@@ -36,7 +25,7 @@ TEST_F(UiModelTest, TitleLinesByClientWidth) {
     for (const Case& c : cases) {
         setupState.osFamily = c.family;
         setupState.osDetail = c.detail;
-        ComputeBackgroundLayout(Rect(0, 0, c.width, 740), layout);
+        ComputeBackgroundLayout(RECT{0, 0, c.width, 740}, layout);
         std::string expected = "Quorindel Brooktrout Setup for " + std::string(c.windows) + " (32-bit)";
         EXPECT_EQ(expected, layout.title.text);
         EXPECT_STREQ("Brooktrout Bfv API Version 4.3 (TR114 and Trufax)", layout.version.text);
@@ -48,27 +37,6 @@ TEST_F(UiModelTest, TitleLinesByClientWidth) {
                               c.y2 + 3, 740};
         for (int i = 0; i < 11; ++i) EXPECT_EQ(wanted[i], seen[i]) << c.width << " value " << i;
     }
-}
-
-TEST(GradientTest, SixtyThreeBlueBandsTileTheHeight) {
-    GradientBand bands[GRADIENT_BANDS];
-    ComputeGradientBands(1024, 63, bands);
-    for (int i = 0; i < GRADIENT_BANDS; ++i) {
-        EXPECT_EQ(0, bands[i].rect.left);
-        EXPECT_EQ(1024, bands[i].rect.right);
-        EXPECT_EQ(i, bands[i].rect.top);
-        EXPECT_EQ(i + 1, bands[i].rect.bottom);
-        EXPECT_EQ(0u, bands[i].colour & 0xFFFF) << "only blue";
-    }
-    EXPECT_EQ(255, Blue(bands[0].colour));
-    EXPECT_EQ(251, Blue(bands[1].colour));
-    EXPECT_EQ(4, Blue(bands[62].colour));
-    // An uneven height: edges rounded to the nearest pixel, no gap, no overlap.
-    ComputeGradientBands(641, 100, bands);
-    EXPECT_EQ(2, bands[0].rect.bottom);  // 100/63 = 1.59
-    EXPECT_EQ(3, bands[1].rect.bottom);  // 3.17
-    for (int i = 1; i < GRADIENT_BANDS; ++i) EXPECT_EQ(bands[i - 1].rect.bottom, bands[i].rect.top);
-    EXPECT_EQ(100, bands[62].rect.bottom);
 }
 
 }  // namespace
