@@ -114,7 +114,6 @@ const char* const WINDOWS = "C:\\WINDOWS";
 bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
 const char* const SERVICES_KEY = "System\\CurrentControlSet\\Services";
 const char* const COMPANY_KEY = "Software\\Morvik Communication";
-const DWORD INSTALL_DATE = 20261206;  // the stand-in's clock
 
 void Put(const std::string& relative, const std::string& bytes) {
     EXPECT_TRUE(PutFile(std::string(WINDOWS) + "\\" + relative, bytes)) << relative;
@@ -300,21 +299,6 @@ std::string ServiceSummary() {
                              : record.state == SERVICE_RUNNING ? "running"
                                                                : "stopped";
         summary += std::string(summary.empty() ? "" : ", ") + name + (fresh ? " new " : " old ") + state;
-    }
-    return summary.empty() ? "none" : summary;
-}
-
-std::string RecordSummary() {
-    std::string summary;
-    const std::pair<HKEY, const char*> places[] = {{HKEY_LOCAL_MACHINE, "HKLM"}, {HKEY_CURRENT_USER, "HKCU"}};
-    for (const auto& place : places) {
-        if (!hostwin::KeyExists(place.first, PRODUCT_KEY)) continue;
-        hostwin::RegistryValue date;
-        bool found = hostwin::FindValue(place.first, PRODUCT_KEY, "InstallDate", &date) &&
-                     hostwin::FindValue(place.first, PRODUCT_KEY, "BaseDirectory") &&
-                     hostwin::FindValue(place.first, PRODUCT_KEY, "InstallTime");
-        const char* age = !found ? "partial" : date.Dword() == INSTALL_DATE ? "new" : "old";
-        summary += std::string(summary.empty() ? "" : ", ") + place.second + " " + age;
     }
     return summary.empty() ? "none" : summary;
 }

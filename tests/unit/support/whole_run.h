@@ -102,8 +102,6 @@ std::vector<std::string> LeftOpen();
 // The driver services as "bfax new running, faxinit old stopped" ("new": as
 // an installation creates them; "marked": marked for deletion), or "none".
 std::string ServiceSummary();
-// The install record as "HKLM new", "HKLM old, HKCU new", "HKLM partial", or "none".
-std::string RecordSummary();
 // The messages of a run by their string ids (0 for any other text).
 std::vector<UINT> MessageIds(const std::vector<hostwin::MessageBoxRecord>& boxes);
 
