@@ -1,11 +1,11 @@
 // The text helpers on arbitrary texts in heap blocks of exactly the promised
-// size (AddressSanitizer sees any byte past them). Trimming takes blanks
-// (1..32) off the ends only; a split turns only separators into NULs; a
-// match FindText reports is there, one at the start is found, and ignoring
-// case does not depend on the case mapping of either text; ReplaceAll changes
-// nothing when it reports 0, else the length by its count, at most one per
-// occurrence, and with room for the result it replaces what FindText finds;
-// numbers written out read back, other characters read -1.
+// size (AddressSanitizer sees any byte past them). Trimming takes blanks (1..32)
+// off the ends only; a split turns only separators into NULs; a match FindText
+// reports is there, one at the start is found, and ignoring case does not
+// depend on the case of either text; lowering an upper-cased text lowers it;
+// ReplaceAll changes nothing when it reports 0, else the length by its count,
+// at most one per occurrence, and with room for the result it replaces what
+// FindText finds; numbers written out read back, other characters read -1.
 #include "core/text.h"
 #include "support.h"
 
@@ -54,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(at == -1 || (exact ? match == word : Cased(match, true) == Cased(word, true)));
         FUZZ_CHECK(word.empty() || FindText((word + text).c_str(), word.c_str(), exact) == 0);
         FUZZ_CHECK(exact || FindText(Cased(text, true).c_str(), Cased(word, false).c_str(), 0) == at);
+        FUZZ_CHECK(Cased(Cased(text, true), false) == Cased(text, false));
     } else if (operation == 3) {
         int count = ReplaceAll(block.data(), word.c_str(), replacement.c_str(), block.size());
         FUZZ_CHECK(count >= 0 && static_cast<std::size_t>(count) <= found && (count > 0 || block.data() == text));
@@ -66,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(ParseDecimalText(written, option & 1 ? 2 : 0) == (option & 1 ? number : number / 100));
         std::snprintf(written, sizeof written, option & 4 ? "\t%X " : "%x", static_cast<unsigned>(number));
         FUZZ_CHECK(ParseHexText(written) == number);
-        // Any other character in the entry, as a control holds it (255 characters, trimmed), reads -1.
-        block[std::min<std::size_t>(text.size(), CONTROL_TEXT_SIZE - 1)] = '\0';
+        block[std::min<std::size_t>(text.size(), CONTROL_TEXT_SIZE - 1)] = '\0';  // the entry as a control holds it
         TrimText(block.data());
         FUZZ_CHECK(!block[std::strspn(block.data(), "+,-.0123456789")] ||
                    ParseDecimalText(text.c_str(), option % 3) == -1);
