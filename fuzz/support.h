@@ -1,33 +1,71 @@
-// What the fuzz targets share: checks that abort with a message (libFuzzer
-// keeps the input), the stand-in machine with the setup state of an input
-// (distribution in C:\SETUP, Windows in C:\WINDOWS), whole files on its
-// disks, and a watch that fails unless the disks are as they were (but the
-// file named) and nothing more is held.
+// What the fuzz targets share: their headers, checks that abort with a
+// message (libFuzzer keeps the input), the stand-in machine with the setup
+// state of an input (distribution in C:\SETUP, Windows in C:\WINDOWS), whole
+// files on its disks, and a snapshot of the disks and of what is held.
 #ifndef FUZZ_SUPPORT_H
 #define FUZZ_SUPPORT_H
 
+#include <fuzzer/FuzzedDataProvider.h>
+#include <hostwin/machine.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
-#define FUZZ_CHECK(condition) ((condition) ? (void)0 : fuzz::Fail(__FILE__, __LINE__, #condition))
+#include "core/format.h"
+#include "core/setup_state.h"
+
+#define FUZZ_CHECK(condition) \
+    ((condition) ? (void)0 : (std::fputs(__FILE__ ": property violated: " #condition "\n", stderr), std::abort()))
 
 namespace fuzz {
 
-[[noreturn]] void Fail(const char* file, int line, const char* condition);
-void ResetState();  // hostwin::Reset() first, once, from LLVMFuzzerInitialize
-void PutFile(const std::string& windowsPath, const std::string& bytes);
-std::string FileText(const std::string& windowsPath);  // "" when missing
-std::size_t Occurrences(const std::string& text, const std::string& pattern);  // without overlaps
+// hostwin::Reset() first, once, from LLVMFuzzerInitialize.
+inline void ResetState(const std::string& setupDirectory = "C:\\SETUP") {
+    ResetSetupState();
+    setupState.instance = GetModuleHandleA(nullptr);
+    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, setupDirectory.c_str());
+    CopyText(setupState.windowsDirectory, sizeof setupState.windowsDirectory, "C:\\WINDOWS");
+    hostwin::ClearMessageBoxes();
+}
 
-class Watch {
-public:
-    Watch();
-    void Check(const std::string& changedWindowsPath = std::string()) const;
+inline void PutFile(const std::string& windowsPath, const std::string& bytes) {
+    std::ofstream out(hostwin::HostPath(windowsPath.c_str()), std::ios::binary | std::ios::trunc);
+    FUZZ_CHECK(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
 
-private:
-    std::map<std::string, std::string> disk_;
-    int handles_, lzFiles_, localBlocks_;
-};
+inline std::string Bytes(const std::string& hostPath) {  // "" when missing
+    std::ifstream in(hostPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::size_t Occurrences(const std::string& text, const std::string& pattern) {  // without overlaps
+    std::size_t count = 0, at = 0;
+    for (; !pattern.empty() && (at = text.find(pattern, at)) != std::string::npos; ++count) at += pattern.size();
+    return count;
+}
+
+// What an operation must leave as it was: every directory (named with a '/'
+// at the end) and file of the disks with its bytes, and the numbers of open
+// handles, open LZ files and live local blocks.
+inline std::map<std::string, std::string> Snapshot() {
+    std::map<std::string, std::string> image;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostwin::HostRoot())) {
+        bool directory = entry.is_directory();
+        image[entry.path().string() + (directory ? "/" : "")] = directory ? "" : Bytes(entry.path());
+    }
+    image["held"] = std::to_string(hostwin::OpenHandleCount()) + " " + std::to_string(hostwin::OpenLzFileCount()) +
+                    " " + std::to_string(hostwin::LiveLocalAllocations());
+    return image;
+}
 
 }  // namespace fuzz
 
