@@ -6,7 +6,7 @@
 #include "core/names.h"
 #include "core/text.h"
 #include "driver/board_settings.h"
-#include "support/platform.h"
+#include "support/fixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "driver/btcall.h"
-#include "support/files.h"
+#include "support/fixture.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ protected:
     }
     // Makes the scratch folder's NAME, with bfax\morvik in it, the Windows directory.
     void Use(const std::string& name) {
-        windows_ = Dir() / name;
+        windows_ = Dir(name);
         for (const char* sub : {"", "\\bfax", "\\bfax\\morvik"}) MakeDirectory(windows_ + sub);
         CopyText(setupState.windowsDirectory, sizeof setupState.windowsDirectory, windows_.c_str());
     }

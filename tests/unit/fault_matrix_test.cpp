@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "core/names.h"
-#include "support/install_fixture.h"
-#include "support/platform.h"
+#include "support/fixture.h"
 #include "support/whole_run.h"
 
 namespace {

@@ -25,8 +25,7 @@
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "install/unattended.h"
-#include "support/install_fixture.h"
-#include "support/platform.h"
+#include "support/fixture.h"
 #include "support/whole_run.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "core/setup_state.h"
 #include "install/file_copy.h"
 #include "install/manifest.h"
-#include "support/install_fixture.h"
+#include "support/fixture.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ protected:
     // Reads and measures the list as preparation does, then copies.
     int Install(const std::string& list) {
         WriteList(list);
-        FreeManifest();
+        FreeManifestEntries();
         EXPECT_GT(ReadFileManifest(Owner()), 0);
         ComputeTotalBytes();
         setupState.progress = 0;
@@ -72,10 +72,8 @@ TEST_F(FileCopyTest, NamesThatWouldLeaveTheDriverDirectoryOrBeCutAreIgnored) {
               tooLong + ",x,1\n" + std::string(300, 'n') + ",x,1\n" +
               "x/../../system32/evil.dll,x,1\n" + fits + ",x,1\n" + "com10.sys,x,1\n" + "lpt0.sys,x,1\n");
     EXPECT_EQ(4, ReadFileManifest(Owner()));
-    std::vector<std::string> names;
-    for (const ListedEntry& entry : Entries()) names.push_back(entry.name);
     // The first is installed as bfax\evil.dll; port 0 names no device.
-    EXPECT_EQ((std::vector<std::string>{"x/../../system32/evil.dll", fits, "com10.sys", "lpt0.sys"}), names);
+    EXPECT_EQ((std::vector<std::string>{"x/../../system32/evil.dll", fits, "com10.sys", "lpt0.sys"}), EntryNames());
 }
 
 }  // namespace

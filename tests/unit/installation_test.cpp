@@ -13,7 +13,7 @@
 #include "driver/services.h"
 #include "install/manifest.h"
 #include "install/sequences.h"
-#include "support/install_fixture.h"
+#include "support/fixture.h"
 #include "support/whole_run.h"
 
 namespace {

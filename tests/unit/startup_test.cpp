@@ -5,7 +5,7 @@
 #include "core/setup_state.h"
 #include "core/startup.h"
 #include "core/windows_version.h"
-#include "support/platform.h"
+#include "support/fixture.h"
 
 namespace {
 

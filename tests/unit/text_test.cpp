@@ -4,7 +4,7 @@
 
 #include "core/format.h"
 #include "core/text.h"
-#include "support/platform.h"
+#include "support/fixture.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "core/setup_state.h"
 #include "ui/model/background.h"
-#include "support/platform.h"
+#include "support/fixture.h"
 
 namespace {
 

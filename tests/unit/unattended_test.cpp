@@ -11,8 +11,7 @@
 #include "core/setup_state.h"
 #include "install/answers.h"
 #include "install/unattended.h"
-#include "support/files.h"
-#include "support/install_fixture.h"
+#include "support/fixture.h"
 #include "support/whole_run.h"
 
 namespace {
@@ -141,8 +140,8 @@ class AnswersFileTest : public ScratchTest {};
 
 // Every usable file also comes back the same through the file /saveanswers writes.
 TEST_F(AnswersFileTest, GoodAndBadFiles) {
-    const std::string path = Dir() / "answers.ini";
-    const std::string saved = Dir() / "saved.ini";
+    const std::string path = Dir("answers.ini");
+    const std::string saved = Dir("saved.ini");
     for (const AnswersCase& c : answersCases) {
         ResetSetupState();
         ASSERT_TRUE(PutFile(path, c.file));
@@ -162,7 +161,7 @@ TEST_F(AnswersFileTest, GoodAndBadFiles) {
             EXPECT_NE(std::string::npos, seen.find(c.result)) << c.file << " gave: " << seen;
         }
     }
-    EXPECT_EQ(0, ReadAnswersFile((Dir() / "missing.ini").c_str(), nullptr, 0));
+    EXPECT_EQ(0, ReadAnswersFile(Dir("missing.ini").c_str(), nullptr, 0));
 }
 
 #ifndef _WIN32

@@ -17,7 +17,7 @@
 #include "install/manifest.h"
 #include "install/sequences.h"
 #include "install/unattended.h"
-#include "support/files.h"
+#include "support/fixture.h"
 
 namespace whole_run {
 

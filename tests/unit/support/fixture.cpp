@@ -1,0 +1,178 @@
+#include "support/fixture.h"
+
+#include <cstdio>
+
+#include "core/format.h"
+#include "core/setup_state.h"
+
+namespace testing_support {
+
+void ResetAll() {
+#if ON_STAND_IN
+    hostwin::Reset();
+#endif
+    ResetSetupState();
+    setupState.instance = GetModuleHandleA(nullptr);
+}
+
+}  // namespace testing_support
+
+namespace {
+
+#ifdef _WIN32
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+#endif
+
+}  // namespace
+
+bool PutFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string FileText(const std::string& path) {
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
+
+std::string Fixture(const std::string& name) {
+    std::string path = std::string(SETUP_FIXTURE_DIR) + "/" + name;
+    std::string bytes;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char chunk[65536];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+        std::fclose(file);
+    } else {
+        ADD_FAILURE() << "missing test file " << path;
+    }
+    return bytes;
+}
+
+void FreeManifestEntries() {
+    for (ManifestEntry* entry = setupState.manifest; entry;) {
+        ManifestEntry* next = entry->next;
+        LocalFree(entry);
+        entry = next;
+    }
+    setupState.manifest = nullptr;
+}
+
+void ScratchTest::SetUp() {
+    SetupTest::SetUp();
+#ifdef _WIN32
+    static int made = 0;
+    char temp[MAX_PATH] = {0};
+    GetTempPathA(sizeof temp, temp);
+    path_ = std::string(temp) + "setuptest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made);
+    RemoveTree(path_);
+#else
+    path_ = "C:\\TEST";  // on a fresh disk
+#endif
+    MakeDirectory(path_);
+}
+
+void ScratchTest::TearDown() {
+#ifdef _WIN32
+    RemoveTree(path_);
+#endif
+}
+
+void InstallTest::SetUp() {
+    ScratchTest::SetUp();
+    MakeDirectory(Dir("dist"));
+    MakeDirectory(Dir("WINDOWS"));
+    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, Dir("dist").c_str());
+    CopyText(setupState.windowsDirectory, sizeof setupState.windowsDirectory, Dir("WINDOWS").c_str());
+    CopyText(setupState.productName, sizeof setupState.productName, "Loxbrine");
+    CopyText(setupState.caption, sizeof setupState.caption, "Quorindel Loxbrine");
+#ifdef _WIN32
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "SetupInstallTest";
+    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    owner_ = CreateWindowExA(0, "SetupInstallTest", "Installing", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                             nullptr, windowClass.hInstance, nullptr);
+    for (int id : {1022, 1023}) {
+        CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, owner_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        windowClass.hInstance, nullptr);
+    }
+#else
+    owner_ = hostwin::CreateWindow("SetupInstallTest", "Installing");
+    HWND bar = hostwin::CreateControl(owner_, 1022);
+    hostwin::CreateControl(owner_, 1023);
+    hostwin::SetRedrawHandler([this, bar](HWND window, BOOL erase) {
+        EXPECT_FALSE(erase);
+        if (window == bar) progressAtRedraws.push_back(setupState.progress);
+    });
+#endif
+}
+
+void InstallTest::TearDown() {
+    FreeManifestEntries();
+#ifdef _WIN32
+    DestroyWindow(owner_);
+#else
+    hostwin::SetRedrawHandler(nullptr);
+    hostwin::DestroyWindow(owner_);
+#endif
+    ScratchTest::TearDown();
+}
+
+std::string InstallTest::Status() const {
+#ifdef _WIN32
+    char text[512] = {0};
+    GetDlgItemTextA(owner_, 1023, text, sizeof text);
+    return text;
+#else
+    return hostwin::ControlText(owner_, 1023);
+#endif
+}
+
+std::vector<std::string> InstallTest::EntryNames() {
+    std::vector<std::string> names;
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) names.push_back(entry->name);
+    return names;
+}
