@@ -6,7 +6,6 @@
 #ifndef TESTS_SUPPORT_WHOLE_RUN_H
 #define TESTS_SUPPORT_WHOLE_RUN_H
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
