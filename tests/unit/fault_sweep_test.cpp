@@ -1,20 +1,14 @@
 // Every call that can fail, failed in turn: a whole run (start-up,
 // preparation, installation, report) is made once without a fault to count
-// the program's file, LZ, registry and service calls, then once more for each
-// of them with that call failing - alone, or together with every call after
-// it, clean-up included, as a power failure leaves a run. Every run must end
-// in a described outcome and leave no handle open:
-// - refused (20028, or 20030 answered No): the machine untouched;
-// - installed (20027): what the run without a fault leaves, but for files
-//   whose copy was skipped after 20007 or whose destination could not be
-//   written (the copy skips those without a word), which stay as they were;
-// - failed (20026): an update leaves exactly the earlier installation (files,
-//   configuration files, services, parameters, product key) or, where putting
-//   it back failed too, its backup folder, from which the next start-up
-//   restores it exactly; a first installation leaves every file absent or
-//   whole.
-// A temporary file may stay only where its deletion failed, and the next run
-// removes it.
+// the program's file, LZ, registry and service calls, then once for each of
+// them failing - alone, or with every call after it, clean-up included, as a
+// power failure leaves a run. Each run must end with its message, leave no
+// handle open, and leave: when refused, the machine untouched; when
+// installed, what the run without a fault leaves but for files whose copy
+// was skipped; when a first installation failed, every file absent or whole;
+// when an update failed, exactly the earlier installation, or its backup
+// folder, from which the next start-up restores it. A temporary file may stay
+// only where its deletion failed, and the next run removes it.
 #include <algorithm>
 #include <cstdio>
 #include <map>
