@@ -29,10 +29,10 @@
 namespace fuzz {
 
 // hostwin::Reset() first, once, from LLVMFuzzerInitialize.
-inline void ResetState(const std::string& setupDirectory = "C:\\SETUP") {
+inline void ResetState() {
     ResetSetupState();
     setupState.instance = GetModuleHandleA(nullptr);
-    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, setupDirectory.c_str());
+    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, "C:\\SETUP");
     CopyText(setupState.windowsDirectory, sizeof setupState.windowsDirectory, "C:\\WINDOWS");
     hostwin::ClearMessageBoxes();
 }
@@ -53,15 +53,13 @@ inline std::size_t Occurrences(const std::string& text, const std::string& patte
     return count;
 }
 
-// What an operation must leave as it was: every directory (named with a '/'
-// at the end) and file of the disks with its bytes, and the numbers of open
+// What an operation must leave as it was: every directory and file of the
+// disks with its bytes (none for a directory), and the numbers of open
 // handles, open LZ files and live local blocks.
 inline std::map<std::string, std::string> Snapshot() {
     std::map<std::string, std::string> image;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostwin::HostRoot())) {
-        bool directory = entry.is_directory();
-        image[entry.path().string() + (directory ? "/" : "")] = directory ? "" : Bytes(entry.path());
-    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostwin::HostRoot()))
+        image[entry.path().string()] = entry.is_directory() ? "" : Bytes(entry.path());
     image["held"] = std::to_string(hostwin::OpenHandleCount()) + " " + std::to_string(hostwin::OpenLzFileCount()) +
                     " " + std::to_string(hostwin::LiveLocalAllocations());
     return image;
