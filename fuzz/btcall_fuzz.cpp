@@ -4,21 +4,12 @@
 // and the DID settings. A line found starts with the keyword (any case) at 0
 // or after CR/LF and is ended by the first line end; the value read stands
 // at its value, not ending in a blank; a line written replaces that line only
-// and holds the value; DID settings read stay in range, written they stay;
-// after the expansion no %windir% is left, each grown by two bytes. Nothing
-// else changes (the file only when the operation says so), nothing is held.
+// and holds the value; DID settings read stay in range; after the expansion
+// no %windir% is left, each grown by two bytes. Nothing else changes (the
+// file only when the operation says so), nothing is held.
 #include "core/text.h"
 #include "driver/btcall.h"
 #include "support.h"
-
-namespace {
-
-const char BTCALL[] = "C:\\WINDOWS\\bfax\\morvik\\btcall.cfg";
-const char* const KEYWORDS[] = {"did_variable", "did_digits", "immediate", "wink"};
-
-bool IsLineEnd(char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     hostwin::Reset();
@@ -27,6 +18,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const char BTCALL[] = "C:\\WINDOWS\\bfax\\morvik\\btcall.cfg";
+    static const char* const KEYWORDS[] = {"did_variable", "did_digits", "immediate", "wink"};
+    auto IsLineEnd = [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; };
     if (size > 80000) return -1;
     FuzzedDataProvider input(data, size);
     int operation = input.ConsumeIntegralInRange(0, 5);

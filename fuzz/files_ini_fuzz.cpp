@@ -12,39 +12,6 @@
 #include "install/manifest.h"
 #include "support.h"
 
-namespace {
-
-// The entries read (names and flags), checked and freed.
-std::vector<std::pair<std::string, std::uint32_t>> Read(const std::string& file) {
-    // A DOS device name (blanks before any extension; superscript 1, 2, 3 as
-    // port digits) is no file in the driver directory.
-    static const std::regex device("(CON|PRN|AUX|NUL|CONIN\\$|CONOUT\\$|(COM|LPT)[1-9\xB9\xB2\xB3]) *(\\..*)?",
-                                   std::regex::icase);
-    fuzz::ResetState();
-    fuzz::PutFile("C:\\SETUP\\Files.ini", file);
-    auto before = fuzz::Snapshot();
-    int count = ReadFileManifest(nullptr);
-    std::vector<std::pair<std::string, std::uint32_t>> entries;
-    for (ManifestEntry *entry = setupState.manifest, *next; entry; entry = next) {
-        std::string name = entry->name, last = name.substr(name.find_last_of("\\/") + 1);
-        last.erase(last.find_last_not_of(". ") + 1);  // Windows drops trailing dots and blanks
-        entries.push_back({name, entry->flags});
-        FUZZ_CHECK(name.find_first_of(",\r\n") == std::string::npos && file.find(name + ",") != std::string::npos &&
-                   !last.empty() && last.find(':') == std::string::npos && !std::regex_match(last, device) &&
-                   (entry->flags & ~(ENTRY_SUBDIR | ENTRY_OVERWRITE)) == 0);
-        FUZZ_CHECK(name != "bfax.sys" || entry->expandedSize == 300);
-        FUZZ_CHECK((name != "runfaxin.exe" && name != "runfaxin.ex_") || entry->expandedSize == 123456);
-        next = entry->next;
-        LocalFree(entry);
-    }
-    FUZZ_CHECK(count == static_cast<int>(entries.size()) && (count == 0 || setupState.progress == 1000));
-    FUZZ_CHECK(hostwin::MessageBoxes().size() == (count == 0 ? 1u : 0u));
-    FUZZ_CHECK(fuzz::Snapshot() == before);  // a missing file is not made either
-    return entries;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     hostwin::Reset();
     hostwin::MakeDirectories("C:\\SETUP");
@@ -54,6 +21,34 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // A DOS device name (blanks before any extension; superscript 1, 2, 3 as
+    // port digits) is no file in the driver directory.
+    static const std::regex device("(CON|PRN|AUX|NUL|CONIN\\$|CONOUT\\$|(COM|LPT)[1-9\xB9\xB2\xB3]) *(\\..*)?",
+                                   std::regex::icase);
+    // The entries read (names and flags), checked and freed.
+    auto Read = [](const std::string& file) {
+        fuzz::ResetState();
+        fuzz::PutFile("C:\\SETUP\\Files.ini", file);
+        auto before = fuzz::Snapshot();
+        int count = ReadFileManifest(nullptr);
+        std::vector<std::pair<std::string, std::uint32_t>> entries;
+        for (ManifestEntry *entry = setupState.manifest, *next; entry; entry = next) {
+            std::string name = entry->name, last = name.substr(name.find_last_of("\\/") + 1);
+            last.erase(last.find_last_not_of(". ") + 1);  // Windows drops trailing dots and blanks
+            entries.push_back({name, entry->flags});
+            FUZZ_CHECK(name.find_first_of(",\r\n") == std::string::npos && file.find(name + ",") != std::string::npos &&
+                       !last.empty() && last.find(':') == std::string::npos && !std::regex_match(last, device) &&
+                       (entry->flags & ~(ENTRY_SUBDIR | ENTRY_OVERWRITE)) == 0);
+            FUZZ_CHECK(name != "bfax.sys" || entry->expandedSize == 300);
+            FUZZ_CHECK((name != "runfaxin.exe" && name != "runfaxin.ex_") || entry->expandedSize == 123456);
+            next = entry->next;
+            LocalFree(entry);
+        }
+        FUZZ_CHECK(count == static_cast<int>(entries.size()) && (count == 0 || setupState.progress == 1000));
+        FUZZ_CHECK(hostwin::MessageBoxes().size() == (count == 0 ? 1u : 0u));
+        FUZZ_CHECK(fuzz::Snapshot() == before);  // a missing file is not made either
+        return entries;
+    };
     if (size > 300000) return -1;
     std::string file(reinterpret_cast<const char*>(data), size);
     auto entries = Read(file);

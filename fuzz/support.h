@@ -2,8 +2,7 @@
 // message (libFuzzer keeps the input), the stand-in machine with the setup
 // state of an input (distribution in C:\SETUP, Windows in C:\WINDOWS), whole
 // files on its disks, and a snapshot of the disks and of what is held.
-#ifndef FUZZ_SUPPORT_H
-#define FUZZ_SUPPORT_H
+#pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <hostwin/machine.h>
@@ -53,9 +52,8 @@ inline std::size_t Occurrences(const std::string& text, const std::string& patte
     return count;
 }
 
-// What an operation must leave as it was: every directory and file of the
-// disks with its bytes (none for a directory), and the numbers of open
-// handles, open LZ files and live local blocks.
+// What an operation must leave as it was: the disks' directories and files
+// with their bytes, and the numbers of open handles, LZ files and local blocks.
 inline std::map<std::string, std::string> Snapshot() {
     std::map<std::string, std::string> image;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(hostwin::HostRoot()))
@@ -66,5 +64,3 @@ inline std::map<std::string, std::string> Snapshot() {
 }
 
 }  // namespace fuzz
-
-#endif

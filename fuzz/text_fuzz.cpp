@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     int operation = input.ConsumeIntegralInRange(0, 3), option = input.ConsumeIntegralInRange(0, 40);
     int number = operation == 3 ? input.ConsumeIntegralInRange(0, 0x7FFFFFFF) : 0;
-    // Texts end at their first NUL.
-    std::string word = input.ConsumeRandomLengthString(16).c_str();
+    std::string word = input.ConsumeRandomLengthString(16).c_str();  // texts end at their first NUL
     std::string replacement = input.ConsumeRandomLengthString(40).c_str();
     std::string text = input.ConsumeRemainingBytesAsString().c_str();
     // ReplaceAll's capacity: one short of the longest result, that exactly, or one more.
