@@ -2,8 +2,7 @@
 // message (libFuzzer keeps the input), the stand-in machine with the setup
 // state of an input (distribution in C:\SETUP, Windows in C:\WINDOWS), whole
 // files on its disks, and a snapshot of the disks and of what is held.
-#ifndef FUZZ_SUPPORT_H
-#define FUZZ_SUPPORT_H
+#pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <hostwin/machine.h>
@@ -29,10 +28,10 @@
 namespace fuzz {
 
 // hostwin::Reset() first, once, from LLVMFuzzerInitialize.
-inline void ResetState(const std::string& setupDirectory = "C:\\SETUP") {
+inline void ResetState() {
     ResetSetupState();
     setupState.instance = GetModuleHandleA(nullptr);
-    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, setupDirectory.c_str());
+    CopyText(setupState.setupDirectory, sizeof setupState.setupDirectory, "C:\\SETUP");
     CopyText(setupState.windowsDirectory, sizeof setupState.windowsDirectory, "C:\\WINDOWS");
     hostwin::ClearMessageBoxes();
 }
@@ -53,20 +52,15 @@ inline std::size_t Occurrences(const std::string& text, const std::string& patte
     return count;
 }
 
-// What an operation must leave as it was: every directory (named with a '/'
-// at the end) and file of the disks with its bytes, and the numbers of open
-// handles, open LZ files and live local blocks.
+// What an operation must leave as it was: the disks' directories and files
+// with their bytes, and the numbers of open handles, LZ files and local blocks.
 inline std::map<std::string, std::string> Snapshot() {
     std::map<std::string, std::string> image;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostwin::HostRoot())) {
-        bool directory = entry.is_directory();
-        image[entry.path().string() + (directory ? "/" : "")] = directory ? "" : Bytes(entry.path());
-    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostwin::HostRoot()))
+        image[entry.path().string()] = entry.is_directory() ? "" : Bytes(entry.path());
     image["held"] = std::to_string(hostwin::OpenHandleCount()) + " " + std::to_string(hostwin::OpenLzFileCount()) +
                     " " + std::to_string(hostwin::LiveLocalAllocations());
     return image;
 }
 
 }  // namespace fuzz
-
-#endif
