@@ -32,18 +32,6 @@ const char* const SOURCE_BTCALL =
 
 const char* const NEW_FAXINIT = "addrs 304 4\r\naddrs 344 2\r\n";
 
-namespace {
-
-// The test files are read once; every run lays them out anew.
-const std::string& Cached(const std::string& name) {
-    static std::map<std::string, std::string> files;
-    auto found = files.find(name);
-    if (found == files.end()) found = files.emplace(name, Fixture(name)).first;
-    return found->second;
-}
-
-}  // namespace
-
 std::string InstalledBtcall(std::string directory) {
     for (char& c : directory) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return "; call control configuration\r\npath " + directory +
@@ -74,10 +62,10 @@ Scenario StandardScenario(bool earlierInstallation) {
     Scenario scenario;
     scenario.earlierInstallation = earlierInstallation;
     scenario.files = {
-        {"bfax.sys", "x", "1", "bfax.sy_", Cached("window.bi_"), Cached("window.bin")},
-        {"runfaxin.exe", "x", "1", "runfaxin.exe", Cached("blanks.dat"), Cached("blanks.dat")},
-        {"drivers\\bfaxdll.dll", "x", "0", "drivers\\bfaxdll.dl_", Cached("text.tx_"), Cached("text.txt")},
-        {"notes.txt", "x", "1", "notes.tx_", Cached("small.ini"), Cached("small.ini")},
+        {"bfax.sys", "x", "1", "bfax.sy_", Fixture("window.bi_"), Fixture("window.bin")},
+        {"runfaxin.exe", "x", "1", "runfaxin.exe", Fixture("blanks.dat"), Fixture("blanks.dat")},
+        {"drivers\\bfaxdll.dll", "x", "0", "drivers\\bfaxdll.dl_", Fixture("text.tx_"), Fixture("text.txt")},
+        {"notes.txt", "x", "1", "notes.tx_", Fixture("small.ini"), Fixture("small.ini")},
         {"btcall.cfg", "A", "1", "btcall.cfg", SOURCE_BTCALL, SOURCE_BTCALL},
         {"readme.txt", "A", "0", "readme.txt", "read me\r\n", "read me\r\n"},
     };
