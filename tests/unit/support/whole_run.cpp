@@ -187,7 +187,6 @@ Run RunProgram(const BoardForm& form) {
         run.installSucceeded = setupState.installSucceeded;
         ShowInstallResult(owner);
     }
-    run.status = hostwin::ControlText(owner, 1023);
     run.boxes = hostwin::MessageBoxes();
     hostwin::SetRedrawHandler(nullptr);
     hostwin::DestroyWindow(owner);

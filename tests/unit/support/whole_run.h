@@ -75,7 +75,6 @@ void Prepare(const Scenario& scenario);
 struct Run {
     bool prepared = false;  // preparation went through
     int installSucceeded = 0;
-    std::string status;    // the owner's status line at the end
     int maxProgress = 0;   // the highest progress any redraw showed
     std::vector<hostwin::MessageBoxRecord> boxes;
 };
