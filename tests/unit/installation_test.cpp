@@ -72,7 +72,7 @@ TEST_F(InstallationTest, TheStandardDistributionIsInstalledAndRemoved) {
         EXPECT_TRUE(expected == FileText(Win(file.Destination()))) << file.Destination();
     }
     EXPECT_EQ(whole_run::NEW_FAXINIT, FileText(Win("bfax\\faxinit.cfg")));
-    EXPECT_FALSE(DirectoryExists(Win("bfax\\drivers")));  // sub-folders are not reproduced
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Win("bfax\\drivers").c_str()));  // no sub-folders
 
     // The record, stamped with the local time.
     EXPECT_EQ(std::string(setupState.windowsDirectory) + "\\bfax",

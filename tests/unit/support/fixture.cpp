@@ -1,6 +1,7 @@
 #include "support/fixture.h"
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "core/format.h"
 #include "core/setup_state.h"
@@ -69,25 +70,12 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool DirectoryExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
 std::string Fixture(const std::string& name) {
-    std::string path = std::string(SETUP_FIXTURE_DIR) + "/" + name;
-    std::string bytes;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        char chunk[65536];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-        std::fclose(file);
-    } else {
-        ADD_FAILURE() << "missing test file " << path;
-    }
-    return bytes;
+    std::ifstream file(std::string(SETUP_FIXTURE_DIR) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(file.is_open()) << "missing test file " << name;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void FreeManifestEntries() {

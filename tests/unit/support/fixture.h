@@ -40,7 +40,6 @@ protected:
 bool PutFile(const std::string& path, const std::string& bytes);
 std::string FileText(const std::string& path);  // empty when it cannot be read
 bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
 bool MakeDirectory(const std::string& path);
 // A test file made at build time (see tests/fixtures); fails the test when it is missing.
 std::string Fixture(const std::string& name);
