@@ -36,6 +36,8 @@ struct Sweep {
     bool answerNo;  // every question answered No instead of with its default button
 };
 
+void PrintTo(const Sweep& sweep, std::ostream* out) { *out << sweep.id; }
+
 struct SweepResult {
     int runs = 0;
     std::map<std::string, int> outcomes;
