@@ -195,17 +195,6 @@ bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ |
 }  // namespace
 
 // ---- controls ---------------------------------------------------------------------------
-std::string RegistryValue::Text() const {
-    std::string text(data.begin(), data.end());
-    return text.substr(0, text.find('\0'));
-}
-
-DWORD RegistryValue::Dword() const {
-    DWORD value = 0;
-    if (data.size() >= sizeof value) std::memcpy(&value, data.data(), sizeof value);
-    return value;
-}
-
 void SetKeyRights(HKEY root, const char* path, REGSAM rights) {
     HOSTWIN_LOCK();
     std::string joined;

@@ -119,8 +119,6 @@ std::vector<std::string> ValueNames(HKEY root, const char* path);
 struct RegistryValue {
     DWORD type = 0;          // REG_NONE
     std::vector<BYTE> data;  // exactly as stored
-    std::string Text() const;  // the data up to the first NUL
-    DWORD Dword() const;       // 0 unless the data holds at least 4 bytes
 };
 // Values are written with their key made when missing; strings with their NUL.
 void SetValue(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size);
