@@ -72,7 +72,8 @@ TEST_F(BoardSettingsTest, RangesOfAnIsaBoard) {
         std::strcpy(form.rows[1].channelsText, c.channels);
         std::strcpy(form.irqText, c.irq);
         std::strcpy(form.dmaText, c.dma);
-        EXPECT_EQ(c.message ? *c.message : "", Verdict()) << c.ioBase << " " << c.channels << " " << c.irq << " " << c.dma;
+        EXPECT_EQ(c.message ? *c.message : "", Verdict())
+            << c.ioBase << " " << c.channels << " " << c.irq << " " << c.dma;
     }
 }
 

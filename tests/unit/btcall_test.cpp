@@ -103,7 +103,8 @@ TEST_F(BtcallTest, LinesAreRewrittenInPlace) {
         {"a_keyword_of_26_characters x\r\n", "a_keyword_of_26_characters", "1", 1, "a_keyword_of_26_characters1\r\n"},
         {"immediate\r\n", "immediate", "*wink", 1, "wink\r\n"},
         // 255 characters fit; a longer line is not written cut.
-        {"note x\r\n", "note", std::string(231, 'v'), 1, "note" + std::string(20, ' ') + std::string(231, 'v') + "\r\n"},
+        {"note x\r\n", "note", std::string(231, 'v'), 1,
+         "note" + std::string(20, ' ') + std::string(231, 'v') + "\r\n"},
         {"note x\r\n", "note", std::string(232, 'v'), 0, "note x\r\n"},
         {head + "did_digits 4\r\n" + tail, "did_digits", "12", 1, head + "did_digits              12\r\n" + tail},
         {"; nothing\r\n", "did_digits", "5", 0, "; nothing\r\n"},

@@ -72,7 +72,8 @@ std::vector<Row> Rows() {
 
     // ---- files in use, write protection ---------------------------------------------------
     // Skipped without a word: the old driver stays.
-    rows.push_back({"DestinationHeldOpenWithoutSharing", "another program holds bfax.sys open, not shared", {INSTALLED}});
+    rows.push_back(
+        {"DestinationHeldOpenWithoutSharing", "another program holds bfax.sys open, not shared", {INSTALLED}});
     rows.back().inject = [] { hostwin::HoldOpen(Windows(DRIVER).c_str()); };
     rows.back().release = [] { hostwin::ReleaseHeld(Windows(DRIVER).c_str()); };
     rows.back().files = {{DRIVER, OLD}};
@@ -99,7 +100,8 @@ std::vector<Row> Rows() {
     rows.back().files = {{DRIVER, OLD}};
 
     // The whole data is written; progress stops at 1000.
-    rows.push_back({"CompressedFileExpandingBeyondItsHeader", "bfax.sy_ expands to more than its header says", {INSTALLED}});
+    rows.push_back(
+        {"CompressedFileExpandingBeyondItsHeader", "bfax.sy_ expands to more than its header says", {INSTALLED}});
     rows.back().arrange = [](Scenario* scenario) {
         std::string& stored = whole_run::FindFile(scenario, "bfax.sys")->stored;
         stored[10] = 100;  // the expanded size, little-endian
@@ -119,7 +121,10 @@ std::vector<Row> Rows() {
 
     // A placeholder that cannot be expanded without losing what follows the
     // zero byte: the installation fails.
-    rows.push_back({"BtcallCfgBinaryWithThePlaceholderFirst", "btcall.cfg holds %windir%, then binary data", {FAILED}, DistributionBtcall("path %windir%\r\n" + binary)});
+    rows.push_back({"BtcallCfgBinaryWithThePlaceholderFirst",
+                    "btcall.cfg holds %windir%, then binary data",
+                    {FAILED},
+                    DistributionBtcall("path %windir%\r\n" + binary)});
 
     // ---- rights and services --------------------------------------------------------------
     // faxinit never stops (given up after 30 s); bfax, which it needs,
@@ -131,7 +136,8 @@ std::vector<Row> Rows() {
     // Marked by another program that still holds it: while it is held
     // neither service can come back; gone once that program lets go, they
     // are left to the next run's start-up.
-    rows.push_back({"ServiceMarkedForDeletion", "bfax is marked for deletion, still held by another program", {FAILED}});
+    rows.push_back(
+        {"ServiceMarkedForDeletion", "bfax is marked for deletion, still held by another program", {FAILED}});
     auto handles = std::make_shared<std::pair<SC_HANDLE, SC_HANDLE>>();
     rows.back().inject = [handles] {
         handles->first = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
@@ -147,7 +153,9 @@ std::vector<Row> Rows() {
     // The services are created, the record goes to the user's profiles,
     // the driver parameters nowhere: no installation; the old services come
     // back without their parameters, which stay in the backup folder.
-    rows.push_back({"RegistryRefusingHklmWritesGoingOn", "HKLM may only be read, and the user goes on", {IDS_NOT_ADMINISTRATOR, FAILED}});
+    rows.push_back({"RegistryRefusingHklmWritesGoingOn",
+                    "HKLM may only be read, and the user goes on",
+                    {IDS_NOT_ADMINISTRATOR, FAILED}});
     rows.back().inject = [] {
         hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_READ);
         hostwin::QueueMessageBoxAnswers({IDYES});
@@ -171,7 +179,7 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
         FreeManifestEntries();
         return whole_run::TakeSnapshot();
     }();
-    testing_support::ResetAll();
+    ResetAll();
 
     Scenario scenario = whole_run::StandardScenario(true);
     if (row.arrange) row.arrange(&scenario);

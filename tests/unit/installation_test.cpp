@@ -185,7 +185,8 @@ TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
     // profile with a copy for new users; the reader finds it through HKLM.
     EXPECT_EQ(row.administrator, hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
     EXPECT_EQ(!row.administrator, hostwin::KeyExists(HKEY_USERS, (std::string(".DEFAULT\\") + PRODUCT_KEY).c_str()));
-    EXPECT_EQ(std::string(setupState.windowsDirectory) + "\\bfax", ReadText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory"));
+    EXPECT_EQ(std::string(setupState.windowsDirectory) + "\\bfax",
+              ReadText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory"));
     EXPECT_EQ(20261206u, ReadDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate"));
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "core/command_line.h"
@@ -96,7 +97,8 @@ const AnswersCase answersCases[] = {
      "0 0 0 0 0 2:40/30 | 2 0 | 1 2 0 | no-start skip=1"},
     {"[DID]\r\nDigits=63\r\n[Boards]\r\nBoard3=\"TR114 PCI\"\r\n", "0 0 1 0 0 0 | 5 1 | 0 63 1 | start skip=0"},
     // The Settings page's messages, in its order.
-    {"[Boards]\r\nBoard1=TR114 ISA, 300, 31\r\nBoard2=TR114 ISA\r\n", "Please enter the number of channels for board # 1"},
+    {"[Boards]\r\nBoard1=TR114 ISA, 300, 31\r\nBoard2=TR114 ISA\r\n",
+     "Please enter the number of channels for board # 1"},
     {"[Boards]\r\nBoard1=TR114 ISA, 300, 4\r\nIRQ=16\r\nDMA=9\r\n", "between 1 and 15"},
     {"[Boards]\r\nBoard1=TR114 ISA, 300, 4\r\nDMA=8\r\n", "between 0 and 7"},
     {"[Boards]\r\nBoard1=Not installed\r\n", "at least one board installed in the system to continue"},
@@ -118,22 +120,18 @@ const AnswersCase answersCases[] = {
 };
 
 std::string Summary() {
-    std::string text;
+    std::ostringstream text;
     for (const BoardRow& row : setupState.boards.rows) {
-        text += std::to_string(row.type);
-        if (row.type == BOARD_TR114_ISA) {
-            char address[16];
-            std::snprintf(address, sizeof address, ":%X/%d ", static_cast<unsigned>(row.ioBase), row.channels);
-            text += address;
-        } else {
-            text += " ";
-        }
+        text << row.type;
+        if (row.type == BOARD_TR114_ISA)
+            text << ':' << std::hex << std::uppercase << row.ioBase << std::dec << '/' << row.channels;
+        text << ' ';
     }
     const DidSettings& did = setupState.did;
-    return text + "| " + std::to_string(setupState.boards.irq) + " " + std::to_string(setupState.boards.dma) + " | " +
-           std::to_string(did.didVariable) + " " + std::to_string(did.didDigits) + " " +
-           std::to_string(did.winkStart) + " | " + (setupState.silentStartDrivers ? "start" : "no-start") +
-           " skip=" + std::to_string(setupState.silentSkipMissingFiles);
+    text << "| " << setupState.boards.irq << ' ' << setupState.boards.dma << " | " << did.didVariable << ' '
+         << did.didDigits << ' ' << did.winkStart << " | " << (setupState.silentStartDrivers ? "start" : "no-start")
+         << " skip=" << setupState.silentSkipMissingFiles;
+    return text.str();
 }
 
 class AnswersFileTest : public ScratchTest {};
@@ -244,7 +242,7 @@ TEST_F(SilentRunTest, ExitCodes) {
         {"log not writable", "/silent /answers=C:\\answers.ini /log=C:\\NO\\SUCH\\r.log", [] {}, 0, {}, "installed"},
     };
     for (const ExitCase& c : cases) {
-        testing_support::ResetAll();
+        ResetAll();
         Prepare(StandardScenario(true));
         PutFile(ANSWERS, STANDARD_ANSWERS);
         c.adjust();

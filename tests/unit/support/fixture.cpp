@@ -6,8 +6,6 @@
 #include "core/format.h"
 #include "core/setup_state.h"
 
-namespace testing_support {
-
 void ResetAll() {
 #if ON_STAND_IN
     hostwin::Reset();
@@ -15,8 +13,6 @@ void ResetAll() {
     ResetSetupState();
     setupState.instance = GetModuleHandleA(nullptr);
 }
-
-}  // namespace testing_support
 
 namespace {
 
@@ -116,16 +112,11 @@ void InstallTest::SetUp() {
     CopyText(setupState.productName, sizeof setupState.productName, "Loxbrine");
     CopyText(setupState.caption, sizeof setupState.caption, "Quorindel Loxbrine");
 #ifdef _WIN32
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "SetupInstallTest";
-    RegisterClassA(&windowClass);  // fails harmlessly when already registered
-    owner_ = CreateWindowExA(0, "SetupInstallTest", "Installing", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                             nullptr, windowClass.hInstance, nullptr);
+    owner_ = CreateWindowExA(0, "STATIC", "Installing", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                             nullptr, nullptr);
     for (int id : {1022, 1023}) {
-        CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, owner_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                        windowClass.hInstance, nullptr);
+        CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, owner_, reinterpret_cast<HMENU>(INT_PTR{id}), nullptr,
+                        nullptr);
     }
 #else
     owner_ = hostwin::CreateWindow("SetupInstallTest", "Installing");

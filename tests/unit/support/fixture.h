@@ -23,17 +23,13 @@
 #define REQUIRE_STAND_IN() static_cast<void>(0)
 #endif
 
-namespace testing_support {
-
 // Fresh stand-in machine (when there is one) and a fresh SetupState whose
 // instance is this program, so that LoadText finds the string table.
 void ResetAll();
 
-}  // namespace testing_support
-
 class SetupTest : public ::testing::Test {
 protected:
-    void SetUp() override { testing_support::ResetAll(); }
+    void SetUp() override { ResetAll(); }
 };
 
 // Creates or replaces the file with exactly these bytes.

@@ -154,8 +154,7 @@ void AddKeys(Snapshot* snapshot, HKEY root, const char* rootName, const std::str
 }  // namespace
 
 void Prepare(const Scenario& scenario) {
-    std::string setup = std::string(DISTRIBUTION) + "\\setup.exe";
-    hostwin::SetModuleFileName(setup.c_str());
+    hostwin::SetModuleFileName((std::string(DISTRIBUTION) + "\\setup.exe").c_str());
     hostwin::MakeDirectories(DISTRIBUTION);
     EXPECT_TRUE(PutFile(std::string(DISTRIBUTION) + "\\Files.ini", scenario.list));
     for (const DistributionFile& file : scenario.files) {
