@@ -1,12 +1,9 @@
-// The fault matrix: whole runs of the program over an earlier installation,
-// each with one fault that no failing call stands for (the every-call sweep
-// has those: a full disk, a failing read, a service manager out of reach) - a
-// file in use or write-protected, a damaged list or compressed file, a
-// hostile btcall.cfg, missing rights or services that will not go - and what
-// the run must come to: its messages, nothing left open, no temporary file,
-// and a machine that holds either what the run without the fault leaves
-// (installed, but for the files the fault touches) or what it held before
-// (refused, or failed and put back).
+// The fault matrix: whole updates, each with one fault that no failing call
+// stands for (the every-call sweep has those) - a file in use or
+// write-protected, a damaged list or compressed file, a hostile btcall.cfg,
+// missing rights, services that will not go - and what the run must come to:
+// its messages, nothing left open, and the machine as the run without the
+// fault leaves it (but for the files the fault touches) or as it was before.
 #include <functional>
 #include <map>
 #include <memory>

@@ -171,12 +171,6 @@ const char* const STANDARD_ANSWERS =
     "[Boards]\r\nBoard1=TR114 PCI\r\nBoard2=TR114 ISA, 300, 4\r\nBoard5=TR114 ISA, 340, 2\r\nIRQ=5\r\nDMA=1\r\n";
 const char* const TEMP_LOG = "C:\\WINDOWS\\TEMP\\LoxbrineSetup.log";
 
-int RunSilently(const char* commandText) {
-    CommandLine line;
-    int ended = StartRun(commandText, &line);
-    return ended >= 0 ? ended : RunSilentSetup(line);
-}
-
 class SilentRunTest : public SetupTest {
 protected:
     void TearDown() override {
@@ -247,7 +241,9 @@ TEST_F(SilentRunTest, ExitCodes) {
         PutFile(ANSWERS, STANDARD_ANSWERS);
         c.adjust();
         const Snapshot before = TakeSnapshot();
-        EXPECT_EQ(c.exitCode, RunSilently(c.commandText)) << c.what;
+        CommandLine line;
+        int ended = StartRun(c.commandText, &line);
+        EXPECT_EQ(c.exitCode, ended >= 0 ? ended : RunSilentSetup(line)) << c.what;
         TearDown();
         if (otherCopy) CloseHandle(otherCopy);
         otherCopy = nullptr;
