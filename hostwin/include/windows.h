@@ -53,7 +53,6 @@ typedef INT_PTR (*FARPROC)(void);
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
-#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 
 /* ---- errors -------------------------------------------------------------- */
@@ -71,7 +70,6 @@ typedef INT_PTR (*FARPROC)(void);
 #define ERROR_SERVICE_NOT_ACTIVE 1062
 #define ERROR_SERVICE_MARKED_FOR_DELETE 1072
 #define ERROR_SERVICE_EXISTS 1073
-#define RPC_S_SERVER_UNAVAILABLE 1722
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 
@@ -125,7 +123,6 @@ HLOCAL WINAPI LocalFree(HLOCAL memory);
 #define OPEN_ALWAYS 4
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
-#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
@@ -162,7 +159,6 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 #define KEY_ALL_ACCESS 0x000F003F
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
-#define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
 #define REG_OPTION_NON_VOLATILE 0x00000000
@@ -227,8 +223,6 @@ HWND WINAPI GetDlgItem(HWND dialog, int id);
 BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase);
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 #define MB_OK 0x00000000
-#define MB_OKCANCEL 0x00000001
-#define MB_YESNOCANCEL 0x00000003
 #define MB_YESNO 0x00000004
 #define MB_ICONERROR 0x00000010
 #define MB_ICONQUESTION 0x00000020
@@ -237,7 +231,6 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 #define MB_DEFBUTTON2 0x00000100
 #define MB_SETFOREGROUND 0x00010000
 #define MB_TYPEMASK 0x0000000F
-#define MB_ICONMASK 0x000000F0
 #define MB_DEFMASK 0x00000F00
 #define IDOK 1
 #define IDCANCEL 2

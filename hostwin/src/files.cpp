@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -28,15 +27,16 @@ using internal::UpperAscii;
 // probe a file or read its size) neither meets nor causes a violation. The
 // uses have the values of the sharing flags that allow them.
 enum Use : unsigned { USE_READ = FILE_SHARE_READ, USE_WRITE = FILE_SHARE_WRITE };
-const DWORD SETTABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
 
 typedef std::pair<dev_t, ino_t> FileId;
 struct OpenFile;
 
 struct Disk {
     std::string root;  // host directory of this machine; made on first use
-    std::map<FileId, DWORD> attributes;  // files and directories given attributes
-    std::set<OpenFile*> open;            // every open file, the program's and others'
+    // The one attribute the program acts on. No call removes or replaces a
+    // write-protected file, so no entry outlives its file.
+    std::set<FileId> readOnly;
+    std::set<OpenFile*> open;  // every open file, the program's and others'
     std::vector<std::shared_ptr<OpenFile>> held;
 };
 
@@ -54,7 +54,6 @@ struct OpenFile : internal::KernelObject {
         if (fd >= 0) close(fd);
         TheDisk().open.erase(this);
     }
-    internal::HandleKind Kind() const override { return internal::HandleKind::File; }
     int fd;
     unsigned uses, share;
     FileId id;
@@ -232,12 +231,7 @@ bool ResolveForCall(const char* written, Target* target) {
 
 DWORD MissingError(const Target& target) { return target.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
 
-DWORD AttributesOf(const Target& target) {
-    auto found = TheDisk().attributes.find(target.id);
-    bool given = found != TheDisk().attributes.end();
-    if (target.directory) return FILE_ATTRIBUTE_DIRECTORY | (given ? found->second & SETTABLE_ATTRIBUTES : 0);
-    return given ? found->second : FILE_ATTRIBUTE_ARCHIVE;
-}
+bool ReadOnly(const Target& target) { return TheDisk().readOnly.count(target.id) != 0; }
 
 bool SharingAllows(const FileId& id, unsigned uses, DWORD share) {
     for (OpenFile* file : TheDisk().open) {
@@ -259,7 +253,6 @@ std::uint64_t HostSize(int fd) {
     return fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-
 std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share) {
     auto file = std::make_shared<OpenFile>(fd, uses, share, target.id, target.key);
     struct stat info;
@@ -269,13 +262,8 @@ std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWOR
 }
 
 std::shared_ptr<OpenFile> FindFile(HANDLE handle) {
-    auto file = internal::FindHandleAs<OpenFile>(handle, internal::HandleKind::File);
+    auto file = std::dynamic_pointer_cast<OpenFile>(internal::FindHandle(handle));
     return file ? file : Fail(ERROR_INVALID_HANDLE, file);
-}
-
-std::string KeyOf(const char* path) {
-    Target target;
-    return Resolve(path, &target, false) ? "" : target.key;
 }
 
 }  // namespace
@@ -317,7 +305,8 @@ bool HoldOpen(const char* path) {
 
 void ReleaseHeld(const char* path) {
     HOSTWIN_LOCK();
-    std::string key = KeyOf(path);
+    Target target;
+    std::string key = Resolve(path, &target, false) ? "" : target.key;
     auto& held = TheDisk().held;
     held.erase(std::remove_if(held.begin(), held.end(), [&](const auto& file) { return file->key == key; }), held.end());
 }
@@ -334,7 +323,7 @@ DWORD FullPathName(const char* path, std::string* full) {
 
 std::string FileKeyOf(HANDLE handle) {
     HOSTWIN_LOCK();
-    auto file = internal::FindHandleAs<OpenFile>(handle, internal::HandleKind::File);
+    auto file = std::dynamic_pointer_cast<OpenFile>(internal::FindHandle(handle));
     return file ? file->key : std::string();
 }
 
@@ -356,7 +345,7 @@ using namespace hostwin;
 
 // ---- KERNEL32 ---------------------------------------------------------------------------
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                          DWORD flagsAndAttributes, HANDLE) {
+                          DWORD, HANDLE) {
     HOSTWIN_LOCK();
     internal::FaultPoint fallible("CreateFileA", name, ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return INVALID_HANDLE_VALUE;
@@ -364,7 +353,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     if (!ResolveForCall(name, &target)) return INVALID_HANDLE_VALUE;
     unsigned uses = (access & GENERIC_READ ? 1u * USE_READ : 0u) | (access & GENERIC_WRITE ? 1u * USE_WRITE : 0u);
     bool truncate = disposition == CREATE_ALWAYS;
-    DWORD requested = flagsAndAttributes & SETTABLE_ATTRIBUTES, error = 0;
+    DWORD error = 0;
     int fd = -1;
     if (target.directory) {
         error = ERROR_ACCESS_DENIED;  // directories are not opened as files
@@ -373,16 +362,12 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     } else if (target.path.trailing) {
         error = ERROR_INVALID_NAME;
     } else if (target.exists) {
-        DWORD attributes = AttributesOf(target);
-        if ((attributes & FILE_ATTRIBUTE_READONLY) && ((uses & USE_WRITE) || truncate)) {
+        if (ReadOnly(target) && ((uses & USE_WRITE) || truncate)) {
             error = ERROR_ACCESS_DENIED;
         } else if (!SharingAllows(target.id, uses, shareMode)) {
             error = ERROR_SHARING_VIOLATION;
         } else if ((fd = open(target.host.c_str(), O_RDWR | (truncate ? O_TRUNC : 0))) < 0) {
             error = ERROR_ACCESS_DENIED;
-        } else if (truncate) {
-            DWORD kept = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
-            TheDisk().attributes[target.id] = kept | requested | FILE_ATTRIBUTE_ARCHIVE;
         }
     } else if (disposition == OPEN_EXISTING) {
         error = ERROR_FILE_NOT_FOUND;
@@ -390,9 +375,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
         error = ERROR_ACCESS_DENIED;
     }
     if (error) return Fail(error, INVALID_HANDLE_VALUE);
-    std::shared_ptr<OpenFile> file = Open(target, fd, uses, shareMode);
-    if (!target.exists) TheDisk().attributes[file->id] = requested | FILE_ATTRIBUTE_ARCHIVE;
-    HANDLE handle = internal::AddHandle(file);
+    HANDLE handle = internal::AddHandle(Open(target, fd, uses, shareMode));
     SetLastError(target.exists && disposition != OPEN_EXISTING ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
@@ -440,14 +423,13 @@ DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD) {
     return static_cast<DWORD>(HostSize(file->fd));
 }
 
-// Moves within the first 2 GB only: no caller passes the high part.
+// Moves within the first 2 GB only, from the start or the end: no caller
+// passes the high part or moves from the current position.
 DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG, DWORD method) {
     HOSTWIN_LOCK();
     auto file = FindFile(handle);
     if (!file) return INVALID_SET_FILE_POINTER;
-    LONGLONG base = method == FILE_BEGIN     ? 0
-                    : method == FILE_CURRENT ? static_cast<LONGLONG>(file->position)
-                                             : static_cast<LONGLONG>(HostSize(file->fd));
+    LONGLONG base = method == FILE_END ? static_cast<LONGLONG>(HostSize(file->fd)) : 0;
     if (base + distance < 0) return Fail(ERROR_NEGATIVE_SEEK, INVALID_SET_FILE_POINTER);
     file->position = static_cast<std::uint64_t>(base + distance);
     SetLastError(NO_ERROR);
@@ -489,9 +471,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
     if (!ResolveForCall(path, &target)) return FALSE;
     if (!target.exists) return Fail(MissingError(target));
     if (!target.directory) return Fail(ERROR_DIRECTORY);
-    if (target.root || rmdir(target.host.c_str()) != 0) return Fail(ERROR_DIR_NOT_EMPTY);
-    TheDisk().attributes.erase(target.id);
-    return TRUE;
+    return target.root || rmdir(target.host.c_str()) != 0 ? Fail(ERROR_DIR_NOT_EMPTY) : TRUE;
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR name) {
@@ -501,11 +481,9 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
     Target target;
     if (!ResolveForCall(name, &target)) return FALSE;
     if (!target.exists) return Fail(MissingError(target));
-    if (target.directory || (AttributesOf(target) & FILE_ATTRIBUTE_READONLY)) return Fail(ERROR_ACCESS_DENIED);
+    if (target.directory || ReadOnly(target)) return Fail(ERROR_ACCESS_DENIED);
     if (IsOpen(target.id, true)) return Fail(ERROR_SHARING_VIOLATION);
-    if (unlink(target.host.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED);
-    if (!IsOpen(target.id, false)) TheDisk().attributes.erase(target.id);
-    return TRUE;
+    return unlink(target.host.c_str()) != 0 ? Fail(ERROR_ACCESS_DENIED) : TRUE;
 }
 
 // Renames within one drive; deleting at the next boot (no new name) is not simulated.
@@ -521,16 +499,13 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if (IsOpen(from.id, true)) return Fail(ERROR_SHARING_VIOLATION);
     if (!to.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
     if (replacing && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
-    if (replacing && (to.directory || from.directory || (AttributesOf(to) & FILE_ATTRIBUTE_READONLY) ||
-                      IsOpen(to.id, false))) {
+    if (replacing && (to.directory || from.directory || ReadOnly(to) || IsOpen(to.id, false))) {
         return Fail(ERROR_ACCESS_DENIED);
     }
     // The new name is taken as written, also when only its case changes.
     std::string destination = to.host.substr(0, to.host.rfind('/') + 1) + to.path.parts.back();
     if (replacing && destination != to.host) unlink(to.host.c_str());
-    if (rename(from.host.c_str(), destination.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED);
-    if (replacing) TheDisk().attributes.erase(to.id);
-    return TRUE;
+    return rename(from.host.c_str(), destination.c_str()) != 0 ? Fail(ERROR_ACCESS_DENIED) : TRUE;
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR name) {
@@ -539,7 +514,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name) {
     if (!ResolveForCall(name, &target)) return INVALID_FILE_ATTRIBUTES;
     if (!target.exists) return Fail(MissingError(target), INVALID_FILE_ATTRIBUTES);
     if (!target.directory && target.path.trailing) return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
-    return AttributesOf(target);
+    DWORD readOnly = ReadOnly(target) ? FILE_ATTRIBUTE_READONLY : 0;
+    return target.directory ? FILE_ATTRIBUTE_DIRECTORY | readOnly : readOnly ? readOnly : FILE_ATTRIBUTE_NORMAL;
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes) {
@@ -547,7 +523,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes) {
     Target target;
     if (!ResolveForCall(name, &target)) return FALSE;
     if (!target.exists) return Fail(MissingError(target));
-    DWORD bits = attributes & SETTABLE_ATTRIBUTES;
-    TheDisk().attributes[target.id] = target.directory || bits ? bits : FILE_ATTRIBUTE_NORMAL;
+    if (attributes & FILE_ATTRIBUTE_READONLY) TheDisk().readOnly.insert(target.id);
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) TheDisk().readOnly.erase(target.id);
     return TRUE;
 }

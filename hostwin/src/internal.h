@@ -16,9 +16,8 @@ const DWORD ERROR_NOT_ENOUGH_MEMORY = 8, ERROR_CRC = 23, ERROR_WRITE_FAULT = 29,
     ERROR_SHARING_VIOLATION = 32, ERROR_BAD_NETPATH = 53, ERROR_INVALID_PARAMETER = 87, ERROR_DISK_FULL = 112,
     ERROR_INSUFFICIENT_BUFFER = 122, ERROR_INVALID_NAME = 123, ERROR_NEGATIVE_SEEK = 131, ERROR_DIR_NOT_EMPTY = 145,
     ERROR_FILENAME_EXCED_RANGE = 206, ERROR_MORE_DATA = 234, ERROR_DIRECTORY = 267, ERROR_KEY_DELETED = 1018,
-    ERROR_INVALID_SERVICE_CONTROL = 1052, ERROR_SERVICE_ALREADY_RUNNING = 1056,
-    ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061, ERROR_SERVICE_DEPENDENCY_FAIL = 1068,
-    ERROR_SERVICE_DEPENDENCY_DELETED = 1075, FILE_BEGIN = 0, FILE_CURRENT = 1;
+    ERROR_SERVICE_ALREADY_RUNNING = 1056, ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061, ERROR_SERVICE_DEPENDENCY_FAIL = 1068,
+    ERROR_SERVICE_DEPENDENCY_DELETED = 1075, FILE_BEGIN = 0;
 
 namespace hostwin {
 namespace internal {
@@ -34,20 +33,12 @@ bool RegisterReset(std::function<void()> reset);
 
 // Kernel objects behind HANDLE values. Each kind supplies its own object;
 // CloseHandle removes the entry and lets the object go.
-enum class HandleKind { Mutex, File };
 struct KernelObject {
     virtual ~KernelObject() = default;
-    virtual HandleKind Kind() const = 0;
 };
 HANDLE AddHandle(std::shared_ptr<KernelObject> object);
 std::shared_ptr<KernelObject> FindHandle(HANDLE handle);
-template <typename T>
-std::shared_ptr<T> FindHandleAs(HANDLE handle, HandleKind kind) {
-    std::shared_ptr<KernelObject> object = FindHandle(handle);
-    return object && object->Kind() == kind ? std::static_pointer_cast<T>(object) : nullptr;
-}
 bool RemoveHandle(HANDLE handle);
-int HandleCount();
 
 // Upper-cases ASCII letters (Windows names compare case-insensitively).
 std::string UpperAscii(const std::string& text);

@@ -16,6 +16,7 @@
 #include <lzexpand.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 #include <memory>
 
@@ -82,9 +83,7 @@ HANDLE KernelHandle(INT handle) { return reinterpret_cast<HANDLE>(static_cast<UL
 
 int OpenLzFileCount() {
     HOSTWIN_LOCK();
-    int count = 0;
-    for (auto& slot : slots) count += slot ? 1 : 0;
-    return count;
+    return static_cast<int>(std::count_if(std::begin(slots), std::end(slots), [](const auto& slot) { return !!slot; }));
 }
 
 }  // namespace hostwin

@@ -73,8 +73,6 @@ bool RemoveHandle(HANDLE handle) {
     return TheMachine().handles.erase(reinterpret_cast<ULONG_PTR>(handle)) == 1;
 }
 
-int HandleCount() { HOSTWIN_LOCK(); return static_cast<int>(TheMachine().handles.size()); }
-
 std::string UpperAscii(const std::string& text) {
     std::string upper = text;
     for (char& c : upper) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -94,9 +92,7 @@ FaultPoint::FaultPoint(const char* call, const std::string& target, DWORD error)
     if (depth++ > 0) return;
     Machine& machine = TheMachine();
     int number = static_cast<int>(machine.calls.size()) + 1;
-    if (machine.failAt > 0) {
-        fails_ = number == machine.failAt || (machine.persist && number > machine.failAt);
-    }
+    fails_ = machine.failAt > 0 && (number == machine.failAt || (machine.persist && number > machine.failAt));
     machine.calls.push_back(FallibleCall{call, target, fails_ ? error_ : 0});
 }
 
@@ -105,7 +101,7 @@ FaultPoint::~FaultPoint() { --depth; }
 }  // namespace internal
 
 void Reset() { HOSTWIN_LOCK(); for (auto& hook : ResetHooks()) hook(); }
-int OpenHandleCount() { return internal::HandleCount(); }
+int OpenHandleCount() { HOSTWIN_LOCK(); return static_cast<int>(TheMachine().handles.size()); }
 std::uint64_t Now() { HOSTWIN_LOCK(); return TheMachine().now; }
 const std::vector<DWORD>& Sleeps() { return TheMachine().sleeps; }
 

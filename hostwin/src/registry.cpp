@@ -174,8 +174,6 @@ LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY 
     if ((access & ~RightsAt(base->root, path)) != 0) return ERROR_ACCESS_DENIED;
     if (depth < components.size() && !(RightsOf(key) & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     for (; depth < components.size(); ++depth) key = key->AddChild(components[depth]);
-    // Windows hands back a predefined key itself when asked to open it again.
-    if (key == base.get() && Reg().roots.count(handle) && !create) return *result = handle, ERROR_SUCCESS;
     Reg().handles[Reg().nextHandle] = {key->shared_from_this(), access};
     *result = reinterpret_cast<HKEY>(Reg().nextHandle);
     Reg().nextHandle += 4;
@@ -189,8 +187,6 @@ LONG UsableKey(HKEY handle, REGSAM needed, std::shared_ptr<Key>* key) {
     if ((*key)->deleted) return ERROR_KEY_DELETED;
     return (access & needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
-
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 }  // namespace
 
@@ -288,10 +284,8 @@ LSTATUS WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD, LPDWORD 
     LONG status = ERROR_SUCCESS;
     if (data && length > *size) {
         status = ERROR_MORE_DATA;  // nothing is copied
-    } else if (data) {
-        if (length) std::memcpy(data, value->data.data(), length);
-        // A text stored without its NUL gets one when the buffer has room.
-        if (IsStringType(value->type) && length > 0 && length < *size && data[length - 1]) data[length] = 0;
+    } else if (data && length) {
+        std::memcpy(data, value->data.data(), length);  // texts are stored with their NUL (see RegSetValueExA)
     }
     if (size) *size = length;
     return status;
@@ -305,15 +299,15 @@ LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, 
     if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
     // A text whose size leaves out the NUL that follows it is stored with that
     // NUL (Windows reads the byte after the given size to decide).
-    if (size && IsStringType(type) && data[size - 1] && !data[size]) ++size;
+    bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (size && text && data[size - 1] && !data[size]) ++size;
     StoreValue(key.get(), valueName, type, data, size);
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegEnumValueA(HKEY handle, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+LSTATUS WINAPI RegEnumValueA(HKEY handle, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD,
                              LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     HOSTWIN_LOCK();
-    if (reserved || !valueName || !valueNameSize || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<Key> key;
     if (LONG status = UsableKey(handle, KEY_QUERY_VALUE, &key)) return status;
     internal::FaultPoint fallible("RegEnumValueA", PathOf(key, nullptr), ERROR_KEY_DELETED);
@@ -352,6 +346,5 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
 
 LSTATUS WINAPI RegCloseKey(HKEY key) {
     HOSTWIN_LOCK();
-    if (Reg().roots.count(key)) return ERROR_SUCCESS;
     return Reg().handles.erase(reinterpret_cast<ULONG_PTR>(key)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }

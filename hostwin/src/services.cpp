@@ -1,6 +1,6 @@
 // ADVAPI32 service control manager of the stand-in: service records with
 // their registry keys, states, dependencies, deletion marks, access rights
-// and scripted behaviour (slow or refused stops, failing starts).
+// and scripted stops that take a while or never end.
 #include "internal.h"
 
 #include <hostwin/machine.h>
@@ -15,10 +15,6 @@ namespace {
 
 using internal::Fail;
 using internal::UpperAscii;
-
-struct Script {
-    int stopPendingPolls = 0;
-};
 
 struct Service {
     ServiceRecord record;
@@ -35,7 +31,7 @@ struct ScHandle {
 
 struct Manager {
     std::vector<std::shared_ptr<Service>> services;
-    std::map<std::string, Script> scripts;  // by upper-case name
+    std::map<std::string, int> stopPendingPolls;  // scripted, by upper-case name
     std::map<ULONG_PTR, ScHandle> handles;
     ULONG_PTR nextHandle = 0x5000000;
     std::vector<ServiceCall> calls;
@@ -47,7 +43,7 @@ Manager& Scm() {
 }
 const bool servicesRegistered = internal::RegisterReset([] { Scm() = Manager(); });
 
-Script& ScriptOf(const std::string& name) { return Scm().scripts[UpperAscii(name)]; }
+int& ScriptedPolls(const std::string& name) { return Scm().stopPendingPolls[UpperAscii(name)]; }
 
 std::shared_ptr<Service> Find(const std::string& name) {
     for (const auto& service : Scm().services) if (UpperAscii(service->record.name) == UpperAscii(name)) return service;
@@ -55,12 +51,13 @@ std::shared_ptr<Service> Find(const std::string& name) {
 }
 
 // Records the service and writes its key, as the manager does at creation.
-std::shared_ptr<Service> Insert(const ServiceRecord& record, const std::string& account) {
+// Every service runs as the system account (the program names no other).
+std::shared_ptr<Service> Insert(const ServiceRecord& record) {
     auto service = std::make_shared<Service>();
     service->record = record;
     if (service->record.displayName.empty()) service->record.displayName = record.name;
     service->record.markedForDeletion = false;
-    service->account = record.type == SERVICE_KERNEL_DRIVER ? "" : account;
+    service->account = record.type == SERVICE_KERNEL_DRIVER ? "" : "LocalSystem";
     Scm().services.push_back(service);
     std::string path = service->KeyPath();
     SetDwordValue(HKEY_LOCAL_MACHINE, path.c_str(), "Type", record.type);
@@ -75,19 +72,8 @@ std::shared_ptr<Service> Insert(const ServiceRecord& record, const std::string& 
         SetValue(HKEY_LOCAL_MACHINE, path.c_str(), "DependOnService", REG_MULTI_SZ, list.c_str(),
                  static_cast<DWORD>(list.size() + 1));
     }
-    if (!service->account.empty()) SetStringValue(HKEY_LOCAL_MACHINE, path.c_str(), "ObjectName", account.c_str());
+    if (!service->account.empty()) SetStringValue(HKEY_LOCAL_MACHINE, path.c_str(), "ObjectName", "LocalSystem");
     return service;
-}
-
-// A record marked for deletion leaves once it is stopped and nobody holds it.
-void RemoveIfDone(const std::shared_ptr<Service>& service) {
-    const ServiceRecord& record = service->record;
-    if (!record.markedForDeletion || record.state != SERVICE_STOPPED || service->openHandles > 0) return;
-    auto& services = Scm().services;
-    auto found = std::find(services.begin(), services.end(), service);
-    if (found == services.end()) return;
-    services.erase(found);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, service->KeyPath().c_str());
 }
 
 // Rights the manager checks (SC_MANAGER_CREATE_SERVICE, SERVICE_START,
@@ -127,9 +113,7 @@ std::string NameOf(SC_HANDLE handle) {
 
 // The program reads the state only.
 void FillStatus(const Service& service, LPSERVICE_STATUS status) {
-    std::memset(status, 0, sizeof *status);
-    status->dwServiceType = service.record.type;
-    status->dwCurrentState = service.record.state;
+    *status = SERVICE_STATUS{service.record.type, service.record.state, 0, 0, 0, 0, 0};
 }
 
 // Records each call with its outcome; the result is what the API returns.
@@ -158,7 +142,7 @@ DWORD StartOne(Service& service, int depth) {
 }  // namespace
 
 // ---- controls ---------------------------------------------------------------------------
-void AddService(const ServiceRecord& record) { HOSTWIN_LOCK(); Insert(record, "LocalSystem"); }
+void AddService(const ServiceRecord& record) { HOSTWIN_LOCK(); Insert(record); }
 
 bool FindService(const char* name, ServiceRecord* record) {
     HOSTWIN_LOCK();
@@ -174,7 +158,7 @@ std::vector<std::string> ServiceNames() {
     return names;
 }
 
-void SetStopPendingPolls(const char* name, int polls) { HOSTWIN_LOCK(); ScriptOf(name).stopPendingPolls = polls; }
+void SetStopPendingPolls(const char* name, int polls) { HOSTWIN_LOCK(); ScriptedPolls(name) = polls; }
 int OpenServiceHandleCount() { HOSTWIN_LOCK(); return static_cast<int>(Scm().handles.size()); }
 const std::vector<ServiceCall>& ServiceCalls() { return Scm().calls; }
 
@@ -197,7 +181,7 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
 
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD type,
                                 DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR, LPDWORD,
-                                LPCSTR dependencies, LPCSTR account, LPCSTR) {
+                                LPCSTR dependencies, LPCSTR, LPCSTR) {
     HOSTWIN_LOCK();
     return Log("CreateServiceA", name, [&]() -> SC_HANDLE {
         ScHandle* handle = FindScHandle(manager, true);
@@ -212,7 +196,7 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
         ServiceRecord record{name, displayName ? displayName : "", type, startType, errorControl, binaryPath, {},
                              SERVICE_STOPPED, false};
         for (const char* n = dependencies; n && *n; n += std::strlen(n) + 1) record.dependencies.push_back(n);
-        return AddScHandle(access, Insert(record, account && *account ? account : "LocalSystem"));
+        return AddScHandle(access, Insert(record));
     }());
 }
 
@@ -241,14 +225,13 @@ BOOL WINAPI StartServiceA(SC_HANDLE handle, DWORD, LPCSTR*) {
     }());
 }
 
-// Only the stop control is simulated.
-BOOL WINAPI ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
+// The program sends the stop control only.
+BOOL WINAPI ControlService(SC_HANDLE handle, DWORD, LPSERVICE_STATUS status) {
     HOSTWIN_LOCK();
     return Log("ControlService", NameOf(handle), [&]() -> BOOL {
         if (!FindScHandle(handle, false)) return Fail(ERROR_INVALID_HANDLE);
         internal::FaultPoint fallible("ControlService", NameOf(handle), ERROR_SERVICE_REQUEST_TIMEOUT);
         if (fallible.FailsSettingError()) return FALSE;
-        if (control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
         Service* service = ServiceFor(handle, RIGHT_STOP);
         if (!service) return FALSE;
         ServiceRecord& record = service->record;
@@ -258,14 +241,13 @@ BOOL WINAPI ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS sta
                 if (UpperAscii(dependency) == UpperAscii(record.name)) return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
             }
         }
+        // Stopped, stopping or running: the stand-in's services know no other state.
         DWORD error = record.state == SERVICE_STOPPED        ? ERROR_SERVICE_NOT_ACTIVE
                       : record.state == SERVICE_STOP_PENDING ? ERROR_SERVICE_CANNOT_ACCEPT_CTRL
-                      : record.state != SERVICE_RUNNING
-                          ? ERROR_INVALID_SERVICE_CONTROL
-                          : 0;
+                                                             : 0;
         // The status is filled in also for the refusals that concern the state.
         if (!error) {
-            service->pendingPolls = ScriptOf(record.name).stopPendingPolls;
+            service->pendingPolls = ScriptedPolls(record.name);
             record.state = service->pendingPolls == 0 ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
         }
         FillStatus(*service, status);
@@ -344,9 +326,11 @@ BOOL WINAPI CloseServiceHandle(SC_HANDLE handle) {
     if (found == Scm().handles.end()) return Log("CloseServiceHandle", "", Fail(ERROR_INVALID_HANDLE));
     std::shared_ptr<Service> service = found->second.service;
     Scm().handles.erase(found);
-    if (service) {
-        --service->openHandles;
-        RemoveIfDone(service);
+    // A record marked for deletion leaves once it is stopped and nobody holds it.
+    if (service && --service->openHandles == 0 && service->record.markedForDeletion &&
+        service->record.state == SERVICE_STOPPED) {
+        Scm().services.erase(std::find(Scm().services.begin(), Scm().services.end(), service));
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, service->KeyPath().c_str());
     }
     return Log("CloseServiceHandle", service ? service->record.name : "", TRUE);
 }

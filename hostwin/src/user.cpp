@@ -101,17 +101,13 @@ const std::vector<int>& CursorHistory() { return Usr().cursorHistory; }
 
 using namespace hostwin;
 
-LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Texts are only set here: what reads a control back runs in the pages, under Windows.
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM, LPARAM lParam) {
     HOSTWIN_LOCK();
     Window* w = Find(window);
-    if (w && message == WM_GETTEXT) {
-        return static_cast<LRESULT>(internal::CopyOut(w->text, reinterpret_cast<char*>(lParam), wParam));
-    }
-    if (w && message == WM_SETTEXT) {
-        w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-        return TRUE;
-    }
-    return 0;
+    if (!w || message != WM_SETTEXT) return 0;
+    w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+    return TRUE;
 }
 
 HWND WINAPI GetDlgItem(HWND dialog, int id) { HOSTWIN_LOCK(); return Find(dialog) ? FindChild(dialog, id) : nullptr; }

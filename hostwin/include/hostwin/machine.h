@@ -14,7 +14,7 @@
 namespace hostwin {
 
 // Back to a fresh machine: Windows XP SP2 (NT 5.1.2600), administrator,
-// Windows directory C:\WINDOWS with GetSystemWindowsDirectoryA present,
+// Windows directory C:\WINDOWS (GetSystemWindowsDirectoryA's too),
 // program C:\SETUP\setup.exe, current directory C:\, clock at 0 ms, local
 // time 2026-12-06 12:00:00; no windows, named objects, message boxes or
 // services; the registry keys HKLM\Software, HKLM\System\CurrentControlSet\Services,
@@ -24,10 +24,9 @@ void Reset();
 // ---- system -----------------------------------------------------------------
 struct Version { DWORD platform, major, minor, build; };
 void SetVersion(const Version& version);
-// The directories are made on the simulated disk. nullptr for the system
-// Windows directory removes GetSystemWindowsDirectoryA (as on NT 4.0).
+// The directories are made on the simulated disk.
 void SetWindowsDirectory(const char* path);
-void SetSystemWindowsDirectory(const char* pathOrNull);
+void SetSystemWindowsDirectory(const char* path);
 void SetModuleFileName(const char* path);
 void SetAdministrator(bool administrator);
 bool IsAdministrator();
