@@ -172,7 +172,7 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
     // What the run without the fault leaves.
     static const whole_run::Snapshot reference = [] {
         whole_run::Prepare(whole_run::StandardScenario(true));
-        whole_run::RunProgram(whole_run::StandardBoards());
+        whole_run::RunProgram();
         FreeManifestEntries();
         return whole_run::TakeSnapshot();
     }();
@@ -183,7 +183,7 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
     whole_run::Prepare(scenario);
     if (row.inject) row.inject();
     whole_run::Snapshot before = whole_run::TakeSnapshot();
-    whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
+    whole_run::Run run = whole_run::RunProgram();
     if (row.release) row.release();
     whole_run::Snapshot after = whole_run::TakeSnapshot();
 

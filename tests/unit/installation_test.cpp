@@ -174,7 +174,7 @@ TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
         hostwin::QueueMessageBoxAnswers({IDYES});
     }
     whole_run::Prepare(whole_run::StandardScenario(row.earlierInstallation));
-    whole_run::Run run = whole_run::RunProgram(whole_run::StandardBoards());
+    whole_run::Run run = whole_run::RunProgram();
     EXPECT_EQ(1, run.installSucceeded);
     EXPECT_EQ(std::vector<std::string>(), whole_run::LeftOpen());
     EXPECT_EQ(row.services, whole_run::ServiceSummary());

@@ -165,7 +165,7 @@ void Prepare(const Scenario& scenario) {
     if (scenario.earlierInstallation) EarlierInstallation();
 }
 
-Run RunProgram(const BoardForm& form) {
+Run RunProgram() {
     Run run;
     HWND owner = hostwin::CreateWindow("SetupWholeRun", "Quorindel Loxbrine");
     HWND bar = hostwin::CreateControl(owner, 1022);
@@ -180,7 +180,7 @@ Run RunProgram(const BoardForm& form) {
     if (run.prepared) {
         ComputeTotalBytes();
         // The Settings page accepts the boards; the installation worker runs.
-        EXPECT_EQ(1, ValidateBoardSettings(form, setupState.boards).accepted);
+        EXPECT_EQ(1, ValidateBoardSettings(StandardBoards(), setupState.boards).accepted);
         setupState.progress = 0;
         RunInstallation(owner);
         run.installSucceeded = setupState.installSucceeded;

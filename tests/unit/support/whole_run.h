@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/setup_state.h"
-#include "core/shared_types.h"
 #include "driver/board_settings.h"
 
 #ifndef _WIN32
@@ -78,10 +77,10 @@ struct Run {
     int maxProgress = 0;   // the highest progress any redraw showed
     std::vector<hostwin::MessageBoxRecord> boxes;
 };
-// Start-up, preparation, the Settings page accepted, installation and its
-// report, answering every message with its default button unless a handler
-// was set.
-Run RunProgram(const BoardForm& form);
+// Start-up, preparation, the Settings page accepted with the standard boards,
+// installation and its report, answering every message with its default
+// button unless a handler was set.
+Run RunProgram();
 
 // Everything an installation touches: "file:bfax\\x" below %windir%, the
 // product key in its three places, the driver service keys, "service:NAME"
