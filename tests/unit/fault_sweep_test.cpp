@@ -75,9 +75,7 @@ protected:
     // machine as the last run left it, answering as usual (the next run).
     void NewRun(bool freshMachine) {
         FreeManifestEntries();
-        if (freshMachine) hostwin::Reset();
-        ResetSetupState();
-        setupState.instance = GetModuleHandleA(nullptr);
+        ResetAll(freshMachine);
         hostwin::SetMessageBoxHandler(nullptr);
         if (freshMachine && GetParam().answerNo) {
             hostwin::SetMessageBoxHandler([](const hostwin::MessageBoxRecord& box) {

@@ -6,9 +6,9 @@
 #include "core/format.h"
 #include "core/setup_state.h"
 
-void ResetAll() {
+void ResetAll([[maybe_unused]] bool freshMachine) {
 #if ON_STAND_IN
-    hostwin::Reset();
+    if (freshMachine) hostwin::Reset();
 #endif
     ResetSetupState();
     setupState.instance = GetModuleHandleA(nullptr);

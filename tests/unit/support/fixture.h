@@ -23,9 +23,10 @@
 #define REQUIRE_STAND_IN() static_cast<void>(0)
 #endif
 
-// Fresh stand-in machine (when there is one) and a fresh SetupState whose
-// instance is this program, so that LoadText finds the string table.
-void ResetAll();
+// Fresh stand-in machine (when there is one and freshMachine is set) and a
+// fresh SetupState whose instance is this program, so that LoadText finds the
+// string table.
+void ResetAll(bool freshMachine = true);
 
 class SetupTest : public ::testing::Test {
 protected:
