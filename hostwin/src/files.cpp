@@ -423,13 +423,15 @@ DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD) {
     return static_cast<DWORD>(HostSize(file->fd));
 }
 
-// Moves within the first 2 GB only, from the start or the end: no caller
-// passes the high part or moves from the current position.
+// Moves within the first 2 GB only: no caller passes the high part. Moving
+// from the current position stays, so that a seek from the wrong origin shows.
 DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG, DWORD method) {
     HOSTWIN_LOCK();
     auto file = FindFile(handle);
     if (!file) return INVALID_SET_FILE_POINTER;
-    LONGLONG base = method == FILE_END ? static_cast<LONGLONG>(HostSize(file->fd)) : 0;
+    LONGLONG base = method == FILE_END       ? static_cast<LONGLONG>(HostSize(file->fd))
+                    : method == FILE_CURRENT ? static_cast<LONGLONG>(file->position)
+                                             : 0;
     if (base + distance < 0) return Fail(ERROR_NEGATIVE_SEEK, INVALID_SET_FILE_POINTER);
     file->position = static_cast<std::uint64_t>(base + distance);
     SetLastError(NO_ERROR);

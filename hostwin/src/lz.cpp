@@ -128,7 +128,7 @@ LONG WINAPI LZSeek(INT handle, LONG offset, INT origin) {
         return position == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR ? LZERROR_BADINHANDLE
                                                                                   : static_cast<LONG>(position);
     }
-    LONGLONG position = (origin == 2 ? static_cast<LONGLONG>(lz->length) : 0) + offset;
+    LONGLONG position = (origin == 2 ? static_cast<LONGLONG>(lz->length) : origin == 1 ? lz->wanted : 0) + offset;
     // A size from the header beyond LONG leaves the positions below it
     // reachable; the end itself cannot be reported.
     if (position < 0 || position > static_cast<LONGLONG>(lz->length) || position > 0x7FFFFFFF) return LZERROR_BADVALUE;
