@@ -24,6 +24,7 @@ void ResetSetupState() {
     setupState.didKeywordsPresent = 0;
     setupState.manifest = nullptr;
     setupState.totalBytes = 0;
+    setupState.installDate = 0;
     setupState.progress = 0;
     std::memset(&setupState.boards, 0, sizeof setupState.boards);
     setupState.did.didVariable = 0;

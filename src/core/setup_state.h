@@ -38,6 +38,7 @@ struct SetupState {
 
     ManifestEntry* manifest;
     std::uint32_t totalBytes;
+    std::uint32_t installDate;  // YYYYMMDD of the install record written, 0 before
     SharedValue progress;  // 0..1000
 
     BoardSettings boards;

@@ -22,6 +22,7 @@ enum OsCode {
 
 // ---- file manifest ----------------------------------------------------------------
 enum ManifestFlags : std::uint32_t {
+    ENTRY_PROGRAM = 0x1,          // the running program, copied as setup.exe
     ENTRY_SUBDIR = 0x20000,       // goes to %windir%\bfax\morvik
     ENTRY_OVERWRITE = 0x1000000   // replaces an existing destination
 };
@@ -31,7 +32,7 @@ const int MANIFEST_NAME_SIZE = 256;
 struct ManifestEntry {
     char name[MANIFEST_NAME_SIZE];  // path relative to the distribution directory
     std::uint32_t expandedSize;     // installed size; 0 until measured or when missing
-    std::uint32_t flags;            // ENTRY_SUBDIR, ENTRY_OVERWRITE
+    std::uint32_t flags;            // ENTRY_PROGRAM, ENTRY_SUBDIR, ENTRY_OVERWRITE
     ManifestEntry* next;
 };
 

@@ -113,6 +113,7 @@ int WriteDriverRegistry() {
     GetLocalTime(&now);
     DWORD date = now.wYear * 10000u + now.wMonth * 100u + now.wDay;
     DWORD time = now.wHour * 10000u + now.wMinute * 100u + now.wSecond;
+    setupState.installDate = date;  // and the uninstall entry's
     WriteProductValue("InstallDate", REG_DWORD, &date, sizeof date);
     WriteProductValue("InstallTime", REG_DWORD, &time, sizeof time);
 

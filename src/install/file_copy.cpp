@@ -70,7 +70,8 @@ bool DestinationExists(const char* destination) {
 class CopySource {
 public:
     bool Open(const char* compressed, const char* plain) {
-        lz_.Reset(OpenThroughExpander(compressed));
+        // A file without a packed form (the program) is read as it is.
+        if (std::strcmp(compressed, plain) != 0) lz_.Reset(OpenThroughExpander(compressed));
         if (lz_.IsOpen()) {
             path_ = compressed;
             LONG size = LZSeek(lz_.Get(), 0, 2);
@@ -180,10 +181,14 @@ int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* pla
     if (!entry || !compressedSource || !plainSource || !destination) return 0;
     const char* name = DestinationNameOf(entry->name);
     char directory[FILE_PATH_SIZE];
-    int fits = FormatText(plainSource, FILE_PATH_SIZE, "%s\\%s", setupState.setupDirectory, entry->name);
+    // The running program lies wherever it was started, and is never packed.
+    const bool program = (entry->flags & ENTRY_PROGRAM) != 0;
+    DWORD programLength = program ? GetModuleFileNameA(nullptr, plainSource, FILE_PATH_SIZE) : 0;
+    int fits = program ? programLength > 0 && programLength < static_cast<DWORD>(FILE_PATH_SIZE)
+                       : FormatText(plainSource, FILE_PATH_SIZE, "%s\\%s", setupState.setupDirectory, entry->name);
     fits &= CopyText(compressedSource, FILE_PATH_SIZE, plainSource);
     std::size_t length = std::strlen(compressedSource);
-    if (length >= 2) compressedSource[length - 1] = '_';
+    if (length >= 2 && !program) compressedSource[length - 1] = '_';
     if (entry->flags & ENTRY_SUBDIR) {
         fits &= DriverPath(directory, sizeof directory, "morvik");
     } else {

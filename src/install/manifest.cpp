@@ -142,11 +142,36 @@ std::uint32_t GetExpandedSize(const char* path) {
         LONG size = LZSeek(lz.Get(), 0, 2);
         return size < 0 ? 0 : static_cast<std::uint32_t>(size);
     }
+    return PlainFileSize(path);
+}
+
+std::uint32_t PlainFileSize(const char* path) {
     FileGuard file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) return 0;
     DWORD size = GetFileSize(file.Get(), nullptr);
     return size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : size;
+}
+
+void AddProgramEntry() {
+    ManifestEntry program = {};
+    CopyText(program.name, sizeof program.name, PROGRAM_COPY_NAME);
+    program.flags = ENTRY_PROGRAM | ENTRY_OVERWRITE;
+    char packed[FILE_PATH_SIZE];
+    char source[FILE_PATH_SIZE];
+    char destination[FILE_PATH_SIZE];
+    if (!BuildFilePaths(&program, packed, source, destination, nullptr, 0)) return;
+    if (SameName(source, std::strlen(source), destination)) {
+        LogLine("%s runs from the driver directory and stays as it is", source);
+        return;
+    }
+    ManifestEntry* entry = static_cast<ManifestEntry*>(LocalAlloc(LPTR, sizeof(ManifestEntry)));
+    if (!entry) return;
+    *entry = program;
+    entry->expandedSize = PlainFileSize(source);
+    ManifestEntry** tail = &setupState.manifest;
+    while (*tail) tail = &(*tail)->next;
+    *tail = entry;
 }
 
 void ComputeTotalBytes() {

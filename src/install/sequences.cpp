@@ -11,6 +11,7 @@
 #include "driver/services.h"
 #include "install/file_copy.h"
 #include "install/rollback.h"
+#include "install/uninstall_entry.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ void RunInstallation(HWND owner) {
     // recorded first and put back when it fails or is abandoned.
     if (!BeginRollback()) return;
     setupState.installSucceeded = EndRollback(InstallationSteps(owner));
+    // Programs and Features lists an installation that stands, with the
+    // command that removes it; the drivers work without the entry, so it
+    // decides nothing.
+    if (setupState.installSucceeded) WriteUninstallEntry();
 }
 
 int RemoveDrivers() {
@@ -58,6 +63,9 @@ int RemoveDrivers() {
         StopAndDeleteService("bfax");
         Sleep(SERVICE_PAUSE_MS);
     }
+    // The entry goes first: a removal cut off here leaves the product key,
+    // and the next removal still finds something to remove.
+    DeleteRegistryKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
     // The first call deletes the product key with its values; the other two
     // find nothing left.
     DeleteProductKey("BaseDirectory");

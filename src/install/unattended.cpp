@@ -95,6 +95,7 @@ int RunSilentSetup(const CommandLine& line) {
     }
 
     if (!ReadFileManifest(nullptr)) return EndRun(EXIT_INSTALL_FAILED, "Files.ini is missing or unusable");
+    AddProgramEntry();
     ComputeTotalBytes();
     char reason[ANSWERS_REASON_SIZE];
     if (!ReadAnswersFile(line.answers, reason, sizeof reason)) {

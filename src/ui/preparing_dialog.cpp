@@ -79,6 +79,7 @@ DWORD WINAPI PreparationWorker(LPVOID parameter) {
         EndDialog(dialog, 0);
         return 0;
     }
+    AddProgramEntry();
     setupState.preparationDone = 1;
     ComputeTotalBytes();
     EndPreparation(dialog);

@@ -6,6 +6,7 @@ bfax="$windows/bfax"
 sample="$E2E_ROOT_DIR/dist/sample"
 product_key='HKLM\Software\Morvik Communication\Loxbrine'
 services_key='HKLM\System\CurrentControlSet\Services'
+entry_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\LoxbrineBrooktroutDrivers'
 
 fail() { echo "check: $*"; exit 1; }
 
@@ -60,4 +61,17 @@ expect_two_isa_installation() {  # the sample answers, byte for byte
     expect_value "$services_key\\bfax\\Parameters" BFAX_HW_INT 'REG_DWORD 0xa'
     expect_value "$services_key\\bfax\\Parameters" HW_INTR_LEVEL 'REG_DWORD 0xa'
     expect_value "$services_key\\bfax\\Parameters" BFAX_DMA_CHAN 'REG_DWORD 0x3'
+}
+
+expect_entry() {  # the entry in Programs and Features, naming the copy of C:\dist's setup.exe
+    local copy='C:\windows\bfax\setup.exe' bytes value
+    cmp -s "$bfax/setup.exe" "$WINEPREFIX/drive_c/dist/setup.exe" || fail "$bfax/setup.exe is not the distribution's"
+    bytes=$(find "$bfax" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+    for value in 'DisplayName|REG_SZ Brooktrout drivers for Quorindel Loxbrine' 'DisplayVersion|REG_SZ 4.3' \
+        'Publisher|REG_SZ Morvik Communication' 'InstallLocation|REG_SZ C:\windows\bfax' "DisplayIcon|REG_SZ $copy" \
+        "UninstallString|REG_SZ \"$copy\" /remove" "QuietUninstallString|REG_SZ \"$copy\" /silent /remove" \
+        "InstallDate|REG_SZ $(date +%Y%m%d)" "EstimatedSize|REG_DWORD $(printf '0x%x' $(((bytes + 1023) / 1024)))" \
+        'NoModify|REG_DWORD 0x1' 'NoRepair|REG_DWORD 0x1'; do
+        expect_value "$entry_key" "${value%%|*}" "${value#*|}"
+    done
 }

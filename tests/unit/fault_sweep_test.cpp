@@ -67,6 +67,16 @@ bool PartlyEdited(const std::string& text, const std::string& source, const std:
     return !std::getline(found, line) && text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
 
+// The uninstall entry is written once an installation stands, outside the
+// update's record, and nothing installed depends on it: the sweep does not
+// judge it.
+Snapshot WithoutEntry(Snapshot snapshot) {
+    for (auto entry = snapshot.begin(); entry != snapshot.end();) {
+        entry = entry->first.find(UNINSTALL_KEY) == std::string::npos ? std::next(entry) : snapshot.erase(entry);
+    }
+    return snapshot;
+}
+
 class FaultSweepTest : public SetupTest, public ::testing::WithParamInterface<Sweep> {
 protected:
     void TearDown() override { FreeManifestEntries(); }
@@ -170,7 +180,8 @@ protected:
             }
         }
         std::vector<std::string> strays = whole_run::Strays(scenario_, before, after);
-        for (const std::string& difference : whole_run::Differences(after, expected, before, mayStay)) {
+        for (const std::string& difference :
+             whole_run::Differences(WithoutEntry(after), WithoutEntry(expected), before, mayStay)) {
             bool file = StartsWith(difference, "file:"), gone = difference.find(" (gone)") != std::string::npos;
             if (file && Contains(strays, difference.substr(5))) continue;
             bool partly = difference == "file:bfax\\morvik\\btcall.cfg" && !gone &&

@@ -61,6 +61,26 @@ TEST_F(FileCopyTest, NothingMeasuredLeavesProgressAloneUntilTheEnd) {
     EXPECT_EQ("appeared after measuring", FileText(Bfax("late.sys")));
 }
 
+#if ON_STAND_IN
+// The program adds itself last, to be copied as it is (not from a packed
+// file of its name) and counted; run from that copy, it stays out.
+TEST_F(FileCopyTest, TheProgramCopiesItselfButNotOntoItself) {
+    ASSERT_TRUE(PutFile(Dist("setup.exe"), "the program"));
+    ASSERT_TRUE(PutFile(Dist("setup.ex_"), Fixture("text.tx_")));
+    hostwin::SetModuleFileName(Dist("setup.exe").c_str());
+    WriteList("setup.ex_,x,1\n");
+    ASSERT_EQ(1, ReadFileManifest(Owner()));
+    AddProgramEntry();
+    ComputeTotalBytes();
+    EXPECT_EQ(Fixture("text.txt").size() + 11, setupState.totalBytes);
+    EXPECT_EQ(2, CopyManifestFiles(Owner()));
+    EXPECT_EQ("the program", FileText(Bfax("setup.exe")));
+    hostwin::SetModuleFileName(Bfax("SETUP.EXE").c_str());
+    AddProgramEntry();
+    EXPECT_EQ((std::vector<std::string>{"setup.ex_", "setup.exe"}), EntryNames());
+}
+#endif
+
 TEST_F(FileCopyTest, NamesThatWouldLeaveTheDriverDirectoryOrBeCutAreIgnored) {
     std::string dist = setupState.setupDirectory;
     std::string fits(255 - dist.size() - 1, 'f');  // the full path has 255 characters

@@ -46,6 +46,7 @@ protected:
         StopAndDeleteService("faxinit");
         StopAndDeleteService("bfax");
         DeleteRegistryKey(HKEY_LOCAL_MACHINE, PRODUCT_KEY);
+        DeleteRegistryKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
 #endif
         InstallTest::TearDown();
     }
@@ -53,6 +54,7 @@ protected:
 
 TEST_F(InstallationTest, TheStandardDistributionIsInstalledAndRemoved) {
     whole_run::Scenario scenario = whole_run::StandardScenario(false);
+    scenario.files.pop_back();  // the program's copy: a whole run's
     WriteList(scenario.list);
     MakeDirectory(Dist("drivers"));
     for (const whole_run::DistributionFile& file : scenario.files) {
@@ -160,6 +162,27 @@ struct VersionRow {
     std::vector<int> cursors;
 };
 
+// As TakeSnapshot shows it: texts with their NUL, numbers as 4 bytes.
+whole_run::Snapshot ExpectedEntry() {
+    const std::string key = std::string("HKLM\\") + UNINSTALL_KEY + "\\";
+    const std::string program = "C:\\WINDOWS\\bfax\\setup.exe";
+    const std::pair<const char*, std::string> texts[] = {
+        {"DisplayName", "Brooktrout drivers for Quorindel Loxbrine"},
+        {"DisplayVersion", SETUP_VERSION_TEXT},
+        {"Publisher", SETUP_COMPANY},
+        {"InstallLocation", "C:\\WINDOWS\\bfax"},
+        {"DisplayIcon", program},
+        {"UninstallString", "\"" + program + "\" /remove"},
+        {"QuietUninstallString", "\"" + program + "\" /silent /remove"},
+        {"InstallDate", "20261206"}};
+    whole_run::Snapshot entry = {{"key:" + key.substr(0, key.size() - 1), ""},
+                                 {"value:" + key + "EstimatedSize", "the installed files in KiB"},
+                                 {"value:" + key + "NoModify", std::string("4:\1\0\0\0", 6)},
+                                 {"value:" + key + "NoRepair", std::string("4:\1\0\0\0", 6)}};
+    for (const auto& text : texts) entry["value:" + key + text.first] = "1:" + text.second + std::string(1, '\0');
+    return entry;
+}
+
 class VersionTest : public SetupTest, public ::testing::WithParamInterface<VersionRow> {
 protected:
     void TearDown() override { FreeManifestEntries(); }
@@ -188,6 +211,14 @@ TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
     EXPECT_EQ(std::string(setupState.windowsDirectory) + "\\bfax",
               ReadText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory"));
     EXPECT_EQ(20261206u, ReadDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate"));
+    // The entry in Programs and Features: in HKLM only, and the copy it names
+    // is the program that ran.
+    whole_run::Snapshot entry;
+    for (const auto& item : whole_run::TakeSnapshot()) {
+        if (item.first.find(UNINSTALL_KEY) != std::string::npos) entry.insert(item);
+    }
+    EXPECT_EQ(row.administrator ? ExpectedEntry() : whole_run::Snapshot(), entry);
+    EXPECT_EQ(FileText("C:\\DIST\\setup.exe"), FileText("C:\\WINDOWS\\bfax\\setup.exe"));
 }
 
 const std::vector<DWORD> SIX_PAUSES(6, 2000);  // removal, creation and start: 2 x 2000 ms each

@@ -204,6 +204,7 @@ TEST_F(SilentRunTest, ExitCodes) {
           "Distribution directory: C:\\DIST", "Expanded C:\\DIST\\", "faxinit.cfg written (2 ISA boards)",
           "btcall.cfg: line \"did_digits", "Service bfax deleted", "Service faxinit started",
           "Product key written: BaseDirectory C:\\WINDOWS\\bfax", "Parameters of bfax written: 3 boards, IRQ 5, DMA 1",
+          "Uninstall entry written: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
           "Message: The Brooktrout drivers have been successfully installed.", "Answer: Yes",
           "Result: installed, exit code 0\r\n"},
          "installed"},

@@ -74,6 +74,8 @@ Scenario StandardScenario(bool earlierInstallation) {
     std::vector<DistributionFile> first(scenario.files.begin(), scenario.files.begin() + 3);
     std::vector<DistributionFile> second(scenario.files.begin() + 3, scenario.files.end());
     scenario.list = "[Files]\r\n" + ListOf(first) + "; " + std::string(1000, '-') + "\r\n" + ListOf(second);
+    // Not listed: the program copies itself.
+    scenario.files.push_back({"setup.exe", "x", "1", "setup.exe", "MZ setup program", "MZ setup program"});
     return scenario;
 }
 
@@ -178,6 +180,7 @@ Run RunProgram() {
     InitRun();
     run.prepared = CheckSupported(owner) && ConfirmAdministrator(owner) && ReadFileManifest(owner) > 0;
     if (run.prepared) {
+        AddProgramEntry();
         ComputeTotalBytes();
         // The Settings page accepts the boards; the installation worker runs.
         EXPECT_EQ(1, ValidateBoardSettings(StandardBoards(), setupState.boards).accepted);
@@ -209,6 +212,7 @@ Snapshot TakeSnapshot() {
     AddKeys(&snapshot, HKEY_LOCAL_MACHINE, "HKLM", COMPANY_KEY);
     AddKeys(&snapshot, HKEY_CURRENT_USER, "HKCU", COMPANY_KEY);
     AddKeys(&snapshot, HKEY_USERS, "HKU", std::string(".DEFAULT\\") + COMPANY_KEY);
+    AddKeys(&snapshot, HKEY_LOCAL_MACHINE, "HKLM", UNINSTALL_KEY);
     for (const char* service : {"bfax", "faxinit"}) {
         AddKeys(&snapshot, HKEY_LOCAL_MACHINE, "HKLM", std::string(SERVICES_KEY) + "\\" + service);
     }
@@ -221,6 +225,22 @@ Snapshot TakeSnapshot() {
         for (const std::string& dependency : record.dependencies) text << " " << dependency;
         snapshot["service:" + name] = text.str() + (record.markedForDeletion ? ", marked for deletion" : "");
         snapshot["state:" + name] = record.state == SERVICE_RUNNING ? "running" : "stopped";
+    }
+    // The entry's size is judged against the installed files the snapshot
+    // holds, so that runs which leave other files compare alike.
+    std::uint64_t bytes = 0;
+    for (const auto& entry : snapshot) {
+        const std::string& key = entry.first;
+        bool temporary = key.size() > 5 && (key.compare(key.size() - 5, 5, ".part") == 0 ||
+                                            key.compare(key.size() - 4, 4, ".new") == 0);
+        if (StartsWith(key, "file:bfax\\") && !StartsWith(key, "file:bfax\\backup\\") && !temporary) {
+            bytes += entry.second.size();
+        }
+    }
+    auto size = snapshot.find(std::string("value:HKLM\\") + UNINSTALL_KEY + "\\EstimatedSize");
+    const DWORD kilobytes = static_cast<DWORD>((bytes + 1023) / 1024);
+    if (size != snapshot.end() && size->second == "4:" + std::string(reinterpret_cast<const char*>(&kilobytes), 4)) {
+        size->second = "the installed files in KiB";
     }
     return snapshot;
 }

@@ -41,7 +41,7 @@ struct DistributionFile {
 struct Scenario {
     std::vector<DistributionFile> files;
     std::string list;                  // Files.ini as stored
-    bool earlierInstallation = false;  // old files and configuration, record, running services
+    bool earlierInstallation = false;  // old files and configuration, record, entry, running services
 };
 
 // The usual distribution: a compressed driver, a plain program, a compressed
@@ -83,7 +83,7 @@ struct Run {
 Run RunProgram();
 
 // Everything an installation touches: "file:bfax\\x" below %windir%, the
-// product key in its three places, the driver service keys, "service:NAME"
+// product key in its three places, the uninstall entry, the driver service keys, "service:NAME"
 // (its configuration) and "state:NAME" (running or not).
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot();
