@@ -8,16 +8,16 @@
 #include "core/text.h"
 
 const char USAGE_TEXT[] =
-    "setup [/silent /answers=FILE | /silent /remove] [/log=FILE] [/saveanswers=FILE]\n\n"
-    "/silent\t\tinstall without any window, with the settings of /answers=FILE\n"
+    "setup [/silent /answers=FILE | [/silent] /remove] [/log=FILE] [/saveanswers=FILE]\n\n"
+    "/silent\t\twithout any window: install with /answers=FILE, or remove with /remove\n"
     "/answers=FILE\tthe answers file (boards, DID settings, questions)\n"
-    "/remove\t\twith /silent: remove the installed drivers\n"
+    "/remove\t\tremove the installed drivers (needs no distribution)\n"
     "/log=FILE\twrite a log of the run to FILE; a silent run without it logs to %TEMP%\\" DEFAULT_LOG_NAME "\n"
     "/saveanswers=FILE\tsave the settings accepted on the Settings page as an answers file\n"
     "/? or /help\tshow this text\n\n"
     "A switch may also begin with '-'. Put a FILE with blanks in double quotes.\n"
-    "Exit codes: 0 done, 1603 failed, 1618 already running, 740 not an administrator,\n"
-    "1150 Windows version not supported, 1639 invalid command line or answers file.";
+    "Exit codes: 0 done, 1602 removal declined, 1603 failed, 1618 already running,\n"
+    "740 not an administrator, 1150 Windows version not supported, 1639 invalid command line or answers file.";
 
 namespace {
 
@@ -89,10 +89,10 @@ int* FlagOf(CommandLine* line, const char* name) {
 // Which combinations make sense.
 int CheckCombination(CommandLine* line) {
     if (line->help) return 1;
-    if (line->remove && !line->silent) return Refuse(line, "%s is used together with /silent only.", "/remove");
     if (line->answers[0] && !line->silent) return Refuse(line, "%s is used together with /silent only.", "/answers");
-    if (line->remove && line->answers[0]) {
-        return Refuse(line, "%s: a removal takes no answers file.", "/remove with /answers");
+    if (line->remove && (line->answers[0] || line->saveAnswers[0])) {
+        return Refuse(line, "%s: a removal takes no answers file.",
+                      line->answers[0] ? "/remove with /answers" : "/remove with /saveanswers");
     }
     if (line->silent && !line->remove && !line->answers[0]) {
         return Refuse(line, "%s needs /answers=FILE (or /remove).", "/silent");

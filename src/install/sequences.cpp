@@ -74,6 +74,16 @@ int RemoveDrivers() {
     return 1;
 }
 
+int AskAndRemoveDrivers(HWND owner) {
+    if (ShowMessage(owner, LoadText(IDS_CONFIRM_REMOVAL), MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2, IDYES) != IDYES) {
+        return 0;
+    }
+    RemoveDrivers();
+    // Reported whatever the removal found to do.
+    ShowMessage(owner, LoadText(IDS_DRIVERS_REMOVED), MB_ICONINFORMATION);
+    return 1;
+}
+
 int ShowInstallResult(HWND owner) {
     if (!setupState.installSucceeded) {
         ShowMessage(owner, LoadText(IDS_INSTALL_FAILED), MB_ICONWARNING);

@@ -17,6 +17,19 @@
 #include "install/rollback.h"
 #include "install/sequences.h"
 
+namespace {
+
+// The checks of the Preparing dialog, in its order: 0 when the run goes on,
+// else the exit code it ends with.
+int CheckSystem(HWND owner, const char** result) {
+    *result = "Windows version not supported";
+    if (!CheckSupported(owner)) return EXIT_UNSUPPORTED_WINDOWS;
+    *result = "not an administrator, nothing changed";
+    return ConfirmAdministrator(owner) ? 0 : EXIT_NOT_ADMINISTRATOR;
+}
+
+}  // namespace
+
 int StartRun(const char* text, CommandLine* line) {
     int usable = ParseCommandLine(text, line);
     char defaultLog[MAX_PATH];
@@ -43,6 +56,21 @@ int StartRun(const char* text, CommandLine* line) {
     }
     CopyText(setupState.saveAnswersPath, sizeof setupState.saveAnswersPath, line->saveAnswers);
     return -1;
+}
+
+int RunRemoval(HWND owner, const char** result) {
+    int refused = CheckSystem(owner, result);
+    if (refused) return refused;
+    // As on the Welcome page: only what the product key records is removed.
+    *result = "nothing installed to remove";
+    if (!setupState.existingInstallation) {
+        ShowMessage(owner, LoadText(IDS_NOT_INSTALLED), MB_ICONINFORMATION);
+        return EXIT_DONE;
+    }
+    *result = "removal declined, nothing changed";
+    if (!AskAndRemoveDrivers(owner)) return EXIT_USER_DECLINED;
+    *result = "removed";
+    return EXIT_DONE;
 }
 
 int InitRun() {
@@ -82,17 +110,9 @@ int RunSilentSetup(const CommandLine& line) {
     if (!InitRun()) return EndRun(EXIT_INSTALL_FAILED, "the earlier installation cannot be restored");
     LogSystem();
 
-    // The checks of the Preparing dialog, in its order.
-    if (!CheckSupported(nullptr)) return EndRun(EXIT_UNSUPPORTED_WINDOWS, "Windows version not supported");
-    if (!ConfirmAdministrator(nullptr)) return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
-
-    if (line.remove) {
-        // As on the Welcome page: only what the product key records is removed.
-        if (!setupState.existingInstallation) return EndRun(EXIT_DONE, "nothing installed to remove");
-        RemoveDrivers();
-        ShowMessage(nullptr, LoadText(IDS_DRIVERS_REMOVED), MB_ICONINFORMATION);
-        return EndRun(EXIT_DONE, "removed");
-    }
+    const char* result = "";
+    int ended = line.remove ? RunRemoval(nullptr, &result) : CheckSystem(nullptr, &result);
+    if (line.remove || ended) return EndRun(ended, result);
 
     if (!ReadFileManifest(nullptr)) return EndRun(EXIT_INSTALL_FAILED, "Files.ini is missing or unusable");
     AddProgramEntry();

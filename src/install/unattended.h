@@ -4,11 +4,14 @@
 #ifndef SETUP_INSTALL_UNATTENDED_H
 #define SETUP_INSTALL_UNATTENDED_H
 
+#include <windows.h>
+
 #include "core/command_line.h"
 
 const int EXIT_DONE = 0;
 const int EXIT_NOT_ADMINISTRATOR = 740;      // ERROR_ELEVATION_REQUIRED
 const int EXIT_UNSUPPORTED_WINDOWS = 1150;   // ERROR_OLD_WIN_VERSION
+const int EXIT_USER_DECLINED = 1602;         // ERROR_INSTALL_USEREXIT
 const int EXIT_INSTALL_FAILED = 1603;        // ERROR_INSTALL_FAILURE
 const int EXIT_ALREADY_RUNNING = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
 const int EXIT_INVALID_COMMAND_LINE = 1639;  // ERROR_INVALID_COMMAND_LINE
@@ -23,6 +26,13 @@ int StartRun(const char* text, CommandLine* line);
 // checks of the Preparing dialog, then the removal, or the answers file, the
 // installation and the final question. Returns the exit code.
 int RunSilentSetup(const CommandLine& line);
+
+// The removal of /remove, with or without /silent, after start-up: the
+// checks of the Preparing dialog, then the removal as the Welcome page makes
+// it (nothing installed: 20039 and nothing changed). It needs no
+// distribution. owner: the main window, or none in a silent run. Returns the
+// exit code; *result says in the log how the run ended.
+int RunRemoval(HWND owner, const char** result);
 
 // Start-up of either kind of run, after the single-instance check: the
 // product's registry root, the Windows version, the names and directories,

@@ -20,13 +20,28 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
     if (ended >= 0) return ended;
     if (commandLine.silent) return RunSilentSetup(commandLine);
 
-    if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) return EndRun(0, "another copy of the setup program is running");
-    if (!InitRun()) return EndRun(0, "the earlier installation cannot be restored");
+    // An interactive removal ends with the exit codes of the silent one; an
+    // interactive installation always with 0.
+    const bool removal = commandLine.remove != 0;
+    const int failed = removal ? EXIT_INSTALL_FAILED : 0;
+    if (!CheckSingleInstance(INSTANCE_MUTEX_NAME)) {
+        return EndRun(removal ? EXIT_ALREADY_RUNNING : 0, "another copy of the setup program is running");
+    }
+    if (!InitRun()) return EndRun(failed, "the earlier installation cannot be restored");
     LogSystem();
     InitUiResources();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    if (!RegisterMainClass() || !CreateMainWindow()) return EndRun(0, "the main window cannot be created");
+    if (!RegisterMainClass() || !CreateMainWindow()) return EndRun(failed, "the main window cannot be created");
     ShowWindow(setupState.mainWindow, SW_SHOWMAXIMIZED);
+    if (removal) {
+        // No Preparing dialog and no wizard: the removal reads no Files.ini.
+        // Its message boxes keep the main window painted.
+        UpdateWindow(setupState.mainWindow);
+        const char* result = "";
+        int exitCode = RunRemoval(setupState.mainWindow, &result);
+        DestroyMainWindow();
+        return EndRun(exitCode, result);
+    }
     PostMessageA(setupState.mainWindow, WM_START_FLOW, 0, 0);
 
     MSG message;

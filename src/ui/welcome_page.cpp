@@ -4,10 +4,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include "core/messages.h"
-#include "core/names.h"
 #include "core/setup_state.h"
-#include "core/text.h"
 #include "install/sequences.h"
 #include "resource.h"
 #include "ui/controls.h"
@@ -19,18 +16,11 @@ namespace {
 // Removal is offered only where something is installed.
 void UpdateRemoveChoice(HWND page) { EnableWindow(GetDlgItem(page, IDC_REMOVE), setupState.existingInstallation); }
 
-int ConfirmRemoval(HWND owner) {
-    return ShowMessage(owner, LoadText(IDS_CONFIRM_REMOVAL), MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2) == IDYES;
-}
-
 // Next: on to the Settings page, or the removal, after which the wizard
 // closes as cancelled.
 INT_PTR OnNext(HWND page) {
     if (!IsChecked(page, IDC_REMOVE)) return SetPageResult(page, 1);
-    if (!ConfirmRemoval(page)) return SetPageResult(page, 0);
-    RemoveDrivers();
-    // Reported whatever the removal found to do.
-    ShowMessage(page, LoadText(IDS_DRIVERS_REMOVED), MB_ICONINFORMATION);
+    if (!AskAndRemoveDrivers(page)) return SetPageResult(page, 0);
     setupState.removalDone = 1;
     PressWizardCancel();
     return SetPageResult(page, 1);

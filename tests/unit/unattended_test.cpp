@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/command_line.h"
+#include "core/names.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "install/answers.h"
@@ -40,7 +41,8 @@ const CommandCase commandCases[] = {
     {"/silent /help /bogus", "/bogus is not a known switch."},
     {"/help /silent=1", "/silent=1 takes no value."},
     {"/silent", "/silent needs /answers=FILE"},
-    {"/remove", "/remove is used together with /silent only."},
+    {"/remove", "0 1 0 |  |  | "},
+    {"/remove /saveanswers=a.ini", "/remove with /saveanswers: a removal takes no answers file."},
     {"/answers=a.ini", "/answers is used together with /silent only."},
     {"/silent /remove /answers=a.ini", "/remove with /answers"},
     {"/silent /answers=a.ini /saveanswers=b.ini", "/saveanswers is used in an interactive run only"},
@@ -198,6 +200,9 @@ TEST_F(SilentRunTest, ExitCodes) {
     const Snapshot interactive = TakeSnapshot();
     const std::string bad = std::string("[Boards]\r\nBoard2=TR114 ISA\r\n");
     HANDLE otherCopy = nullptr;
+    const std::function<void()> listed = [] {
+        hostwin::SetStringValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayVersion", SETUP_VERSION_TEXT);
+    };
     const ExitCase cases[] = {
         {"installation", "/silent /answers=C:\\answers.ini", [] {}, 0,
          {"command line: /silent /answers=C:\\answers.ini", "Windows: Windows XP (class 128/128)",
@@ -208,10 +213,21 @@ TEST_F(SilentRunTest, ExitCodes) {
           "Message: The Brooktrout drivers have been successfully installed.", "Answer: Yes",
           "Result: installed, exit code 0\r\n"},
          "installed"},
-        {"removal", "/silent /remove /log=C:\\remove.log", [] {}, 0, {"Service faxinit deleted"}, "removed"},
+        {"removal", "/silent /remove /log=C:\\remove.log", listed, 0, {"Answer: Yes", "Service faxinit deleted"},
+         "removed"},
         {"nothing to remove", "-silent -remove -log=C:\\remove.log",
          [] { hostwin::DeleteKeyTree(HKEY_LOCAL_MACHINE, PRODUCT_KEY); }, 0,
-         {"Result: nothing installed to remove, exit code 0"}, "removed"},
+         {"Message: The Brooktrout drivers are not installed", "Result: nothing installed to remove, exit code 0"},
+         "as before"},
+        // Without /silent the removal asks over the main window first.
+        {"removal asked, Yes", "/remove /log=C:\\r.log",
+         [&listed] {
+             listed();
+             hostwin::QueueMessageBoxAnswers({IDYES});
+         },
+         0, {"Message: The Brooktrout drivers have been removed\r\n", "Result: removed, exit code 0"}, "removed"},
+        {"removal asked, No", "/remove /log=C:\\r.log", listed, 1602,
+         {"Answer: No", "Result: removal declined, nothing changed, exit code 1602"}, "as before"},
         {"Windows 98", "/silent /remove /log=C:\\r.log",
          [] { hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000}); }, 1150,
          {"Message: You are running Windows 95/98."}, "as before"},
@@ -243,17 +259,33 @@ TEST_F(SilentRunTest, ExitCodes) {
         const Snapshot before = TakeSnapshot();
         CommandLine line;
         int ended = StartRun(c.commandText, &line);
-        EXPECT_EQ(c.exitCode, ended >= 0 ? ended : RunSilentSetup(line)) << c.what;
+        if (ended < 0 && line.silent) ended = RunSilentSetup(line);
+        if (ended < 0) {
+            // An interactive removal, as WinMain runs it (its window aside).
+            const char* result = "";
+            InitRun();
+            int exitCode = RunRemoval(nullptr, &result);
+            ended = EndRun(exitCode, result);
+        }
+        EXPECT_EQ(c.exitCode, ended) << c.what;
         TearDown();
         if (otherCopy) CloseHandle(otherCopy);
         otherCopy = nullptr;
-        EXPECT_TRUE(hostwin::MessageBoxes().empty()) << c.what;
         std::string log = FileText(std::strstr(c.commandText, "/log=C:\\r.log")        ? "C:\\r.log"
                                    : std::strstr(c.commandText, "remove.log") ? "C:\\remove.log"
                                                                                        : TEMP_LOG);
+        // Every message logged was shown, unless the run was silent.
+        size_t logged = 0;
+        for (size_t at = log.find("Message: "); at != std::string::npos; at = log.find("Message: ", at + 1)) ++logged;
+        EXPECT_EQ(line.silent ? 0 : logged, hostwin::MessageBoxes().size()) << c.what;
         for (const char* line : c.logLines) EXPECT_NE(std::string::npos, log.find(line)) << c.what << ":\n" << log;
         if (c.leaves == std::string("removed")) {
-            EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY)) << c.what;
+            // No services, no product key, no entry; the files stay.
+            Snapshot left = {{"key:HKLM\\Software\\Morvik Communication", ""}};
+            for (const auto& item : before) {
+                if (item.first.rfind("file:", 0) == 0) left.insert(item);
+            }
+            EXPECT_EQ(left, TakeSnapshot()) << c.what;
         } else {
             EXPECT_EQ(c.leaves == std::string("installed") ? interactive : before, TakeSnapshot()) << c.what;
         }

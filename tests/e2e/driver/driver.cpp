@@ -20,6 +20,7 @@
 //                          desktop size, in E2E_VERSION / E2E_DESKTOP (ignored here)
 //   set NAME VALUE         set an environment variable (for ${NAME} in later lines)
 //   copy FROM TO           copy a file (replacing TO), e.g. to lay out a case between runs
+//   remove PATH            delete a file, or a folder with everything in it
 //   when NAME VALUE COMMAND...  the command, only when the variable NAME is VALUE
 //   end                    the scenario ends here (after "when": the rest is
 //                          for other versions)
@@ -390,6 +391,25 @@ std::string TripSummary(std::vector<double> ms) {
     return text;
 }
 
+// ---- files ------------------------------------------------------------------------
+
+bool RemoveTree(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(path.c_str()) != 0;
+    bool removed = true;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..") removed = RemoveTree(path + "\\" + name) && removed;
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryA(path.c_str()) && removed;
+}
+
 // ---- the scenario -------------------------------------------------------------------
 
 struct Failure {
@@ -672,6 +692,9 @@ struct Driver {
             if (!CopyFileA(a[1].c_str(), a[2].c_str(), FALSE)) {
                 Fail("cannot copy " + a[1] + " to " + a[2] + " (error " + std::to_string(GetLastError()) + ")");
             }
+        } else if (c == "remove") {
+            need(1);
+            if (!RemoveTree(a[1])) Fail("cannot remove " + a[1] + " (error " + std::to_string(GetLastError()) + ")");
         } else if (c == "when") {
             need(3);
             char value[2048] = "";
