@@ -220,11 +220,7 @@ TEST_F(SilentRunTest, ExitCodes) {
          {"Message: The Brooktrout drivers are not installed", "Result: nothing installed to remove, exit code 0"},
          "as before"},
         // Without /silent the removal asks over the main window first.
-        {"removal asked, Yes", "/remove /log=C:\\r.log",
-         [&listed] {
-             listed();
-             hostwin::QueueMessageBoxAnswers({IDYES});
-         },
+        {"removal asked, Yes", "/remove /log=C:\\r.log", [&listed] { listed(), hostwin::QueueMessageBoxAnswers({IDYES}); },
          0, {"Message: The Brooktrout drivers have been removed\r\n", "Result: removed, exit code 0"}, "removed"},
         {"removal asked, No", "/remove /log=C:\\r.log", listed, 1602,
          {"Answer: No", "Result: removal declined, nothing changed, exit code 1602"}, "as before"},

@@ -227,15 +227,12 @@ Snapshot TakeSnapshot() {
         snapshot["state:" + name] = record.state == SERVICE_RUNNING ? "running" : "stopped";
     }
     // The entry's size is judged against the installed files the snapshot
-    // holds, so that runs which leave other files compare alike.
+    // holds (not the backup folder), so that runs which leave other files
+    // compare alike.
     std::uint64_t bytes = 0;
     for (const auto& entry : snapshot) {
-        const std::string& key = entry.first;
-        bool temporary = key.size() > 5 && (key.compare(key.size() - 5, 5, ".part") == 0 ||
-                                            key.compare(key.size() - 4, 4, ".new") == 0);
-        if (StartsWith(key, "file:bfax\\") && !StartsWith(key, "file:bfax\\backup\\") && !temporary) {
-            bytes += entry.second.size();
-        }
+        bool installed = StartsWith(entry.first, "file:") && !StartsWith(entry.first, "file:bfax\\backup\\");
+        bytes += installed ? entry.second.size() : 0;
     }
     auto size = snapshot.find(std::string("value:HKLM\\") + UNINSTALL_KEY + "\\EstimatedSize");
     const DWORD kilobytes = static_cast<DWORD>((bytes + 1023) / 1024);

@@ -41,7 +41,7 @@ struct DistributionFile {
 struct Scenario {
     std::vector<DistributionFile> files;
     std::string list;                  // Files.ini as stored
-    bool earlierInstallation = false;  // old files and configuration, record, entry, running services
+    bool earlierInstallation = false;  // old files and configuration, record, running services
 };
 
 // The usual distribution: a compressed driver, a plain program, a compressed
@@ -83,8 +83,9 @@ struct Run {
 Run RunProgram();
 
 // Everything an installation touches: "file:bfax\\x" below %windir%, the
-// product key in its three places, the uninstall entry, the driver service keys, "service:NAME"
-// (its configuration) and "state:NAME" (running or not).
+// product key in its three places, the uninstall entry (its EstimatedSize as
+// "the installed files in KiB" when it is the files' size), the driver service
+// keys, "service:NAME" (its configuration) and "state:NAME" (running or not).
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot();
 // The entries of after that differ from expected (a missing one as "NAME
