@@ -35,6 +35,7 @@ void ResetSetupState() {
     setupState.preparationDone = 0;
     setupState.countdown = 0;
     setupState.abortRequested = 0;
+    setupState.restartNeeded = 0;
     setupState.wizardWindow = nullptr;
     setupState.wizardToCenter = nullptr;
     setupState.silent = 0;

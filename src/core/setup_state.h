@@ -51,6 +51,9 @@ struct SetupState {
     // Set when the user abandons the installation: the worker stops at its
     // next safe point instead of leaving a file half written.
     SharedValue abortRequested;
+    // The earlier installation can be put back only once Windows has been
+    // restarted (a service it had is still marked for deletion).
+    int restartNeeded;
 
     HWND wizardWindow;
     HWND wizardToCenter;
