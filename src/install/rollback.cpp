@@ -307,7 +307,7 @@ Found ReadRecord(const char* folder, Record* record) {
     if (size < header) return FOUND_OURS;
     char* first = record->text + header;
     for (char* end = first; (end = std::strstr(end, "\r\n")) != nullptr; end += 2) ++record->count;
-    record->lines = static_cast<Line*>(LocalAlloc(LPTR, sizeof(Line) * (record->count + 1)));
+    record->lines = static_cast<Line*>(LocalAlloc(LPTR, sizeof(Line) * record->count));
     if (!record->lines) return FOUND_UNREADABLE;
     char* start = first;
     for (int i = 0; i < record->count; ++i) {
@@ -356,6 +356,31 @@ const OwnedKey* FindOwnedKey(const Line& line, char* path, std::size_t size) {
     return nullptr;
 }
 
+// A service of the installation's, as it creates them: its image below
+// the Windows directory.
+bool IsOwnedService(int i, const ServiceConfig& config) {
+    return config.type == SERVICE_TYPES[i] && config.startType <= 4 && config.errorControl <= 3 &&
+           IsSystemImage(config.imagePath) && std::strlen(config.displayName) <= DISPLAY_NAME_LIMIT;
+}
+
+// A service line's fields: numbers as read, texts where the line holds them.
+void FillService(ServiceConfig* config, const DWORD* numbers, const Line& line) {
+    config->present = numbers[0] != 0;
+    config->running = numbers[1] != 0;
+    config->type = numbers[2];
+    config->startType = numbers[3];
+    config->errorControl = numbers[4];
+    config->imagePath = line.field[7];
+    config->displayName = line.field[8];
+    config->account = line.field[9];
+    config->group = line.field[10];
+    // The list ends in two zero bytes, as the last field of its line.
+    for (char* p = line.field[11]; *p; ++p) {
+        if (*p == '/') *p = '\0';
+    }
+    config->dependencies = line.field[11];
+}
+
 // The services the record holds, where Windows lets them be managed.
 void RecordedServices(const Record& record, ServiceConfig* recorded, bool* listed) {
     for (int n = 0; n < record.count && ServicesManaged(setupState.osFamily); ++n) {
@@ -366,29 +391,13 @@ void RecordedServices(const Record& record, ServiceConfig* recorded, bool* liste
         DWORD numbers[5] = {};
         bool read = i >= 0;
         for (int f = 0; read && f < 5; ++f) read = Number(line.field[2 + f], &numbers[f]);
-        ServiceConfig& config = recorded[i < 0 ? 0 : i];
-        if (read && numbers[0]) {
-            read = numbers[2] == SERVICE_TYPES[i] && numbers[3] <= 4 && numbers[4] <= 3 &&
-                   IsSystemImage(line.field[7]) && std::strlen(line.field[8]) <= DISPLAY_NAME_LIMIT;
-        }
-        if (!read) {
+        ServiceConfig config;
+        if (read) FillService(&config, numbers, line);
+        if (!read || (config.present && !IsOwnedService(i, config))) {
             Ignore(line);
             continue;
         }
-        config.present = numbers[0] != 0;
-        config.running = numbers[1] != 0;
-        config.type = numbers[2];
-        config.startType = numbers[3];
-        config.errorControl = numbers[4];
-        config.imagePath = line.field[7];
-        config.displayName = line.field[8];
-        config.account = line.field[9];
-        config.group = line.field[10];
-        // The list ends in two zero bytes, as the last field of its line.
-        for (char* p = line.field[11]; *p; ++p) {
-            if (*p == '/') *p = '\0';
-        }
-        config.dependencies = line.field[11];
+        FillService(&recorded[i], numbers, line);
         listed[i] = true;
     }
 }
@@ -449,9 +458,10 @@ int EarlierInstallation() {
     return 0;
 }
 
+// 0 also for a service that a restore would not take for the installation's.
 int DescribeService(int i) {
     ServiceConfig config;
-    if (!ReadServiceConfig(SERVICE_NAMES[i], &config)) return 0;
+    if (!ReadServiceConfig(SERVICE_NAMES[i], &config) || (config.present && !IsOwnedService(i, config))) return 0;
     writer.Begin("service");
     writer.Text(SERVICE_NAMES[i]);
     const DWORD numbers[] = {static_cast<DWORD>(config.present), static_cast<DWORD>(config.running), config.type,
@@ -535,7 +545,7 @@ int BackupPath(const char* folder, const char* relative, char* path) {
 int NoteFile(const char* path, const char* temporary) {
     char relative[MAX_PATH];
     char temporaryName[MAX_PATH];
-    if (!RelativeName(path, relative) || !RelativeName(temporary, temporaryName)) return 0;
+    if (!RelativeName(path, relative) || !RelativeName(temporary, temporaryName) || !IsOwnedFile(relative)) return 0;
     if (FindNoted(relative)) return 1;
     DWORD attributes = GetFileAttributesA(path);
     bool present = attributes != INVALID_FILE_ATTRIBUTES;
@@ -694,10 +704,7 @@ int RestoreServices(const ServiceConfig* recorded, const bool* listed) {
     }
     int restored = 1;
     for (int i = 0; i < SERVICE_COUNT; ++i) {
-        if (listed[i] && recorded[i].present && !CreateServiceFromConfig(SERVICE_NAMES[i], &recorded[i])) {
-            if (GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE) setupState.restartNeeded = 1;
-            restored = 0;
-        }
+        if (listed[i] && recorded[i].present) restored &= CreateServiceFromConfig(SERVICE_NAMES[i], &recorded[i]);
     }
     return restored;
 }

@@ -251,10 +251,10 @@ TEST_F(SetupTest, HostileRecordsTouchNothingElse) {
     const std::string header = "Loxbrine update record\t2\r\n";
     const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::string lots(5000, 'a');
-    const std::string bfax = "service\tbfax\t1\t1\t1\t2\t1\t";  // present, running, a driver started automatically
+    const std::string bfax = "service\tbfax\t1\t0\t1\t2\t1\t";  // present, stopped, a driver started automatically
     const std::string records[] = {
         "new\t..\\win.ini\t..\\win.ini.part\r\nnew\tC:\\WINDOWS\\win.ini\tC:\\WINDOWS\\win.ini.part\r\n"
-        "new\tmorvik\\..\\..\\win.ini\tmorvik\\..\\..\\win.ini.part\r\nnew\tnotes.txt\t..\\win.ini\r\n"
+        "new\tmorvik\\..\\..\\win.ini\tmorvik\\..\\..\\win.ini.part\r\nnew\tnotes.txt\t..\\wi.ini.part\r\n"
         "moved\t..\\win.ini\t..\\win.ini.part\r\n",
         "key\tHKLM\t" + run + "\t1\r\nvalue\tevil\t1\t4100\r\nkey\tHKLM\t" + run + "\t0\r\n",
         "key\tHKLM\tSoftware\\Morvik Communication\t1\r\n",  // a parent, never written
@@ -262,7 +262,8 @@ TEST_F(SetupTest, HostileRecordsTouchNothingElse) {
         "service\tbfax\t1\t1\t16\t2\t1\t%25SystemRoot%25\\bfax\\bfax.exe\tbfax\t\t\t\r\n",
         bfax + "C:\\evil\\bfax.sys\tbfax\t\t\t\r\n" + bfax + "%25SystemRoot%25\\..\\evil.sys\tbfax\t\t\t\r\n",
         bfax + "%25SystemRoot%25\\bfax\\bfax.sys\t" + lots + "\t\t\t\r\nnew\t" + lots + "\t" + lots + ".part\r\n",
-        "key\tHKLM\r\nvalue\t%zz\t1\t00\r\ndelete\tnotes.txt\r\nnew\tnotes.txt\tnotes.txt.part",
+        "key\tHKLM\r\nvalue\t%zz\t1\t00\r\ndelete\tnotes.txt\r\n"
+        "service\tbfax\t1\tx\t1\t2\t1\t%25SystemRoot%25\\bfax\\bfax.sys\tbfax\t\t\t\r\n",
         "",   // only the header
         "-",  // an older program's record
     };

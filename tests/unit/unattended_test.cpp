@@ -238,7 +238,8 @@ TEST_F(SilentRunTest, ExitCodes) {
          {"Message: The file \"C:\\DIST\\Files.ini\" cannot be found"}, "as before"},
         {"missing file, stop", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { DeleteFileA("C:\\DIST\\bfax.sy_"); }, 1603,
-         {"Restored HKLM\\Software\\Morvik Communication\\Loxbrine"}, "as before"},
+         {"Restored HKLM\\Software\\Morvik Communication\\Loxbrine", "The earlier installation is restored"},
+         "as before"},
         {"log not writable", "/silent /answers=C:\\answers.ini /log=C:\\NO\\SUCH\\r.log", [] {}, 0, {}, "installed"},
     };
     for (const ExitCase& c : cases) {
