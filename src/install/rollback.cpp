@@ -63,8 +63,8 @@ const OwnedKey OWNED_KEYS[] = {
     {HKEY_USERS, ".DEFAULT\\%s", true},
 };
 
-const char* RootName(HKEY root) {
-    return root == HKEY_LOCAL_MACHINE ? "HKLM" : root == HKEY_CURRENT_USER ? "HKCU" : "HKU";
+const char* RootName(const OwnedKey& key) {
+    return key.root == HKEY_LOCAL_MACHINE ? "HKLM" : key.root == HKEY_CURRENT_USER ? "HKCU" : "HKU";
 }
 
 int OwnedKeyPath(const OwnedKey& key, char* path, std::size_t size) {
@@ -88,7 +88,7 @@ struct Writer {
     HANDLE file = INVALID_HANDLE_VALUE;
     int ok = 0;
     DWORD used = 0;
-    char chunk[4096];
+    char chunk[4096] = {};
 
     void Put(const char* data, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {
@@ -198,6 +198,9 @@ struct Record {
     char* text = nullptr;
     Line* lines = nullptr;
     int count = 0;
+    Record() = default;
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
     ~Record() {
         if (text) LocalFree(text);
         if (lines) LocalFree(lines);
@@ -215,17 +218,6 @@ bool HasLine(const Record& record, const char* kind) {
 
 void Ignore(const Line& line) {
     LogLine("A %s line of the record names what the installation does not own; ignored", line.field[0]);
-}
-
-// A decimal number, as the record writes them.
-bool Number(const char* text, DWORD* value) {
-    *value = 0;
-    std::size_t length = std::strlen(text);
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        *value = *value * 10 + static_cast<DWORD>(*p - '0');
-    }
-    return length > 0 && length < 10;
 }
 
 // %HH decoded in place, the rest of the field cleared (so that the last
@@ -348,7 +340,7 @@ bool IsSystemImage(const char* image) {
 // The owned key a key or parent line names, with its path; null for any other.
 const OwnedKey* FindOwnedKey(const Line& line, char* path, std::size_t size) {
     for (const OwnedKey& owned : OWNED_KEYS) {
-        if (owned.parent == Is(line, "parent") && std::strcmp(line.field[1], RootName(owned.root)) == 0 &&
+        if (owned.parent == Is(line, "parent") && std::strcmp(line.field[1], RootName(owned)) == 0 &&
             OwnedKeyPath(owned, path, size) && SameName(line.field[2], std::strlen(line.field[2]), path)) {
             return &owned;
         }
@@ -390,7 +382,11 @@ void RecordedServices(const Record& record, ServiceConfig* recorded, bool* liste
         while (i >= 0 && std::strcmp(line.field[1], SERVICE_NAMES[i]) != 0) --i;
         DWORD numbers[5] = {};
         bool read = i >= 0;
-        for (int f = 0; read && f < 5; ++f) read = Number(line.field[2 + f], &numbers[f]);
+        for (int f = 0; read && f < 5; ++f) {
+            int number = ParseDecimalText(line.field[2 + f], 0);
+            read = number >= 0;
+            numbers[f] = static_cast<DWORD>(number);
+        }
         ServiceConfig config;
         if (read) FillService(&config, numbers, line);
         if (!read || (config.present && !IsOwnedService(i, config))) {
@@ -485,7 +481,7 @@ int DescribeKey(const OwnedKey& owned) {
                       : ERROR_INVALID_HANDLE;
     if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) return 0;
     writer.Begin(owned.parent ? "parent" : "key");
-    writer.Text(RootName(owned.root));
+    writer.Text(RootName(owned));
     writer.Text(path);
     writer.Number(opened == ERROR_SUCCESS);
     writer.End();
@@ -628,11 +624,11 @@ int RestoreKey(HKEY root, const char* path, bool present, Line* values, int coun
         if (opened == ERROR_FILE_NOT_FOUND && !present) return 1;
         if (opened != ERROR_SUCCESS) return 0;
         for (int i = 0; present && i < count; ++i) {
-            DWORD type = 0;
+            int type = ParseDecimalText(values[i].field[2], 0);
             DWORD size = 0;
-            if (!Number(values[i].field[2], &type) || !Unhex(values[i].field[3], &size)) {
+            if (type < 0 || !Unhex(values[i].field[3], &size)) {
                 Ignore(values[i]);
-            } else if (RegSetValueExA(key.Get(), values[i].field[1], 0, type,
+            } else if (RegSetValueExA(key.Get(), values[i].field[1], 0, static_cast<DWORD>(type),
                                       reinterpret_cast<const BYTE*>(values[i].field[3]), size) != ERROR_SUCCESS) {
                 return 0;
             }
@@ -651,13 +647,13 @@ int RestoreKeys(const Record& record) {
         while (n + values + 1 < record.count && Is(record.lines[n + values + 1], "value")) ++values;
         char path[MAX_PATH];
         const OwnedKey* owned = FindOwnedKey(line, path, sizeof path);
-        DWORD present = 0;
-        if (!owned || !Number(line.field[3], &present) || present > 1) {
+        int present = ParseDecimalText(line.field[3], 0);
+        if (!owned || present < 0 || present > 1) {
             Ignore(line);
         } else {
             int done = owned->parent ? present || RemoveIfEmpty(owned->root, path)
                                      : RestoreKey(owned->root, path, present != 0, &record.lines[n + 1], values);
-            LogLine("%s %s\\%s", done ? "Restored" : "Not restored:", RootName(owned->root), path);
+            LogLine("%s %s\\%s", done ? "Restored" : "Not restored:", RootName(*owned), path);
             restored &= done;
         }
         n += values;
