@@ -82,7 +82,8 @@ std::vector<Row> Rows() {
     rows.push_back({"ReadOnlyFaxinitCfg", "faxinit.cfg is write-protected, the product key has a sub-key", {FAILED}});
     rows.back().inject = [] {
         SetFileAttributesA(Windows(FAXINIT).c_str(), FILE_ATTRIBUTE_READONLY);
-        hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, (std::string(whole_run::PRODUCT_KEY) + "\\Server").c_str(), "Lines", 4);
+        std::string server = std::string(whole_run::PRODUCT_KEY) + "\\Server";
+        hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, server.c_str(), "Lines", 4);
         std::string bytes = BinaryBytes(65536);
         hostwin::SetValue(HKEY_LOCAL_MACHINE, whole_run::BFAX_PARAMETERS, "Table", REG_BINARY, bytes.data(), 65536);
     };
@@ -110,8 +111,8 @@ std::vector<Row> Rows() {
     rows.push_back({"StrangersBackupFolder", "bfax\\backup holds another's bfax.sys and restore.lst", {INSTALLED}});
     rows.back().inject = [] {
         hostwin::MakeDirectories(Windows("bfax\\backup\\files").c_str());
-        for (const char* name : {"bfax\\backup\\bfax.sys", "bfax\\backup\\files\\bfax.sys", "bfax\\backup\\restore.lst"}) {
-            PutFile(Windows(name), "another's");
+        for (const char* name : {"bfax.sys", "files\\bfax.sys", "restore.lst"}) {
+            PutFile(Windows("bfax\\backup\\") + name, "another's");
         }
     };
     rows.back().files = {{"bfax\\backup\\bfax.sys", OLD}, {"bfax\\backup\\files\\bfax.sys", OLD},
