@@ -36,6 +36,7 @@ void ResetSetupState() {
     setupState.countdown = 0;
     setupState.abortRequested = 0;
     setupState.restartNeeded = 0;
+    setupState.temporaryNamesListed = 0;
     setupState.wizardWindow = nullptr;
     setupState.wizardToCenter = nullptr;
     setupState.silent = 0;

@@ -37,6 +37,7 @@ struct SetupState {
     int didKeywordsPresent;    // btcall.cfg held at least one DID keyword at start-up
 
     ManifestEntry* manifest;
+    int temporaryNamesListed;  // a listed file is named as a temporary file would be
     std::uint32_t totalBytes;
     SharedValue progress;  // 0..1000
 

@@ -67,9 +67,15 @@ int TemporaryFileName(const char* path, char* buffer, std::size_t size) {
     for (char digit = '0'; digit <= '9'; ++digit) {
         suffix[5] = digit == '0' ? '\0' : digit;
         if (!FormatText(buffer, size, "%s%s", path, suffix)) return 0;
-        if (!IsListedDestination(buffer)) return 1;
+        // Lists that name no such file (nearly all) are not searched.
+        if (!setupState.temporaryNamesListed || !IsListedDestination(buffer)) return 1;
     }
     return 0;
+}
+
+int IsTemporaryName(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    return dot && SameName(dot, 5, ".part") && (!dot[5] || (dot[5] >= '1' && dot[5] <= '9' && !dot[6]));
 }
 
 int NoteTemporary(const char* path, const char* temporary) {

@@ -23,6 +23,8 @@ int IsListedDestination(const char* path);
 // path followed by ".part", or by ".part1" to ".part9" where the list
 // installs a file of that name. 0 when no name is free or none fits.
 int TemporaryFileName(const char* path, char* buffer, std::size_t size);
+// Whether name ends as those names do.
+int IsTemporaryName(const char* name);
 
 // While an update is recorded: called with path and its temporary before
 // the temporary is made, and with path once the temporary is complete and

@@ -318,12 +318,11 @@ bool IsOwnedFile(const char* relative) {
     return *name && !std::strpbrk(name, "\\/") && IsSafeDestinationName(name);
 }
 
-// The file followed by ".part", perhaps with a digit (see TemporaryFileName).
+// The file with the ending of a temporary (see TemporaryFileName).
 bool IsTemporaryOf(const char* temporary, const char* file) {
     std::size_t length = std::strlen(file);
-    if (std::strncmp(temporary, file, length) != 0 || std::strncmp(temporary + length, ".part", 5) != 0) return false;
-    const char* digit = temporary + length + 5;
-    return !*digit || (*digit >= '1' && *digit <= '9' && !digit[1]);
+    return std::strncmp(temporary, file, length) == 0 && std::strrchr(temporary, '.') == temporary + length &&
+           IsTemporaryName(temporary);
 }
 
 // An image below the Windows directory: "%SystemRoot%\...", "\SystemRoot\...",
