@@ -6,7 +6,6 @@
 
 #include "core/file_guards.h"
 #include "core/format.h"
-#include "core/registry.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
