@@ -62,6 +62,7 @@ typedef INT_PTR (*FARPROC)(void);
 #define ERROR_PATH_NOT_FOUND 3
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
+#define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_NO_MORE_ITEMS 259
 #define ERROR_DEPENDENT_SERVICES_RUNNING 1051
@@ -159,6 +160,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 #define KEY_ALL_ACCESS 0x000F003F
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
+#define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
 #define REG_OPTION_NON_VOLATILE 0x00000000
@@ -171,6 +173,14 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD 
 LSTATUS WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
                              LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName);
+typedef struct _FILETIME {
+    DWORD dwLowDateTime, dwHighDateTime;
+} FILETIME, *PFILETIME;
+LSTATUS WINAPI RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classSize, LPDWORD reserved, LPDWORD subKeys,
+                                LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values,
+                                LPDWORD maxValueNameLength, LPDWORD maxValueLength, LPDWORD securityDescriptorSize,
+                                PFILETIME lastWriteTime);
 LSTATUS WINAPI RegCloseKey(HKEY key);
 
 /* ---- service control manager ----------------------------------------------- */

@@ -82,6 +82,8 @@ const std::string& Root() {
     return root;
 }
 
+const bool restarts = internal::RegisterRestart([] { TheDisk().held.clear(); });
+
 const bool registered = internal::RegisterReset([] {
     TheDisk().held.clear();
     // Files still open belong to the old machine; the handle table lets them go.
@@ -406,9 +408,11 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
     internal::FaultPoint fallible("WriteFile", file->key, ERROR_DISK_FULL);
     if (fallible.FailsSettingError()) return FALSE;
     if (!(file->uses & USE_WRITE)) return Fail(ERROR_ACCESS_DENIED);
-    if (toWrite && pwrite(file->fd, buffer, toWrite, static_cast<off_t>(file->position)) != static_cast<ssize_t>(toWrite)) {
+    DWORD kept = internal::BytesBeforePowerCut(file->key, toWrite);
+    if (kept && pwrite(file->fd, buffer, kept, static_cast<off_t>(file->position)) != static_cast<ssize_t>(kept)) {
         return Fail(ERROR_DISK_FULL);
     }
+    if (kept < toWrite) return Fail(ERROR_WRITE_FAULT);
     file->position += toWrite;
     if (written) *written = toWrite;
     return TRUE;

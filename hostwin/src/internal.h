@@ -14,7 +14,7 @@
 // itself (windows.h declares only those).
 const DWORD ERROR_NOT_ENOUGH_MEMORY = 8, ERROR_CRC = 23, ERROR_WRITE_FAULT = 29,
     ERROR_SHARING_VIOLATION = 32, ERROR_BAD_NETPATH = 53, ERROR_INVALID_PARAMETER = 87, ERROR_DISK_FULL = 112,
-    ERROR_INSUFFICIENT_BUFFER = 122, ERROR_INVALID_NAME = 123, ERROR_NEGATIVE_SEEK = 131, ERROR_DIR_NOT_EMPTY = 145,
+    ERROR_INVALID_NAME = 123, ERROR_NEGATIVE_SEEK = 131, ERROR_DIR_NOT_EMPTY = 145,
     ERROR_FILENAME_EXCED_RANGE = 206, ERROR_MORE_DATA = 234, ERROR_DIRECTORY = 267, ERROR_KEY_DELETED = 1018,
     ERROR_SERVICE_ALREADY_RUNNING = 1056, ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061, ERROR_SERVICE_DEPENDENCY_FAIL = 1068,
     ERROR_SERVICE_DEPENDENCY_DELETED = 1075, FILE_BEGIN = 0, FILE_CURRENT = 1;
@@ -30,6 +30,8 @@ std::recursive_mutex& MachineLock();
 // registration order. Use from a static initialiser:
 //   static const bool registered = RegisterReset([] { ... });
 bool RegisterReset(std::function<void()> reset);
+// The same for what Restart changes.
+bool RegisterRestart(std::function<void()> restart);
 
 // Kernel objects behind HANDLE values. Each kind supplies its own object;
 // CloseHandle removes the entry and lets the object go.
@@ -74,6 +76,10 @@ private:
     bool fails_;
     DWORD error_;
 };
+
+// How many of count bytes written to the file (its upper-case full path)
+// reach the disk before the power goes (see CutPowerAt).
+DWORD BytesBeforePowerCut(const std::string& key, DWORD count);
 
 // Sets the last error and gives the result a failed call returns.
 template <typename T = BOOL>

@@ -18,6 +18,8 @@ struct Machine {
     std::vector<FallibleCall> calls;
     int failAt = 0;
     bool persist = false;
+    std::string cutFile;
+    std::uint64_t cutAt = 0, written = 0;
 };
 
 Machine& TheMachine() {
@@ -26,6 +28,11 @@ Machine& TheMachine() {
 }
 
 std::vector<std::function<void()>>& ResetHooks() {
+    static std::vector<std::function<void()>> hooks;
+    return hooks;
+}
+
+std::vector<std::function<void()>>& RestartHooks() {
     static std::vector<std::function<void()>> hooks;
     return hooks;
 }
@@ -49,6 +56,26 @@ std::recursive_mutex& MachineLock() {
 bool RegisterReset(std::function<void()> reset) {
     ResetHooks().push_back(std::move(reset));
     return true;
+}
+
+bool RegisterRestart(std::function<void()> restart) {
+    RestartHooks().push_back(std::move(restart));
+    return true;
+}
+
+DWORD BytesBeforePowerCut(const std::string& key, DWORD count) {
+    HOSTWIN_LOCK();
+    Machine& machine = TheMachine();
+    if (key != machine.cutFile) return count;
+    std::uint64_t before = machine.written;
+    machine.written += count;
+    if (machine.cutAt == 0 || before + count < machine.cutAt) return count;
+    // This call fails, and every one after it.
+    machine.failAt = static_cast<int>(machine.calls.size());
+    machine.persist = true;
+    DWORD kept = static_cast<DWORD>(machine.cutAt - 1 - before);
+    machine.cutAt = 0;
+    return kept;
 }
 
 HANDLE AddHandle(std::shared_ptr<KernelObject> object) {
@@ -113,6 +140,25 @@ void CountCalls(int failAt, bool persist) {
 }
 
 void StopFailingCalls() { HOSTWIN_LOCK(); TheMachine().failAt = 0; }
+
+void CutPowerAt(const char* path, std::uint64_t byte) {
+    HOSTWIN_LOCK();
+    std::string full;
+    internal::FullPathName(path, &full);
+    TheMachine().cutFile = internal::UpperAscii(full);
+    TheMachine().cutAt = byte;
+    TheMachine().written = 0;
+}
+
+std::uint64_t BytesWrittenTo() { HOSTWIN_LOCK(); return TheMachine().written; }
+
+void Restart() {
+    HOSTWIN_LOCK();
+    TheMachine().failAt = 0;
+    TheMachine().cutAt = 0;
+    TheMachine().handles.clear();
+    for (auto& hook : RestartHooks()) hook();
+}
 const std::vector<FallibleCall>& FallibleCalls() { return TheMachine().calls; }
 
 }  // namespace hostwin

@@ -154,6 +154,8 @@ const bool registryRegistered = internal::RegisterReset([] {
     Lookup(HKEY_USERS, ".DEFAULT\\Software", true);
 });
 
+const bool registryRestarts = internal::RegisterRestart([] { Reg().handles.clear(); });
+
 LONG OpenOrCreate(HKEY handle, LPCSTR subKey, REGSAM access, bool create, PHKEY result) {
     *result = nullptr;
     std::shared_ptr<Key> base;
@@ -341,6 +343,43 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
     // The NT family refuses to delete a key that still has sub-keys.
     if (!key->parent || !(RightsOf(key) & DELETE_RIGHT) || !key->children.empty()) return ERROR_ACCESS_DENIED;
     Unlink(key);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegDeleteValueA(HKEY handle, LPCSTR valueName) {
+    HOSTWIN_LOCK();
+    std::shared_ptr<Key> key;
+    if (LONG status = UsableKey(handle, KEY_SET_VALUE, &key)) return status;
+    internal::FaultPoint fallible("RegDeleteValueA", PathOf(key, valueName), ERROR_ACCESS_DENIED);
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
+    Value* value = key->FindValue(valueName);
+    if (!value) return ERROR_FILE_NOT_FOUND;
+    key->values.erase(key->values.begin() + (value - key->values.data()));
+    return ERROR_SUCCESS;
+}
+
+// Names are counted in characters without their NUL, data in bytes; the
+// program asks for no class, security or time.
+LSTATUS WINAPI RegQueryInfoKeyA(HKEY handle, LPSTR, LPDWORD, LPDWORD, LPDWORD subKeys, LPDWORD, LPDWORD,
+                                LPDWORD values, LPDWORD maxValueNameLength, LPDWORD maxValueLength, LPDWORD,
+                                PFILETIME) {
+    HOSTWIN_LOCK();
+    std::shared_ptr<Key> key;
+    if (LONG status = UsableKey(handle, KEY_QUERY_VALUE, &key)) return status;
+    internal::FaultPoint fallible("RegQueryInfoKeyA", PathOf(key, nullptr), ERROR_KEY_DELETED);
+    if (fallible.Fails()) return static_cast<LONG>(fallible.Error());
+    DWORD longestName = 0, longestData = 0;
+    for (const Value& value : key->values) {
+        longestName = std::max(longestName, static_cast<DWORD>(value.name.size()));
+        longestData = std::max(longestData, static_cast<DWORD>(value.data.size()));
+    }
+    const std::pair<LPDWORD, DWORD> answers[] = {{subKeys, static_cast<DWORD>(key->children.size())},
+                                                 {values, static_cast<DWORD>(key->values.size())},
+                                                 {maxValueNameLength, longestName},
+                                                 {maxValueLength, longestData}};
+    for (const auto& answer : answers) {
+        if (answer.first) *answer.first = answer.second;
+    }
     return ERROR_SUCCESS;
 }
 

@@ -18,7 +18,6 @@ using internal::UpperAscii;
 
 struct Service {
     ServiceRecord record;
-    std::string account;   // ObjectName of a Win32 service
     int pendingPolls = 0;  // status queries left in SERVICE_STOP_PENDING (-1: for ever)
     int openHandles = 0;
     std::string KeyPath() const { return "System\\CurrentControlSet\\Services\\" + record.name; }
@@ -51,13 +50,14 @@ std::shared_ptr<Service> Find(const std::string& name) {
 }
 
 // Records the service and writes its key, as the manager does at creation.
-// Every service runs as the system account (the program names no other).
+// A Win32 service without an account runs as the system's.
 std::shared_ptr<Service> Insert(const ServiceRecord& record) {
     auto service = std::make_shared<Service>();
     service->record = record;
     if (service->record.displayName.empty()) service->record.displayName = record.name;
     service->record.markedForDeletion = false;
-    service->account = record.type == SERVICE_KERNEL_DRIVER ? "" : "LocalSystem";
+    std::string& account = service->record.account;
+    if (account.empty() && record.type != SERVICE_KERNEL_DRIVER) account = "LocalSystem";
     Scm().services.push_back(service);
     std::string path = service->KeyPath();
     SetDwordValue(HKEY_LOCAL_MACHINE, path.c_str(), "Type", record.type);
@@ -72,7 +72,8 @@ std::shared_ptr<Service> Insert(const ServiceRecord& record) {
         SetValue(HKEY_LOCAL_MACHINE, path.c_str(), "DependOnService", REG_MULTI_SZ, list.c_str(),
                  static_cast<DWORD>(list.size() + 1));
     }
-    if (!service->account.empty()) SetStringValue(HKEY_LOCAL_MACHINE, path.c_str(), "ObjectName", "LocalSystem");
+    if (!record.group.empty()) SetStringValue(HKEY_LOCAL_MACHINE, path.c_str(), "Group", record.group.c_str());
+    if (!account.empty()) SetStringValue(HKEY_LOCAL_MACHINE, path.c_str(), "ObjectName", account.c_str());
     return service;
 }
 
@@ -139,6 +140,21 @@ DWORD StartOne(Service& service, int depth) {
     return ERROR_SUCCESS;
 }
 
+const bool servicesRestart = internal::RegisterRestart([] {
+    Scm().handles.clear();
+    std::vector<std::shared_ptr<Service>> services = Scm().services;
+    for (const auto& service : services) {
+        service->openHandles = service->pendingPolls = 0;
+        service->record.state = SERVICE_STOPPED;
+        if (!service->record.markedForDeletion) continue;
+        Scm().services.erase(std::find(Scm().services.begin(), Scm().services.end(), service));
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, service->KeyPath().c_str());
+    }
+    for (const auto& service : Scm().services) {
+        if (service->record.startType <= SERVICE_AUTO_START) StartOne(*service, 0);
+    }
+});
+
 }  // namespace
 
 // ---- controls ---------------------------------------------------------------------------
@@ -180,8 +196,8 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
 }
 
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD type,
-                                DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR, LPDWORD,
-                                LPCSTR dependencies, LPCSTR, LPCSTR) {
+                                DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR group, LPDWORD,
+                                LPCSTR dependencies, LPCSTR account, LPCSTR) {
     HOSTWIN_LOCK();
     return Log("CreateServiceA", name, [&]() -> SC_HANDLE {
         ScHandle* handle = FindScHandle(manager, true);
@@ -194,7 +210,7 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
                                                                       : ERROR_SERVICE_EXISTS);
         }
         ServiceRecord record{name, displayName ? displayName : "", type, startType, errorControl, binaryPath, {},
-                             SERVICE_STOPPED, false};
+                             group ? group : "", account ? account : "", SERVICE_STOPPED, false};
         for (const char* n = dependencies; n && *n; n += std::strlen(n) + 1) record.dependencies.push_back(n);
         return AddScHandle(access, Insert(record));
     }());
@@ -283,8 +299,8 @@ BOOL WINAPI QueryServiceConfigA(SC_HANDLE handle, LPQUERY_SERVICE_CONFIGA config
         for (const std::string& name : record.dependencies) dependencies += name + '\0';
         dependencies += std::string(record.dependencies.empty() ? 2 : 1, '\0');
         // The texts follow the record: path, group, dependencies, account, display name.
-        const std::string texts[] = {record.imagePath + '\0', std::string(1, '\0'), dependencies,
-                                     service->account + '\0', record.displayName + '\0'};
+        const std::string texts[] = {record.imagePath + '\0', record.group + '\0', dependencies,
+                                     record.account + '\0', record.displayName + '\0'};
         DWORD required = sizeof(QUERY_SERVICE_CONFIGA);
         for (const std::string& text : texts) required += static_cast<DWORD>(text.size());
         if (!config || size < required) {

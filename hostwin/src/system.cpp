@@ -20,6 +20,7 @@ struct System {
     std::string currentDirectory = "C:\\";
     std::vector<DirectoryChange> directoryChanges;
     std::map<std::string, int> namedMutexes;  // name -> open handles
+    std::map<std::string, int> othersMutexes;  // held by another user
     int liveAllocations = 0;
 };
 
@@ -75,6 +76,7 @@ void SetModuleFileName(const char* path) {
     const char* last = std::strrchr(path, '\\');
     if (last && last > path) MakeDirectories(std::string(path, last).c_str());
 }
+void HoldOtherUsersMutex(const char* name) { HOSTWIN_LOCK(); Sys().othersMutexes[name] = 1; }
 void SetAdministrator(bool administrator) { HOSTWIN_LOCK(); Sys().administrator = administrator; }
 bool IsAdministrator() { HOSTWIN_LOCK(); return Sys().administrator; }
 std::string CurrentDirectory() { HOSTWIN_LOCK(); return Sys().currentDirectory; }
@@ -158,6 +160,8 @@ UINT WINAPI SetErrorMode(UINT) { return 0; }
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name) {
     HOSTWIN_LOCK();
+    if (name && Sys().version.major < 5 && std::strchr(name, '\\')) return Fail<HANDLE>(ERROR_PATH_NOT_FOUND);
+    if (name && Sys().othersMutexes.count(name)) return Fail<HANDLE>(ERROR_ACCESS_DENIED);
     auto mutex = std::make_shared<Mutex>();
     mutex->name = name ? name : "";  // object names are case-sensitive
     int& opened = Sys().namedMutexes[mutex->name];

@@ -1,5 +1,5 @@
-// Guards that close a file handle, an LZ expander handle or a registry key
-// on every path out of the operation that opened it.
+// Guards that close a file handle, an LZ expander handle or a registry key,
+// or free a memory block, on every path out of the operation that opened it.
 #ifndef SETUP_CORE_FILE_GUARDS_H
 #define SETUP_CORE_FILE_GUARDS_H
 
@@ -67,6 +67,22 @@ public:
 
 private:
     HKEY key_;
+};
+
+// A zero-filled block of memory of the size asked for (Get() is null when
+// there was no memory), freed on every path out.
+class LocalBlock {
+public:
+    explicit LocalBlock(SIZE_T size) : block_(LocalAlloc(LPTR, size)) {}
+    ~LocalBlock() {
+        if (block_) LocalFree(block_);
+    }
+    LocalBlock(const LocalBlock&) = delete;
+    LocalBlock& operator=(const LocalBlock&) = delete;
+    char* Get() const { return static_cast<char*>(block_); }
+
+private:
+    HLOCAL block_;
 };
 
 #endif

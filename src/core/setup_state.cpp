@@ -36,6 +36,8 @@ void ResetSetupState() {
     setupState.preparationDone = 0;
     setupState.countdown = 0;
     setupState.abortRequested = 0;
+    setupState.restartNeeded = 0;
+    setupState.temporaryNamesListed = 0;
     setupState.wizardWindow = nullptr;
     setupState.wizardToCenter = nullptr;
     setupState.silent = 0;

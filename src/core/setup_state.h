@@ -37,6 +37,7 @@ struct SetupState {
     int didKeywordsPresent;    // btcall.cfg held at least one DID keyword at start-up
 
     ManifestEntry* manifest;
+    int temporaryNamesListed;  // a listed file is named as a temporary file would be
     std::uint32_t totalBytes;
     std::uint32_t installDate;  // YYYYMMDD of the install record written, 0 before
     SharedValue progress;  // 0..1000
@@ -52,6 +53,9 @@ struct SetupState {
     // Set when the user abandons the installation: the worker stops at its
     // next safe point instead of leaving a file half written.
     SharedValue abortRequested;
+    // The earlier installation can be put back only once Windows has been
+    // restarted (a service it had is still marked for deletion).
+    int restartNeeded;
 
     HWND wizardWindow;
     HWND wizardToCenter;

@@ -10,7 +10,15 @@
 #include "core/windows_version.h"
 
 int CheckSingleInstance(const char* name) {
-    setupState.instanceMutex = CreateMutexA(nullptr, FALSE, name);
+    // One copy in all sessions (a deployment running as SYSTEM, an
+    // administrator at the console): the name in the global namespace.
+    // Windows NT 4.0 has one namespace and refuses that name.
+    char global[MAX_PATH];
+    FormatText(global, sizeof global, "Global\\%s", name);
+    setupState.instanceMutex = CreateMutexA(nullptr, FALSE, global);
+    // Made by another user, whose mutex this one may not open.
+    if (!setupState.instanceMutex && GetLastError() == ERROR_ACCESS_DENIED) return 0;
+    if (!setupState.instanceMutex) setupState.instanceMutex = CreateMutexA(nullptr, FALSE, name);
     if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
     // A window of ours without the mutex: an older copy is still closing.
     if (FindWindowA(MAIN_WINDOW_CLASS, nullptr)) return 0;

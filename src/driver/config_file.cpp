@@ -1,7 +1,10 @@
 #include "driver/config_file.h"
 
+#include <cstring>
+
 #include "core/format.h"
 #include "core/setup_state.h"
+#include "core/text.h"
 
 namespace {
 
@@ -20,30 +23,82 @@ int WriteWholeFile(const char* path, const void* data, DWORD size) {
     return ok;
 }
 
+// Deletes the temporary, keeping the last error of the step that failed.
+void DropTemporary(const char* temporary) {
+    DWORD error = GetLastError();
+    DeleteFileA(temporary);
+    SetLastError(error);
+}
+
 }  // namespace
 
+int (*beforeWritingTemporary)(const char* path, const char* temporary) = nullptr;
 int (*beforeReplacingFile)(const char* path) = nullptr;
 
-int TemporaryFileName(const char* path, char* buffer, DWORD size) {
-    return FormatText(buffer, size, "%s.new", path);
+int DriverPath(char* buffer, std::size_t size, const char* relative) {
+    if (!relative) return FormatText(buffer, size, "%s\\bfax", setupState.windowsDirectory);
+    return FormatText(buffer, size, "%s\\bfax\\%s", setupState.windowsDirectory, relative);
+}
+
+const char* DestinationNameOf(const char* name) {
+    const char* start = name;
+    for (const char* p = name; *p; ++p) {
+        if (*p == '\\' || *p == '/') start = p + 1;
+    }
+    return start;
+}
+
+int IsListedDestination(const char* path) {
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
+        char relative[MAX_PATH];
+        char destination[MAX_PATH];
+        if (FormatText(relative, sizeof relative, "%s%s", entry->flags & ENTRY_SUBDIR ? "morvik\\" : "",
+                       DestinationNameOf(entry->name)) &&
+            DriverPath(destination, sizeof destination, relative) &&
+            SameName(path, std::strlen(path), destination)) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int TemporaryFileName(const char* path, char* buffer, std::size_t size) {
+    char suffix[] = ".part0";
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        suffix[5] = digit == '0' ? '\0' : digit;
+        if (!FormatText(buffer, size, "%s%s", path, suffix)) return 0;
+        // Lists that name no such file (nearly all) are not searched.
+        if (!setupState.temporaryNamesListed || !IsListedDestination(buffer)) return 1;
+    }
+    return 0;
+}
+
+int IsTemporaryName(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    return dot && SameName(dot, 5, ".part") && (!dot[5] || (dot[5] >= '1' && dot[5] <= '9' && !dot[6]));
+}
+
+int NoteTemporary(const char* path, const char* temporary) {
+    return !beforeWritingTemporary || beforeWritingTemporary(path, temporary);
+}
+
+Commit CommitTemporaryFile(const char* temporary, const char* path) {
+    Commit result = COMMIT_NOT_SET_ASIDE;
+    if (!beforeReplacingFile || beforeReplacingFile(path)) {
+        result = MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? COMMIT_DONE
+                                                                                                 : COMMIT_NOT_MOVED;
+    }
+    if (result != COMMIT_DONE) DropTemporary(temporary);
+    return result;
 }
 
 int ReplaceFileContent(const char* path, const void* data, DWORD size) {
     if (!path || (!data && size > 0)) return 0;
     char temporary[MAX_PATH];
-    if (!TemporaryFileName(path, temporary, sizeof temporary)) return 0;
-    if (WriteWholeFile(temporary, data, size) && (!beforeReplacingFile || beforeReplacingFile(path)) &&
-        MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return 1;
+    if (!TemporaryFileName(path, temporary, sizeof temporary) || !NoteTemporary(path, temporary)) return 0;
+    if (!WriteWholeFile(temporary, data, size)) {
+        DropTemporary(temporary);
+        return 0;
     }
-    // Keep the last error of the failed step for the caller.
-    DWORD error = GetLastError();
-    DeleteFileA(temporary);
-    SetLastError(error);
-    return 0;
-}
-
-int DriverPath(char* buffer, std::size_t size, const char* relative) {
-    if (!relative) return FormatText(buffer, size, "%s\\bfax", setupState.windowsDirectory);
-    return FormatText(buffer, size, "%s\\bfax\\%s", setupState.windowsDirectory, relative);
+    return CommitTemporaryFile(temporary, path) == COMMIT_DONE ? 1 : 0;
 }

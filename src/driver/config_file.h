@@ -1,5 +1,6 @@
-// Where the driver's files lie, and replacing a configuration file as a
-// whole, so that it is never left truncated or half-written.
+// Where the driver's files lie, and replacing one of them as a whole: the
+// new content is written to a temporary file beside it and moved over it
+// only once complete, so that it is never left truncated or half-written.
 #ifndef SETUP_DRIVER_CONFIG_FILE_H
 #define SETUP_DRIVER_CONFIG_FILE_H
 
@@ -12,19 +13,38 @@
 // fitted in size bytes; a path cut short must not be used.
 int DriverPath(char* buffer, std::size_t size, const char* relative);
 
-// Writes the size bytes at data to a temporary file next to path, flushes it
-// and moves it over path. 1 when path now holds exactly that content; 0 when
-// any step failed, in which case path is as it was and the temporary file is
-// gone. A file that another program holds open without sharing gives 0.
-int ReplaceFileContent(const char* path, const void* data, DWORD size);
+// The name a listed file is installed under: the part of the listed name
+// after its last '\' or '/' (Windows takes both as separators).
+const char* DestinationNameOf(const char* name);
+// Whether a file of the list read (the manifest) is installed as path.
+int IsListedDestination(const char* path);
 
-// While set, ReplaceFileContent calls it with path once the new content
-// lies whole beside it and before it takes path's place; 0 stops the
-// replacement. An update sets it so that the file it replaces can be put
-// back.
+// The temporary file that path is written to before it replaces path:
+// path followed by ".part", or by ".part1" to ".part9" where the list
+// installs a file of that name. 0 when no name is free or none fits.
+int TemporaryFileName(const char* path, char* buffer, std::size_t size);
+// Whether name ends as those names do.
+int IsTemporaryName(const char* name);
+
+// While an update is recorded: called with path and its temporary before
+// the temporary is made, and with path once the temporary is complete and
+// before it takes path's place (to set the installed copy aside). 0 stops
+// the replacement.
+extern int (*beforeWritingTemporary)(const char* path, const char* temporary);
 extern int (*beforeReplacingFile)(const char* path);
+// beforeWritingTemporary, when set.
+int NoteTemporary(const char* path, const char* temporary);
 
-// The name ReplaceFileContent writes to first: path followed by ".new".
-int TemporaryFileName(const char* path, char* buffer, DWORD size);
+enum Commit { COMMIT_NOT_SET_ASIDE = -1, COMMIT_NOT_MOVED = 0, COMMIT_DONE = 1 };
+// Moves the complete temporary over path, after beforeReplacingFile. On
+// failure path is as it was, the temporary gone and the last error that of
+// the failed step.
+Commit CommitTemporaryFile(const char* temporary, const char* path);
+
+// Writes the size bytes at data to path's temporary, flushes it and commits
+// it. 1 when path now holds exactly that content; 0 when any step failed, in
+// which case path is as it was and the temporary file is gone. A file that
+// another program holds open without sharing gives 0.
+int ReplaceFileContent(const char* path, const void* data, DWORD size);
 
 #endif

@@ -4,10 +4,11 @@
 
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
-#include "core/registry.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
+#include "core/text.h"
 #include "core/windows_version.h"
 
 namespace {
@@ -160,58 +161,73 @@ int StartDriverService(const char* name) {
     return 0;
 }
 
+void ServiceConfig::Clear() {
+    for (HLOCAL& block : blocks) {
+        if (block) LocalFree(block);
+        block = nullptr;
+    }
+    present = running = 0;
+    type = startType = errorControl = 0;
+    imagePath = displayName = account = group = dependencies = "";
+}
+
 int ReadServiceConfig(const char* name, ServiceConfig* config) {
-    std::memset(config, 0, sizeof *config);
+    config->Clear();
     ServiceHandle manager(OpenManager());
     if (!manager) return 0;
     ServiceHandle service(OpenServiceA(manager.Get(), name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? 1 : 0;
-    // The record, and room for its texts, which follow it in the same block.
-    const std::size_t RECORDS = 1 + 4 * static_cast<std::size_t>(SERVICE_TEXT_SIZE) / sizeof(QUERY_SERVICE_CONFIGA);
-    QUERY_SERVICE_CONFIGA block[RECORDS] = {};
+    // The record, and its texts after it in the same block.
     DWORD needed = 0;
     SERVICE_STATUS status = {};
-    if (!QueryServiceConfigA(service.Get(), block, sizeof block, &needed) ||
+    if (QueryServiceConfigA(service.Get(), nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return 0;
+    }
+    auto* record = static_cast<QUERY_SERVICE_CONFIGA*>(config->blocks[0] = LocalAlloc(LPTR, needed));
+    if (!record || !QueryServiceConfigA(service.Get(), record, needed, &needed) ||
         !QueryServiceStatus(service.Get(), &status)) {
         return 0;
     }
-    const QUERY_SERVICE_CONFIGA& record = block[0];
-    const char* image = record.lpBinaryPathName ? record.lpBinaryPathName : "";
-    int fits = CopyText(config->imagePath, sizeof config->imagePath, image);
-    fits &= CopyText(config->displayName, sizeof config->displayName, record.lpDisplayName ? record.lpDisplayName : "");
+    const char* const texts[] = {record->lpBinaryPathName, record->lpDisplayName, record->lpServiceStartName,
+                                 record->lpLoadOrderGroup};
+    const char** fields[] = {&config->imagePath, &config->displayName, &config->account, &config->group};
+    for (int i = 0; i < 4; ++i) {
+        if (texts[i]) *fields[i] = texts[i];
+    }
     // Some service managers leave the list out of the answer; the service's
     // key holds it as well.
-    const char* list = record.lpDependencies;
-    char stored[SERVICE_TEXT_SIZE];
-    if (!list || !*list) {
-        char key[MAX_PATH];
-        std::memset(stored, 0, sizeof stored);
-        FormatText(key, sizeof key, "System\\CurrentControlSet\\Services\\%s", name);
-        ReadRegistryValue(HKEY_LOCAL_MACHINE, key, "DependOnService", REG_MULTI_SZ, stored, sizeof stored - 2);
-        list = stored;
-    }
-    std::size_t length = 0;
-    for (const char* dependency = list; *dependency; dependency += std::strlen(dependency) + 1) {
-        std::size_t size = std::strlen(dependency) + 1;
-        // Room for the zero byte that ends the list.
-        if (length + size + 1 > sizeof config->dependencies) return 0;
-        std::memcpy(config->dependencies + length, dependency, size);
-        length += size;
+    if (record->lpDependencies && *record->lpDependencies) {
+        config->dependencies = record->lpDependencies;
+    } else {
+        char path[MAX_PATH];
+        KeyGuard key;
+        DWORD size = 0;
+        FormatText(path, sizeof path, "System\\CurrentControlSet\\Services\\%s", name);
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.Receive()) == ERROR_SUCCESS &&
+            RegQueryValueExA(key.Get(), "DependOnService", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS &&
+            (config->blocks[1] = LocalAlloc(LPTR, size + 2)) != nullptr &&
+            RegQueryValueExA(key.Get(), "DependOnService", nullptr, nullptr, static_cast<BYTE*>(config->blocks[1]),
+                             &size) == ERROR_SUCCESS) {
+            config->dependencies = static_cast<const char*>(config->blocks[1]);
+        }
     }
     config->present = 1;
     config->running = status.dwCurrentState != SERVICE_STOPPED;
-    config->type = record.dwServiceType;
-    config->startType = record.dwStartType;
-    config->errorControl = record.dwErrorControl;
-    return fits;
+    config->type = record->dwServiceType;
+    config->startType = record->dwStartType;
+    config->errorControl = record->dwErrorControl;
+    return 1;
 }
 
 int CreateServiceFromConfig(const char* name, const ServiceConfig* config) {
+    // The system's account is what no account gives.
+    const char* account = config->account;
+    if (!*account || SameName(account, std::strlen(account), "LocalSystem")) account = nullptr;
     ServiceHandle manager(OpenManager());
     ServiceHandle service(manager ? CreateServiceA(manager.Get(), name, config->displayName, SERVICE_ALL_ACCESS,
                                                    config->type, config->startType, config->errorControl,
-                                                   config->imagePath, nullptr, nullptr, config->dependencies,
-                                                   nullptr, nullptr)
+                                                   config->imagePath, *config->group ? config->group : nullptr,
+                                                   nullptr, config->dependencies, account, nullptr)
                                   : nullptr);
     if (!service) {
         LogLine("Service %s cannot be created again (error %lu)", name, LastError());

@@ -36,17 +36,27 @@ void StopAndDeleteService(const char* name);
 // 1 when the service was started.
 int StartDriverService(const char* name);
 
-// A service as the manager keeps it, to create it again as it was.
-const int SERVICE_TEXT_SIZE = 512;
+// A service as the manager keeps it, to create it again as it was. Texts
+// that ReadServiceConfig fills in lie in blocks that go with the record;
+// texts filled in otherwise belong to whoever filled them in.
 struct ServiceConfig {
-    int present;
-    int running;  // in any state but stopped
-    DWORD type;
-    DWORD startType;
-    DWORD errorControl;
-    char imagePath[SERVICE_TEXT_SIZE];
-    char displayName[SERVICE_TEXT_SIZE];
-    char dependencies[SERVICE_TEXT_SIZE];  // names, each ended by a zero byte, then one more
+    ServiceConfig() = default;
+    ~ServiceConfig() { Clear(); }
+    ServiceConfig(const ServiceConfig&) = delete;
+    ServiceConfig& operator=(const ServiceConfig&) = delete;
+    void Clear();  // back to an absent service, its blocks freed
+
+    int present = 0;
+    int running = 0;  // in any state but stopped
+    DWORD type = 0;
+    DWORD startType = 0;
+    DWORD errorControl = 0;
+    const char* imagePath = "";
+    const char* displayName = "";
+    const char* account = "";       // empty: the system's
+    const char* group = "";         // load-order group; empty: none
+    const char* dependencies = "";  // names, each ended by a zero byte, then one more
+    HLOCAL blocks[2] = {};
 };
 // 1 when config describes the service, or its absence; 0 when that cannot be told.
 int ReadServiceConfig(const char* name, ServiceConfig* config);

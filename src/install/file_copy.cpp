@@ -14,14 +14,11 @@
 #include "core/text.h"
 #include "driver/config_file.h"
 #include "install/progress.h"
-#include "install/rollback.h"
 #include "resource.h"
 
 namespace {
 
 const DWORD COPY_BUFFER_SIZE = 0x8000;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // DOS device names, which Windows opens as devices in any directory and
 // with any extension; it takes the superscript digits 1, 2 and 3 of code
@@ -119,7 +116,7 @@ private:
     bool failed_ = false;
 };
 
-enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED, COPY_ABORTED, COPY_NOT_SET_ASIDE };
+enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED, COPY_ABORTED };
 
 CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND owner, std::uint32_t* bytesDone) {
     std::uint64_t copied = 0;
@@ -159,14 +156,6 @@ bool AskToContinue(HWND owner, const char* path) {
 }
 
 }  // namespace
-
-const char* DestinationNameOf(const char* name) {
-    const char* start = name;
-    for (const char* p = name; *p; ++p) {
-        if (IsSeparator(*p)) start = p + 1;
-    }
-    return start;
-}
 
 int IsSafeDestinationName(const char* name) {
     if (!name) return 0;
@@ -211,10 +200,6 @@ int CreateDriverDirectories() {
     return 1;
 }
 
-int PartialCopyName(const char* destination, char* buffer) {
-    return FormatText(buffer, FILE_PATH_SIZE, "%s.part", destination);
-}
-
 INT OpenThroughExpander(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -243,7 +228,7 @@ int CopyManifestFiles(HWND owner) {
         char destination[FILE_PATH_SIZE];
         char partial[FILE_PATH_SIZE];
         if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1) ||
-            !PartialCopyName(destination, partial)) {
+            !TemporaryFileName(destination, partial, sizeof partial)) {
             LogLine("Skipped %s: no usable path", entry->name);
             continue;
         }
@@ -268,6 +253,12 @@ int CopyManifestFiles(HWND owner) {
         }
         // A copy in use or write-protected stays as it is.
         Destination present = ProbeDestination(destination);
+        // An update notes the file before its new copy is begun.
+        if (present != DESTINATION_LOCKED && !NoteTemporary(destination, partial)) {
+            LogLine("Failed %s: the update cannot be recorded; nothing replaced", destination);
+            stopped = true;
+            continue;
+        }
         FileGuard target;
         if (present != DESTINATION_LOCKED) {
             target.Reset(
@@ -287,26 +278,26 @@ int CopyManifestFiles(HWND owner) {
         CopyOutcome outcome = CopyData(&source, target.Get(), buffer, owner, &bytesDone);
         if (!target.Close() && outcome == COPY_COMPLETE) outcome = COPY_WRITE_FAILED;
         source.Close();
-        // An update keeps the installed copy in its backup folder until it stands.
-        if (outcome == COPY_COMPLETE && !SetAsideFile(destination)) outcome = COPY_NOT_SET_ASIDE;
-        if (outcome == COPY_COMPLETE &&
-            MoveFileExA(partial, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Commit commit = COMMIT_NOT_SET_ASIDE;
+        if (outcome == COPY_COMPLETE) {
+            commit = CommitTemporaryFile(partial, destination);
+        } else {
+            DeleteFileA(partial);
+        }
+        if (commit == COMMIT_DONE) {
             LogLine("%s %s to %s", source.Path() == compressed ? "Expanded" : "Copied", source.Path(), destination);
             continue;
         }
-        DWORD error = GetLastError();
-        DeleteFileA(partial);
-        if (outcome == COPY_COMPLETE) {
+        if (commit == COMMIT_NOT_MOVED) {
             // Taken by another program meanwhile: kept like one in use.
-            LogLine("Skipped %s: %s cannot be replaced (error %lu)", entry->name, destination,
-                    static_cast<unsigned long>(error));
+            LogLine("Skipped %s: %s cannot be replaced (error %lu)", entry->name, destination, LastError());
             if (!DestinationExists(destination)) stopped = true;
             continue;
         }
         LogLine("Failed %s: %s; nothing replaced", destination,
                 outcome == COPY_WRITE_FAILED ? "cannot be written whole"
                 : outcome == COPY_ABORTED    ? "installation abandoned"
-                : outcome == COPY_NOT_SET_ASIDE ? "the installed copy cannot be set aside"
+                : outcome == COPY_COMPLETE   ? "the installed copy cannot be set aside"
                                              : "the source cannot be read whole");
         if (outcome != COPY_SOURCE_FAILED) {
             stopped = true;

@@ -6,12 +6,10 @@
 #include <windows.h>
 
 #include "core/shared_types.h"
+#include "driver/config_file.h"
 
 const int FILE_PATH_SIZE = 1024;
 
-// The name a listed file is installed under: the part of the listed name
-// after its last '\' or '/' (Windows takes both as separators).
-const char* DestinationNameOf(const char* name);
 // 1 when that name can only name a file inside the driver directory: not
 // empty, not dots and blanks alone (Windows would take "." or ".." from it),
 // no ':' (drive-relative paths, streams), no DOS device name (CON, NUL,
@@ -22,11 +20,6 @@ int IsSafeDestinationName(const char* name);
 int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* plainSource, char* destination,
                    char* destinationName, int createDirectories);
 int CreateDriverDirectories();
-// The name a file is written under, next to its destination, before it
-// replaces it: the destination followed by ".part". A file of that name is
-// what a run cut off (by a power failure) left behind. 0 when the name does
-// not fit the FILE_PATH_SIZE bytes of buffer.
-int PartialCopyName(const char* destination, char* buffer);
 // Opens a distribution file for reading through the expander, as LZOpenFileA
 // would but with paths up to MAX_PATH: a compressed file expands, any other
 // comes through as stored. A handle for LZSeek, LZRead and LZClose, or a

@@ -45,6 +45,7 @@ void ProcessLine(char* line, ListBuilder* list) {
     CopyText(entry->name, sizeof entry->name, name);
     if (std::strchr(fields[1], 'A')) entry->flags |= ENTRY_SUBDIR;
     if (std::strchr(fields[2], '1')) entry->flags |= ENTRY_OVERWRITE;
+    if (IsTemporaryName(DestinationNameOf(name))) setupState.temporaryNamesListed = 1;
     *list->tail = entry;
     list->tail = &entry->next;
     ++list->count;
@@ -58,6 +59,7 @@ void DropEntries(ListBuilder* list) {
         entry = next;
     }
     setupState.manifest = nullptr;
+    setupState.temporaryNamesListed = 0;
     list->tail = &setupState.manifest;
     list->count = 0;
 }

@@ -86,6 +86,8 @@ int AskAndRemoveDrivers(HWND owner) {
 
 int ShowInstallResult(HWND owner) {
     if (!setupState.installSucceeded) {
+        // The earlier installation waits for a restart to be put back whole.
+        if (setupState.restartNeeded) ShowMessage(owner, LoadText(IDS_RESTART_NEEDED), MB_ICONWARNING);
         ShowMessage(owner, LoadText(IDS_INSTALL_FAILED), MB_ICONWARNING);
         return 0;
     }

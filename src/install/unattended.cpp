@@ -80,8 +80,9 @@ int InitRun() {
     // Before anything reads the installation: a backup folder that a failed
     // update could not put back.
     LeftBackup left = RestoreLeftBackup();
-    if (left == LEFT_BACKUP_FAILED) {
-        ShowMessage(nullptr, LoadText(IDS_INSTALL_FAILED), MB_ICONWARNING);
+    if (left == LEFT_BACKUP_FAILED || left == LEFT_BACKUP_RESTART) {
+        ShowMessage(nullptr, LoadText(left == LEFT_BACKUP_RESTART ? IDS_RESTART_NEEDED : IDS_INSTALL_FAILED),
+                    MB_ICONWARNING);
         return 0;
     }
     if (left == LEFT_BACKUP_RESTORED) InitSetupNames();

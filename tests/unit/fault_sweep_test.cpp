@@ -10,6 +10,7 @@
 // folder, from which the next start-up restores it. A temporary file may stay
 // only where its deletion failed, and the next run removes it.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -288,6 +289,72 @@ const Sweep SWEEPS[] = {
 std::string SweepName(const ::testing::TestParamInfo<Sweep>& info) { return info.param.id; }
 
 INSTANTIATE_TEST_SUITE_P(WholeRuns, FaultSweepTest, ::testing::ValuesIn(SWEEPS), SweepName);
+
+// The power goes while an update writes its record, at every byte of every
+// write; Windows starts again, then setup, twice. Every start-up must go
+// through and leave one installation whole, the earlier one or the new one:
+// every file of the earlier installation there, old or new, none cut short;
+// the services, parameters and product key all of one of them.
+class PowerCutTest : public FaultSweepTest {};
+
+TEST_P(PowerCutTest, EveryCutLeavesOneInstallationWhole) {
+    const char* const RECORD = "C:\\WINDOWS\\bfax\\backup\\restore.lst";
+    reference_ = Reference(true);
+    NewRun(true);
+    whole_run::Prepare(scenario_);
+    hostwin::CutPowerAt(RECORD, 0);
+    whole_run::RunProgram();
+    const std::uint64_t cuts = hostwin::BytesWrittenTo();
+    int putBack = 0, completed = 0, stuck = 0, lost = 0;
+    Snapshot before;
+    for (std::uint64_t cut = 1; cut <= cuts; ++cut) {
+        NewRun(true);
+        whole_run::Prepare(scenario_);
+        if (cut == 1) before = whole_run::TakeSnapshot();
+        hostwin::CutPowerAt(RECORD, cut);
+        whole_run::RunProgram();
+        hostwin::Restart();
+        NewRun(false);
+        stuck += !InitRun();
+        Snapshot after = whole_run::TakeSnapshot();
+        NewRun(false);
+        stuck += !InitRun();
+        EXPECT_EQ(after, whole_run::TakeSnapshot()) << "cut at byte " << cut;
+        for (const auto& entry : before) {
+            auto found = after.find(entry.first);
+            bool kept = found != after.end() &&
+                        (found->second == entry.second || found->second == reference_[entry.first]);
+            lost += StartsWith(entry.first, "file:") && !kept;
+        }
+        // Which services run after Windows started again depends on how they start.
+        std::vector<std::string> old = whole_run::Differences(after, before);
+        std::vector<std::string> whole = whole_run::Differences(after, reference_);
+        auto running = [](const std::string& difference) { return StartsWith(difference, "state:"); };
+        old.erase(std::remove_if(old.begin(), old.end(), running), old.end());
+        whole.erase(std::remove_if(whole.begin(), whole.end(), running), whole.end());
+        putBack += old.empty();
+        completed += whole.empty();
+        if (!old.empty() && !whole.empty()) {
+            std::string differences;
+            for (const std::string& difference : old) differences += " " + difference;
+            ADD_FAILURE() << "cut at byte " << cut << " leaves neither installation whole:" << differences;
+        }
+    }
+    EXPECT_EQ(0, stuck);
+    EXPECT_EQ(0, lost);
+    char summary[256];
+    std::snprintf(summary, sizeof summary,
+                  "%s: %llu cut points, put back exactly: %d, completed: %d, stuck: %d, lost: %d", GetParam().name,
+                  static_cast<unsigned long long>(cuts), putBack, completed, stuck, lost);
+    std::printf("  %s\n", summary);
+    RecordProperty("summary", summary);
+}
+
+// Answering No changes nothing here: the only question comes once the record is complete.
+const Sweep CUTS[] = {
+    {"UpdateCut", "power cut while an update over running drivers writes its record", true, false, false}};
+
+INSTANTIATE_TEST_SUITE_P(PowerCuts, PowerCutTest, ::testing::ValuesIn(CUTS), SweepName);
 
 #endif  // ON_STAND_IN
 

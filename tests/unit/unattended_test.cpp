@@ -230,9 +230,16 @@ TEST_F(SilentRunTest, ExitCodes) {
         {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { hostwin::SetAdministrator(false); }, 740,
          {"installed correctly. Do you want to continue with the installation?\r\n"}, "as before"},
+        // Run by another user in another session (a deployment as SYSTEM).
         {"second copy", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
-         [&otherCopy] { otherCopy = CreateMutexA(nullptr, FALSE, "$$ Loxbrine Main Mutex $$"); }, 1618,
+         [] { hostwin::HoldOtherUsersMutex("Global\\$$ Loxbrine Main Mutex $$"); }, 1618,
          {"Result: another copy of the setup program is running, exit code 1618"}, "as before"},
+        {"second copy on Windows NT 4.0", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
+         [&otherCopy] {
+             hostwin::SetVersion({VER_PLATFORM_WIN32_NT, 4, 0, 1381});
+             otherCopy = CreateMutexA(nullptr, FALSE, "$$ Loxbrine Main Mutex $$");
+         },
+         1618, {}, "as before"},
         {"bad value", "/silent /answers=C:\\bad.ini /log=C:\\r.log", [&bad] { PutFile("C:\\bad.ini", bad); }, 1639,
          {"The answers file C:\\bad.ini: Please enter a valid I/O base address for board # 2"}, "as before"},
         {"no answers file", "/silent /answers=C:\\none.ini /log=C:\\r.log", [] {}, 1639,
@@ -244,7 +251,8 @@ TEST_F(SilentRunTest, ExitCodes) {
          {"Message: The file \"C:\\DIST\\Files.ini\" cannot be found"}, "as before"},
         {"missing file, stop", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { DeleteFileA("C:\\DIST\\bfax.sy_"); }, 1603,
-         {"Restored HKLM\\Software\\Morvik Communication\\Loxbrine"}, "as before"},
+         {"Restored HKLM\\Software\\Morvik Communication\\Loxbrine", "The earlier installation is restored"},
+         "as before"},
         {"log not writable", "/silent /answers=C:\\answers.ini /log=C:\\NO\\SUCH\\r.log", [] {}, 0, {}, "installed"},
     };
     for (const ExitCase& c : cases) {

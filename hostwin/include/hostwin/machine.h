@@ -34,6 +34,11 @@ std::string CurrentDirectory();
 // Every path handed to SetCurrentDirectoryA, with its result.
 struct DirectoryChange { std::string path; BOOL result; };
 const std::vector<DirectoryChange>& DirectoryChanges();
+// Named mutexes: the program runs in a session of its own, where a name
+// and "Global\\" with it are two objects; Windows NT 4.0 refuses names with
+// a backslash. A mutex held by another user's program (a service running as
+// SYSTEM) cannot be opened: CreateMutexA gives ERROR_ACCESS_DENIED.
+void HoldOtherUsersMutex(const char* name);
 int LiveLocalAllocations();  // blocks not yet freed
 int OpenHandleCount();       // kernel handles (mutexes, files)
 
@@ -78,6 +83,17 @@ struct FallibleCall {
 void CountCalls(int failAt = 0, bool persist = false);
 void StopFailingCalls();  // the log is kept and grows
 const std::vector<FallibleCall>& FallibleCalls();
+// The power goes as the byte-th byte written to path (counted over every
+// write to it from now on; 0: never) would reach the disk: that write keeps
+// the bytes before it and fails, and so does every fallible call after it,
+// as with CountCalls' persist, until Restart.
+void CutPowerAt(const char* path, std::uint64_t byte);
+std::uint64_t BytesWrittenTo();  // the path's bytes since CutPowerAt
+// Windows starts again: every handle of the programs that ran is gone (files
+// held open too), calls no longer fail, services stop, those marked for
+// deletion leave, and those started at boot, by the system or automatically
+// start.
+void Restart();
 
 // ---- files ----------------------------------------------------------------------------
 // The simulated disks live in a host directory that Reset makes anew. Windows
@@ -129,7 +145,7 @@ std::vector<std::string> OpenKeyPaths();  // as "HKLM\path"
 // ---- services -------------------------------------------------------------------------
 // Each service has its key in HKLM (Type, Start, ErrorControl, ImagePath as
 // REG_EXPAND_SZ, DisplayName, DependOnService when there are dependencies,
-// ObjectName for Win32 services), gone with the record. A user who is not an
+// Group when it has one, ObjectName for Win32 services), gone with the record. A user who is not an
 // administrator may connect to the manager and query, nothing more.
 // StartServiceA starts a service (and first what it depends on) at once; an
 // accepted stop stops it at once, or after a scripted number of status
@@ -143,6 +159,8 @@ struct ServiceRecord {
     DWORD errorControl = SERVICE_ERROR_NORMAL;
     std::string imagePath;
     std::vector<std::string> dependencies;
+    std::string group;    // load-order group; empty: none
+    std::string account;  // empty: the system's (LocalSystem for a Win32 service)
     DWORD state = SERVICE_STOPPED;
     bool markedForDeletion = false;  // filled in by FindService
 };

@@ -128,6 +128,8 @@ void EarlierInstallation() {
         record.type = i == 0 ? SERVICE_KERNEL_DRIVER : SERVICE_WIN32_OWN_PROCESS;
         record.imagePath = images[i];
         if (i == 1) record.dependencies = {"bfax"};
+        // What a restore must keep, though the program never sets it.
+        (i == 0 ? record.group : record.account) = i == 0 ? "Extended Base" : "NT AUTHORITY\\LocalService";
         record.state = SERVICE_RUNNING;
         hostwin::AddService(record);
     }
@@ -221,7 +223,8 @@ Snapshot TakeSnapshot() {
         hostwin::FindService(name.c_str(), &record);
         std::ostringstream text;
         text << "type " << record.type << ", start " << record.startType << ", errors " << record.errorControl
-             << ", image " << record.imagePath << ", shown as " << record.displayName << ", depends on";
+             << ", image " << record.imagePath << ", shown as " << record.displayName << ", group " << record.group
+             << ", account " << record.account << ", depends on";
         for (const std::string& dependency : record.dependencies) text << " " << dependency;
         snapshot["service:" + name] = text.str() + (record.markedForDeletion ? ", marked for deletion" : "");
         snapshot["state:" + name] = record.state == SERVICE_RUNNING ? "running" : "stopped";
@@ -311,7 +314,7 @@ std::vector<UINT> MessageIds(const std::vector<hostwin::MessageBoxRecord>& boxes
     for (const hostwin::MessageBoxRecord& box : boxes) {
         UINT found = 0;
         for (UINT id : {IDS_CANNOT_OPEN_FILE, IDS_INSTALL_FAILED, IDS_INSTALL_SUCCEEDED, IDS_FILE_LIST_DAMAGED,
-                        IDS_NOT_ADMINISTRATOR}) {
+                        IDS_NOT_ADMINISTRATOR, IDS_RESTART_NEEDED}) {
             // The text before the template's first "%s" and after its last.
             std::string pattern = LoadText(id);
             std::string head = pattern.substr(0, pattern.find("%s"));
