@@ -19,6 +19,7 @@
 
 int StartRun(const char* text, CommandLine* line) {
     int usable = ParseCommandLine(text, line);
+    ClassifyWindows();
     char defaultLog[MAX_PATH];
     if (line->log[0]) {
         OpenSetupLog(line->log);

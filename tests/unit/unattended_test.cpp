@@ -49,7 +49,16 @@ const CommandCase commandCases[] = {
     {"/silent /answers=", "/answers= needs a file name"},
     {"silent", "silent is not a switch."},
     {"/log=\"C:\\open quote", "The command line cannot be read"},
+    {"/log=C:\\<1100>.log /silent /remove", "The command line cannot be read"},
+    {"/silent /remove /log=C:\\<1100>.log", "The command line cannot be read"},
+    {"/silent\v/remove\x01/log=l.txt", "1 1 0 |  | ./l.txt | "},
 };
+
+// "<1100>" stands for a word of that many characters.
+std::string WithLongWord(std::string text) {
+    size_t at = text.find("<1100>");
+    return at == std::string::npos ? text : text.replace(at, 6, std::string(1100, 'x'));
+}
 
 class CommandLineTest : public SetupTest {};
 
@@ -58,7 +67,7 @@ TEST_F(CommandLineTest, GoodAndBadLines) {
     for (const CommandCase& c : commandCases) {
         CommandLine line;
         std::memset(&line, 0xA5, sizeof line);
-        int ok = ParseCommandLine(c.text, &line);
+        int ok = ParseCommandLine(WithLongWord(c.text).c_str(), &line);
         std::string seen;
         if (ok) {
             std::string expected = c.parsed;
@@ -77,7 +86,7 @@ TEST_F(CommandLineTest, GoodAndBadLines) {
     }
     // ... and its log goes where it asks, whatever came before.
     CommandLine refused;
-    EXPECT_EQ(0, ParseCommandLine("/bogus -LOG=x.log", &refused));
+    EXPECT_EQ(0, ParseCommandLine(WithLongWord("/bogus <1100> -LOG=x.log").c_str(), &refused));
     EXPECT_EQ(here + "x.log", std::string(refused.log));
     EXPECT_STREQ("/bogus is not a known switch.", refused.reason);
 }
@@ -102,13 +111,14 @@ const AnswersCase answersCases[] = {
     {"[Boards]\r\nBoard1=Not installed\r\n", "at least one board installed in the system to continue"},
     {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nDigits=64\r\n", "Please enter the number of DID digits to be captured"},
     // Lines that are no settings at all.
-    {"[Boards]\r\nBoard7=TR114 PCI\r\n", "the line Board7= of [Boards] names a board outside 1..6."},
-    {"[Boards]\r\nBoard0=TR114 PCI\r\n", "the line Board0= of [Boards] names a board outside 1..6."},
+    {"[Boards]\r\nBoard7=TR114 PCI\r\n", "the line Board7= of [Boards] is none of Board1 to Board6."},
+    {"[Boards]\r\nBoard04=TR114 PCI\r\n", "the line Board04= of [Boards] is none of Board1 to Board6."},
+    {"[Boards]\r\nBoard1\x01=TR114 PCI\r\n", "= of [Boards] is none of Board1 to Board6."},
     {"[Boards]\r\nBoard1=TR115 PCI\r\n", "in the line Board1=, TR115 PCI is not a board type."},
     {"[Boards]\r\nBoard1=\r\n", "in the line Board1=,  is not a board type."},
     {"[Boards]\r\nBoard1=TR114 PCI, 300\r\n", "the line Board1= holds more than the board type."},
     {"[Boards]\r\nBoard1=TR114 ISA, 300, 4, 5\r\n", "holds more than type, I/O base and channels."},
-    {"[Boards]\r\nBoard1=TR114 PCI\r\nBOARD1=TR114 ISA\r\n", "the line BOARD1= of [Boards] is given twice."},
+    {"[Boards]\r\nboard1=TR114 PCI\r\nBOARD1=TR114 ISA\r\n", "the line BOARD1= of [Boards] is given twice."},
     {"[Boards]\r\nBoard1=TR114 PCI\r\nSpeed=9600\r\n", "the line Speed of [Boards] is not known."},
     {"[Board]\r\nBoard1=TR114 PCI\r\n", "the section [Board] is not one of [Boards], [DID], [Setup]."},
     {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nStart=winks\r\n", "the value is neither wink nor immediate."},
@@ -168,7 +178,7 @@ using namespace whole_run;
 const char* const ANSWERS = "C:\\answers.ini";
 const char* const STANDARD_ANSWERS =
     "[Boards]\r\nBoard1=TR114 PCI\r\nBoard2=TR114 ISA, 300, 4\r\nBoard5=TR114 ISA, 340, 2\r\nIRQ=5\r\nDMA=1\r\n";
-const char* const TEMP_LOG = "C:\\WINDOWS\\TEMP\\LoxbrineSetup.log";
+const char* const DEFAULT_LOG = "C:\\WINDOWS\\LoxbrineSetup.log";
 
 class SilentRunTest : public SetupTest {
 protected:
@@ -249,7 +259,7 @@ TEST_F(SilentRunTest, ExitCodes) {
         EXPECT_TRUE(hostwin::MessageBoxes().empty()) << c.what;
         std::string log = FileText(std::strstr(c.commandText, "/log=C:\\r.log")        ? "C:\\r.log"
                                    : std::strstr(c.commandText, "remove.log") ? "C:\\remove.log"
-                                                                                       : TEMP_LOG);
+                                                                                       : DEFAULT_LOG);
         for (const char* line : c.logLines) EXPECT_NE(std::string::npos, log.find(line)) << c.what << ":\n" << log;
         if (c.leaves == std::string("removed")) {
             EXPECT_FALSE(hostwin::KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY)) << c.what;
