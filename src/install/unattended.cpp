@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/dll_search.h"
 #include "core/format.h"
 #include "core/messages.h"
 #include "core/names.h"
@@ -18,6 +19,9 @@
 #include "install/sequences.h"
 
 int StartRun(const char* text, CommandLine* line) {
+    // Before anything can make Windows load a DLL: the log's owner check,
+    // a message box.
+    RestrictDllSearch();
     int usable = ParseCommandLine(text, line);
     ClassifyWindows();
     char defaultLog[MAX_PATH];

@@ -13,8 +13,9 @@ const int EXIT_INSTALL_FAILED = 1603;        // ERROR_INSTALL_FAILURE
 const int EXIT_ALREADY_RUNNING = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
 const int EXIT_INVALID_COMMAND_LINE = 1639;  // ERROR_INVALID_COMMAND_LINE
 
-// Reads the command line, opens the log (the /log= file, or for a silent
-// run the fixed name in TEMP) and logs the start. -1 when the run goes on;
+// Restricts where DLLs come from, reads the command line, opens the log (the
+// /log= file, or for a silent run the fixed name in the Windows directory)
+// and logs the start. -1 when the run goes on;
 // otherwise the exit code to end with at once: the usage was shown (0), or
 // the line is refused (1639, the reason logged and, unless silent, shown).
 int StartRun(const char* text, CommandLine* line);

@@ -4,11 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 
 #include "core/command_line.h"
+#include "core/dll_search.h"
 #include "core/setup_log.h"
+#include "core/windows_version.h"
 #include "core/setup_state.h"
 #include "install/answers.h"
 #include "install/unattended.h"
@@ -222,7 +225,11 @@ TEST_F(SilentRunTest, ExitCodes) {
          [] { hostwin::DeleteKeyTree(HKEY_LOCAL_MACHINE, PRODUCT_KEY); }, 0,
          {"Result: nothing installed to remove, exit code 0"}, "removed"},
         {"Windows 98", "/silent /remove /log=C:\\r.log",
-         [] { hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000}); }, 1150,
+         [] {
+             hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000});
+             hostwin::HideExport("GetSecurityInfo");  // no owners there
+         },
+         1150,
          {"Message: You are running Windows 95/98."}, "as before"},
         {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { hostwin::SetAdministrator(false); }, 740,
@@ -267,6 +274,105 @@ TEST_F(SilentRunTest, ExitCodes) {
             EXPECT_EQ(c.leaves == std::string("installed") ? interactive : before, TakeSnapshot()) << c.what;
         }
     }
+}
+
+// A log is only appended to a plain file of the user's, the administrators'
+// or SYSTEM's; anything else is left as it was, and the run goes on without.
+TEST_F(SetupTest, LogOnlyToPlainFilesOfOurOwn) {
+    const char* const log = "C:\\setup.log";
+    const char* const other = "C:\\WINDOWS\\win.ini";
+    struct Row {
+        const char* what;
+        std::function<void()> prepare;
+        bool kept;
+        bool denied = false;  // the folder refuses the file
+    } rows[] = {
+        {"new", [] {}, true},
+        {"an administrator's", [log] { PutFile(log, "earlier\r\n"); }, true},
+        {"SYSTEM's", [log] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_SYSTEM); }, true},
+        {"made by a user who is no administrator", [] { hostwin::SetAdministrator(false); }, true},
+        {"another user's", [log] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_OTHER_USER); },
+         false},
+        {"a second name of another file", [=] { hostwin::MakeLink(other, log, false); }, false},
+        {"a symbolic link to another file", [=] { hostwin::MakeLink(other, log, true); }, false},
+        {"a folder", [log] { hostwin::MakeDirectories(log); }, false},
+        {"in a folder that cannot be written", [] {}, false, true},
+    };
+    for (const Row& row : rows) {
+        ResetAll();
+        PutFile(other, "[windows]\r\n");
+        row.prepare();
+        const std::string before = FileText(log);
+        if (row.denied) hostwin::CountCalls(1);
+        EXPECT_EQ(row.kept ? 1 : 0, OpenSetupLog(log)) << row.what;
+        LogLine("line");
+        CloseSetupLog();
+        const std::string after = FileText(log);
+        EXPECT_EQ(row.kept, after.size() > before.size() && after.compare(0, before.size(), before) == 0) << row.what;
+        EXPECT_EQ("[windows]\r\n", FileText(other)) << row.what;
+        EXPECT_EQ(0, hostwin::OpenHandleCount() + hostwin::LiveLocalAllocations()) << row.what;
+    }
+}
+
+// Nothing that makes Windows load a DLL comes before the search is
+// restricted: the log's owner check, a message box, COMCTL32. Without
+// SetDefaultDllDirectories, the DLLs loaded late ("preloads") come first,
+// each from the system directory with what it loads in turn.
+TEST_F(SetupTest, DllSearchRestrictedFirst) {
+    const std::string system = "LoadLibraryExA C:\\WINDOWS\\system32\\";
+    struct Row {
+        hostwin::Version version;
+        std::vector<const char*> missing;
+        std::vector<std::string> calls;
+    } rows[] = {
+        {{VER_PLATFORM_WIN32_NT, 10, 0, 19045}, {},
+         {"SetDefaultDllDirectories 0x800", "GetSecurityInfo", "MessageBoxA", "LoadLibraryA comctl32.dll"}},
+        {{VER_PLATFORM_WIN32_NT, 5, 1, 2600}, {"SetDefaultDllDirectories"},
+         {"SetDllDirectoryA \"\"", "preloads", "GetSecurityInfo", "MessageBoxA", "LoadLibraryA comctl32.dll"}},
+        {{VER_PLATFORM_WIN32_NT, 5, 0, 2195}, {"SetDefaultDllDirectories", "SetDllDirectoryA"},
+         {"preloads", "GetSecurityInfo", "MessageBoxA", system + "comctl32.dll 0x8"}},
+    };
+    for (const Row& row : rows) {
+        ResetAll();
+        hostwin::SetVersion(row.version);
+        for (const char* name : row.missing) hostwin::HideExport(name);
+        CommandLine line;
+        EXPECT_EQ(EXIT_INVALID_COMMAND_LINE, StartRun("/log=C:\\setup.log /bogus", &line));
+        LoadCommonControls();
+        std::vector<std::string> calls = hostwin::LoaderCalls();
+        auto first = calls.begin() + (row.missing.size() == 1);
+        auto end = first;
+        std::set<std::string> preloaded;
+        for (; end != calls.end() && end->rfind(system, 0) == 0; ++end) preloaded.insert(end->substr(system.size()));
+        if (end != first) *first = "preloads", calls.erase(first + 1, end);
+        EXPECT_EQ(row.calls, calls) << row.version.major << "." << row.version.minor;
+        for (std::string name : {"uxtheme", "dwmapi", "version", "cryptbase", "userenv", "profapi", "msimg32", "ntmarta"}) {
+            EXPECT_EQ(row.missing.empty() ? 0u : 1u, preloaded.count(name + ".dll 0x8")) << name;
+        }
+        CloseSetupLog();
+    }
+}
+
+#else
+
+// On the platform's loader: once the search is restricted, a DLL beside the
+// program is not even looked at, and COMCTL32 brings what the wizard calls.
+TEST_F(SetupTest, DllSearchLeavesTheProgramsFolder) {
+    if (!GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")) {
+        GTEST_SKIP() << "no SetDefaultDllDirectories: the preloads stand for it";
+    }
+    char program[MAX_PATH];
+    std::string probe(program, GetModuleFileNameA(nullptr, program, sizeof program));
+    probe = probe.substr(0, probe.rfind('\\') + 1) + "dllprobe.dll";
+    ASSERT_TRUE(PutFile(probe, "no program"));
+    RestrictDllSearch();
+    EXPECT_EQ(nullptr, LoadLibraryA("dllprobe.dll"));
+    EXPECT_EQ(126u, GetLastError());  // ERROR_MOD_NOT_FOUND; found, it would be 193, not a program
+    DeleteFileA(probe.c_str());
+    ClassifyWindows();
+    HMODULE controls = LoadCommonControls();
+    EXPECT_NE(nullptr, GetProcAddress(controls, MAKEINTRESOURCEA(17)));
+    EXPECT_NE(nullptr, GetProcAddress(controls, "PropertySheetA"));
 }
 
 #endif  // _WIN32
