@@ -696,3 +696,11 @@ LeftBackup RestoreLeftBackup() {
     }
     return done ? LEFT_BACKUP_RESTORED : LEFT_BACKUP_FAILED;
 }
+
+int BackupLeft() {
+    char folder[MAX_PATH];
+    return setupState.windowsDirectory[0] && DriverPath(folder, sizeof folder, BACKUP_FOLDER) &&
+                   GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES
+               ? 1
+               : 0;
+}

@@ -22,6 +22,8 @@ int SetAsideFile(const char* path);
 int EndRollback(int installed);
 
 enum LeftBackup { LEFT_BACKUP_FAILED = 0, LEFT_BACKUP_NONE = 1, LEFT_BACKUP_RESTORED = 2 };
+// Whether a run left a backup folder (RestoreLeftBackup then acts on it).
+int BackupLeft();
 // Start-up: a backup folder that a run left is restored (or, after a
 // finished update, removed).
 LeftBackup RestoreLeftBackup();

@@ -55,7 +55,8 @@ int InitRun() {
     ClassifyWindows();
     InitSetupNames();
     // Before anything reads the installation: a backup folder that a failed
-    // update could not put back.
+    // update could not put back. Only an administrator touches it.
+    if (BackupLeft() && !ConfirmAdministrator(nullptr)) return 0;
     LeftBackup left = RestoreLeftBackup();
     if (left == LEFT_BACKUP_FAILED) {
         ShowMessage(nullptr, LoadText(IDS_INSTALL_FAILED), MB_ICONWARNING);
@@ -84,12 +85,11 @@ int RunSilentSetup(const CommandLine& line) {
         return EndRun(EXIT_ALREADY_RUNNING, "another copy of the setup program is running");
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // A user who may not install leaves before anything is touched.
+    if (!ConfirmAdministrator(nullptr)) return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
     if (!InitRun()) return EndRun(EXIT_INSTALL_FAILED, "the earlier installation cannot be restored");
     LogSystem();
-
-    // The checks of the Preparing dialog, in its order.
     if (!CheckSupported(nullptr)) return EndRun(EXIT_UNSUPPORTED_WINDOWS, "Windows version not supported");
-    if (!ConfirmAdministrator(nullptr)) return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
 
     if (line.remove) {
         // As on the Welcome page: only what the product key records is removed.

@@ -28,7 +28,8 @@ int RunSilentSetup(const CommandLine& line);
 // Start-up of either kind of run, after the single-instance check: the
 // product's registry root, the Windows version, the names and directories,
 // and the DID settings of an existing btcall.cfg. An update that a run left
-// half undone is put back first; 0 when that cannot be done (20026 shown).
+// half undone is put back first, by an administrator or who says to go on;
+// 0 when it is not put back (20026 shown when it cannot be).
 int InitRun();
 
 // Logs what the system is (after start-up has classified Windows).

@@ -183,6 +183,12 @@ const char* const STANDARD_ANSWERS =
     "[Boards]\r\nBoard1=TR114 PCI\r\nBoard2=TR114 ISA, 300, 4\r\nBoard5=TR114 ISA, 340, 2\r\nIRQ=5\r\nDMA=1\r\n";
 const char* const DEFAULT_LOG = "C:\\WINDOWS\\LoxbrineSetup.log";
 
+// An update that a run did not finish: its record in the backup folder.
+void LeaveBackup() {
+    hostwin::MakeDirectories("C:\\WINDOWS\\bfax\\backup");
+    PutFile("C:\\WINDOWS\\bfax\\backup\\restore.lst", "");
+}
+
 class SilentRunTest : public SetupTest {
 protected:
     void TearDown() override {
@@ -234,6 +240,12 @@ TEST_F(SilentRunTest, ExitCodes) {
         {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { hostwin::SetAdministrator(false); }, 740,
          {"installed correctly. Do you want to continue with the installation?\r\n"}, "as before"},
+        {"not an administrator, an update left", "/silent /remove /log=C:\\r.log",
+         [] {
+             hostwin::SetAdministrator(false);
+             LeaveBackup();
+         },
+         740, {"Result: not an administrator, nothing installed, exit code 740"}, "as before"},
         {"second copy", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [&otherCopy] { otherCopy = CreateMutexA(nullptr, FALSE, "$$ Loxbrine Main Mutex $$"); }, 1618,
          {"Result: another copy of the setup program is running, exit code 1618"}, "as before"},
@@ -273,6 +285,25 @@ TEST_F(SilentRunTest, ExitCodes) {
         } else {
             EXPECT_EQ(c.leaves == std::string("installed") ? interactive : before, TakeSnapshot()) << c.what;
         }
+    }
+}
+
+// Who is not an administrator is asked before an update left behind is put
+// back, and only once: No leaves it as it is.
+TEST_F(SilentRunTest, UnprivilegedStartUpAsksFirst) {
+    for (int answer : {IDNO, IDYES}) {
+        ResetAll();
+        hostwin::SetAdministrator(false);
+        LeaveBackup();
+        hostwin::QueueMessageBoxAnswers({answer});
+        int started = InitRun();
+        if (answer == IDYES) {
+            EXPECT_EQ(1, ConfirmAdministrator(nullptr));  // the Preparing dialog's check
+        } else {
+            EXPECT_EQ(0, started);
+            EXPECT_TRUE(FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
+        }
+        EXPECT_EQ(1u, hostwin::MessageBoxes().size()) << answer;
     }
 }
 
