@@ -38,9 +38,12 @@ void RestrictDllSearch() {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
     typedef BOOL(WINAPI * SetDllDirectoryFunction)(LPCSTR);
     auto setDefault = KernelFunction<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
-    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32_ONLY)) return;
-    auto setDirectory = KernelFunction<SetDllDirectoryFunction>("SetDllDirectoryA");
-    if (setDirectory) setDirectory("");
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32_ONLY)) {
+        auto setDirectory = KernelFunction<SetDllDirectoryFunction>("SetDllDirectoryA");
+        if (setDirectory) setDirectory("");
+    }
+    // Also after SetDefaultDllDirectories: not every loader applies it to
+    // every load (Wine resolves delay-loaded imports without it).
     for (const char* name : LATE_LOADED) LoadFromSystem(name);
 }
 

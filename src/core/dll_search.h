@@ -11,9 +11,9 @@
 
 // First thing in the process, before anything can load a DLL. Where the
 // system can (Windows 8 and later, Vista and 7 with their loader update),
-// DLLs are then looked for in the system directory only. Elsewhere the
-// current directory leaves the search (XP SP1 and later), and the DLLs that
-// are loaded late by name are loaded now from the system directory, so that
+// DLLs are then looked for in the system directory only; elsewhere the
+// current directory leaves the search (XP SP1 and later). Then the DLLs that
+// are loaded late by name are loaded from the system directory, so that
 // those later loads find them loaded.
 void RestrictDllSearch();
 
