@@ -262,7 +262,9 @@ std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWOR
     struct stat info;
     if (!target.exists && fstat(fd, &info) == 0) {
         file->id = {info.st_dev, info.st_ino};
-        TheDisk().owners[file->id] = IsAdministrator() ? OWNER_ADMINISTRATORS : OWNER_USER;
+        TheDisk().owners[file->id] = !target.path.OnDrive() ? OWNER_OTHER_USER
+                                     : IsAdministrator()     ? OWNER_ADMINISTRATORS
+                                                             : OWNER_USER;
     }
     TheDisk().open.insert(file.get());
     return file;

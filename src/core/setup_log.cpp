@@ -56,11 +56,10 @@ bool TrustedOwner(HANDLE file) {
 // An elevated run appends to a path that others may have prepared: only a
 // plain file is used, not a link or reparse point (opened as such, not
 // followed) nor a second name of another file.
-bool PlainFileOfOurOwn(HANDLE file) {
+bool PlainFile(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION information;
     return GetFileInformationByHandle(file, &information) &&
-           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && information.nNumberOfLinks == 1 &&
-           TrustedOwner(file);
+           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && information.nNumberOfLinks == 1;
 }
 
 // Texts of message boxes span several lines; a log line does not.
@@ -84,7 +83,10 @@ int OpenSetupLog(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    if (!PlainFileOfOurOwn(file)) {
+    // Made just now, the file is ours, whoever the volume names as its owner
+    // (on a share, SYSTEM's files belong to the computer's account).
+    bool made = GetLastError() != ERROR_ALREADY_EXISTS;
+    if (!PlainFile(file) || (!made && !TrustedOwner(file))) {
         CloseHandle(file);
         return 0;
     }

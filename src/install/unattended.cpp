@@ -86,7 +86,9 @@ int RunSilentSetup(const CommandLine& line) {
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // A user who may not install leaves before anything is touched.
-    if (!ConfirmAdministrator(nullptr)) return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
+    if (!ConfirmAdministrator(nullptr)) {
+        return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
+    }
     if (!InitRun()) return EndRun(EXIT_INSTALL_FAILED, "the earlier installation cannot be restored");
     LogSystem();
     if (!CheckSupported(nullptr)) return EndRun(EXIT_UNSUPPORTED_WINDOWS, "Windows version not supported");

@@ -54,13 +54,15 @@ const CommandCase commandCases[] = {
     {"/log=\"C:\\open quote", "The command line cannot be read"},
     {"/log=C:\\<1100>.log /silent /remove", "The command line cannot be read"},
     {"/silent /remove /log=C:\\<1100>.log", "The command line cannot be read"},
+    {"/log=<1019>", "The command line cannot be read"},  // 1,024 characters
+    {"/log=<1018>", "The file name"},                    // 1,023: a word, but no file name
     {"/silent\v/remove\x01/log=l.txt", "1 1 0 |  | ./l.txt | "},
 };
 
-// "<1100>" stands for a word of that many characters.
+// "<N>" stands for N characters.
 std::string WithLongWord(std::string text) {
-    size_t at = text.find("<1100>");
-    return at == std::string::npos ? text : text.replace(at, 6, std::string(1100, 'x'));
+    size_t at = text.find('<'), end = text.find('>');
+    return at == std::string::npos ? text : text.replace(at, end + 1 - at, std::stoul(text.substr(at + 1)), 'x');
 }
 
 class CommandLineTest : public SetupTest {};
@@ -235,17 +237,13 @@ TEST_F(SilentRunTest, ExitCodes) {
              hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000});
              hostwin::HideExport("GetSecurityInfo");  // no owners there
          },
-         1150,
-         {"Message: You are running Windows 95/98."}, "as before"},
+         1150, {"Message: You are running Windows 95/98."}, "as before"},
         {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { hostwin::SetAdministrator(false); }, 740,
          {"installed correctly. Do you want to continue with the installation?\r\n"}, "as before"},
         {"not an administrator, an update left", "/silent /remove /log=C:\\r.log",
-         [] {
-             hostwin::SetAdministrator(false);
-             LeaveBackup();
-         },
-         740, {"Result: not an administrator, nothing installed, exit code 740"}, "as before"},
+         [] { hostwin::SetAdministrator(false), LeaveBackup(); }, 740,
+         {"Result: not an administrator, nothing installed, exit code 740"}, "as before"},
         {"second copy", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [&otherCopy] { otherCopy = CreateMutexA(nullptr, FALSE, "$$ Loxbrine Main Mutex $$"); }, 1618,
          {"Result: another copy of the setup program is running, exit code 1618"}, "as before"},
@@ -297,12 +295,9 @@ TEST_F(SilentRunTest, UnprivilegedStartUpAsksFirst) {
         LeaveBackup();
         hostwin::QueueMessageBoxAnswers({answer});
         int started = InitRun();
-        if (answer == IDYES) {
-            EXPECT_EQ(1, ConfirmAdministrator(nullptr));  // the Preparing dialog's check
-        } else {
-            EXPECT_EQ(0, started);
-            EXPECT_TRUE(FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
-        }
+        // Yes: the Preparing dialog's check does not ask again. No: nothing is put back.
+        EXPECT_EQ(answer == IDYES, answer == IDYES ? ConfirmAdministrator(nullptr) : started);
+        EXPECT_TRUE(answer == IDYES || FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
         EXPECT_EQ(1u, hostwin::MessageBoxes().size()) << answer;
     }
 }
@@ -310,35 +305,38 @@ TEST_F(SilentRunTest, UnprivilegedStartUpAsksFirst) {
 // A log is only appended to a plain file of the user's, the administrators'
 // or SYSTEM's; anything else is left as it was, and the run goes on without.
 TEST_F(SetupTest, LogOnlyToPlainFilesOfOurOwn) {
-    const char* const log = "C:\\setup.log";
-    const char* const other = "C:\\WINDOWS\\win.ini";
+    static const char* const log = "C:\\setup.log";
+    static const char* const other = "C:\\WINDOWS\\win.ini";
     struct Row {
         const char* what;
         std::function<void()> prepare;
         bool kept;
         bool denied = false;  // the folder refuses the file
+        const char* path = log;
     } rows[] = {
-        {"new", [] {}, true},
-        {"an administrator's", [log] { PutFile(log, "earlier\r\n"); }, true},
-        {"SYSTEM's", [log] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_SYSTEM); }, true},
-        {"made by a user who is no administrator", [] { hostwin::SetAdministrator(false); }, true},
-        {"another user's", [log] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_OTHER_USER); },
+        {"an administrator's", [] { PutFile(log, "earlier\r\n"); }, true},
+        {"SYSTEM's", [] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_SYSTEM); }, true},
+        {"made earlier by a user who is no administrator",
+         [] { hostwin::SetAdministrator(false), PutFile(log, "earlier\r\n"); }, true},
+        {"made now on a share, where the server names another owner", [] {}, true, false,
+         "\\\\SERVER\\LOGS\\setup.log"},
+        {"another user's", [] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_OTHER_USER); },
          false},
-        {"a second name of another file", [=] { hostwin::MakeLink(other, log, false); }, false},
-        {"a symbolic link to another file", [=] { hostwin::MakeLink(other, log, true); }, false},
-        {"a folder", [log] { hostwin::MakeDirectories(log); }, false},
+        {"a second name of another file", [] { hostwin::MakeLink(other, log, false); }, false},
+        {"a symbolic link to another file", [] { hostwin::MakeLink(other, log, true); }, false},
         {"in a folder that cannot be written", [] {}, false, true},
     };
     for (const Row& row : rows) {
         ResetAll();
         PutFile(other, "[windows]\r\n");
+        hostwin::MakeDirectories("\\\\SERVER\\LOGS");
         row.prepare();
-        const std::string before = FileText(log);
+        const std::string before = FileText(row.path);
         if (row.denied) hostwin::CountCalls(1);
-        EXPECT_EQ(row.kept ? 1 : 0, OpenSetupLog(log)) << row.what;
+        EXPECT_EQ(row.kept ? 1 : 0, OpenSetupLog(row.path)) << row.what;
         LogLine("line");
         CloseSetupLog();
-        const std::string after = FileText(log);
+        const std::string after = FileText(row.path);
         EXPECT_EQ(row.kept, after.size() > before.size() && after.compare(0, before.size(), before) == 0) << row.what;
         EXPECT_EQ("[windows]\r\n", FileText(other)) << row.what;
         EXPECT_EQ(0, hostwin::OpenHandleCount() + hostwin::LiveLocalAllocations()) << row.what;
@@ -367,6 +365,7 @@ TEST_F(SetupTest, DllSearchRestrictedFirst) {
         ResetAll();
         hostwin::SetVersion(row.version);
         for (const char* name : row.missing) hostwin::HideExport(name);
+        PutFile("C:\\setup.log", "");  // an earlier run's: its owner is read
         CommandLine line;
         EXPECT_EQ(EXIT_INVALID_COMMAND_LINE, StartRun("/log=C:\\setup.log /bogus", &line));
         LoadCommonControls();

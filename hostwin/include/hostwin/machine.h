@@ -120,7 +120,9 @@ bool MakeLink(const char* existing, const char* newName, bool symbolic);
 // Owners, as GetSecurityInfo reads them: a file the program creates belongs
 // to the Administrators group when the user is an administrator (an
 // administrator's default owner), else to the user, the process token's
-// user (S-1-5-21-7-7-7-1000; another user is ...-1001).
+// user (S-1-5-21-7-7-7-1000); on a share to the account the server knows,
+// here another one (...-1001), as SYSTEM's files there belong to the
+// computer's account.
 enum FileOwner { OWNER_ADMINISTRATORS, OWNER_SYSTEM, OWNER_USER, OWNER_OTHER_USER };
 bool SetFileOwner(const char* path, FileOwner owner);
 
