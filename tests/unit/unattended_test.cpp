@@ -235,7 +235,8 @@ TEST_F(SilentRunTest, ExitCodes) {
         {"Windows 98", "/silent /remove /log=C:\\r.log",
          [] {
              hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000});
-             hostwin::HideExport("GetSecurityInfo");  // no owners there
+             hostwin::HideExport("GetSecurityInfo");  // no owners there: an earlier log is kept
+             PutFile("C:\\r.log", "");
          },
          1150, {"Message: You are running Windows 95/98."}, "as before"},
         {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
