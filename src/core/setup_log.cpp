@@ -20,13 +20,11 @@ bool SameSid(const void* sid, const BYTE* other) {
 bool IsTokenUser(const void* sid) {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    union {
-        TOKEN_USER user;
-        BYTE room[sizeof(TOKEN_USER) + 68];  // a SID has at most 15 sub-authorities
-    } buffer;
+    // TOKEN_USER and the SID behind it (at most 15 sub-authorities), aligned.
+    DWORD_PTR buffer[(sizeof(TOKEN_USER) + 68) / sizeof(DWORD_PTR) + 1] = {};
     DWORD size = 0;
-    bool same = GetTokenInformation(token, TokenUser, &buffer, sizeof buffer, &size) &&
-                SameSid(buffer.user.User.Sid, static_cast<const BYTE*>(sid));
+    bool same = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+                SameSid(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid, static_cast<const BYTE*>(sid));
     CloseHandle(token);
     return same;
 }
