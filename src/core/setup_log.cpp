@@ -23,10 +23,11 @@ bool IsTokenUser(const void* sid) {
     // TOKEN_USER and the SID behind it (at most 15 sub-authorities), aligned.
     DWORD_PTR buffer[(sizeof(TOKEN_USER) + 68) / sizeof(DWORD_PTR) + 1] = {};
     DWORD size = 0;
-    bool same = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
-                SameSid(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid, static_cast<const BYTE*>(sid));
+    bool got = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) != FALSE;
     CloseHandle(token);
-    return same;
+    TOKEN_USER user;
+    std::memcpy(&user, buffer, sizeof user);
+    return got && SameSid(user.User.Sid, static_cast<const BYTE*>(sid));
 }
 
 // The owner is the user running, the Administrators group (an
