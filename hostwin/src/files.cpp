@@ -9,10 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -36,6 +39,7 @@ struct Disk {
     // The one attribute the program acts on. No call removes or replaces a
     // write-protected file, so no entry outlives its file.
     std::set<FileId> readOnly;
+    std::map<FileId, FileOwner> owners;  // those not the Administrators'
     std::set<OpenFile*> open;  // every open file, the program's and others'
     std::vector<std::shared_ptr<OpenFile>> held;
 };
@@ -258,7 +262,12 @@ std::uint64_t HostSize(int fd) {
 std::shared_ptr<OpenFile> Open(const Target& target, int fd, unsigned uses, DWORD share) {
     auto file = std::make_shared<OpenFile>(fd, uses, share, target.id, target.key);
     struct stat info;
-    if (!target.exists && fstat(fd, &info) == 0) file->id = {info.st_dev, info.st_ino};
+    if (!target.exists && fstat(fd, &info) == 0) {
+        file->id = {info.st_dev, info.st_ino};
+        TheDisk().owners[file->id] = !target.path.OnDrive() ? OWNER_OTHER_USER
+                                     : IsAdministrator()     ? OWNER_ADMINISTRATORS
+                                                             : OWNER_USER;
+    }
     TheDisk().open.insert(file.get());
     return file;
 }
@@ -292,6 +301,21 @@ bool MakeDirectories(const char* windowsPath) {
         if (Resolve(partial.c_str(), &target, false)) return false;
         if (target.exists ? !target.directory : mkdir(target.host.c_str(), 0755) != 0) return false;
     }
+    return true;
+}
+
+bool MakeLink(const char* existing, const char* newName, bool symbolic) {
+    HOSTWIN_LOCK();
+    Target from, to;
+    if (Resolve(existing, &from, false) || Resolve(newName, &to, false) || to.exists || !to.parentExists) return false;
+    return (symbolic ? symlink(from.host.c_str(), to.host.c_str()) : link(from.host.c_str(), to.host.c_str())) == 0;
+}
+
+bool SetFileOwner(const char* path, FileOwner owner) {
+    HOSTWIN_LOCK();
+    Target target;
+    if (Resolve(path, &target, false) || !target.exists) return false;
+    TheDisk().owners[target.id] = owner;
     return true;
 }
 
@@ -347,7 +371,7 @@ using namespace hostwin;
 
 // ---- KERNEL32 ---------------------------------------------------------------------------
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                          DWORD, HANDLE) {
+                          DWORD flags, HANDLE) {
     HOSTWIN_LOCK();
     internal::FaultPoint fallible("CreateFileA", name, ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return INVALID_HANDLE_VALUE;
@@ -357,7 +381,13 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     bool truncate = disposition == CREATE_ALWAYS;
     DWORD error = 0;
     int fd = -1;
-    if (target.directory) {
+    struct stat link;
+    if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(target.host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // The link itself, not what it names.
+        target.exists = true;
+        target.id = {link.st_dev, link.st_ino};
+        if ((fd = open(target.host.c_str(), O_PATH | O_NOFOLLOW)) < 0) error = ERROR_ACCESS_DENIED;
+    } else if (target.directory) {
         error = ERROR_ACCESS_DENIED;  // directories are not opened as files
     } else if (!target.parentExists) {
         error = ERROR_PATH_NOT_FOUND;
@@ -449,6 +479,42 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
     internal::FaultPoint fallible("FlushFileBuffers", file->key, ERROR_WRITE_FAULT);
     if (fallible.FailsSettingError()) return FALSE;
     return (file->uses & USE_WRITE) ? TRUE : Fail(ERROR_ACCESS_DENIED);
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION information) {
+    HOSTWIN_LOCK();
+    auto file = FindFile(handle);
+    struct stat info;
+    if (!file || fstat(file->fd, &info) != 0) return Fail(ERROR_INVALID_HANDLE);
+    std::memset(information, 0, sizeof *information);
+    information->dwFileAttributes = S_ISLNK(info.st_mode)           ? FILE_ATTRIBUTE_REPARSE_POINT
+                                    : TheDisk().readOnly.count(file->id) ? FILE_ATTRIBUTE_READONLY
+                                                                         : FILE_ATTRIBUTE_NORMAL;
+    information->dwVolumeSerialNumber = static_cast<DWORD>(info.st_dev);
+    information->nFileSizeLow = static_cast<DWORD>(info.st_size);
+    information->nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
+    information->nFileIndexLow = static_cast<DWORD>(info.st_ino);
+    return TRUE;
+}
+
+// Files only, and of them only the owner: the descriptor is one block
+// holding it, freed with LocalFree.
+DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID*, PACL*,
+                             PACL*, PSECURITY_DESCRIPTOR* descriptor) {
+    internal::NoteLoaderCall("GetSecurityInfo");
+    HOSTWIN_LOCK();
+    auto file = FindFile(handle);
+    if (!file) return ERROR_INVALID_HANDLE;
+    if (type != SE_FILE_OBJECT || what != OWNER_SECURITY_INFORMATION || !owner || !descriptor) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    auto found = TheDisk().owners.find(file->id);
+    std::string sid = internal::SidBytes(found == TheDisk().owners.end() ? OWNER_ADMINISTRATORS : found->second);
+    *descriptor = LocalAlloc(LPTR, sid.size());
+    if (!*descriptor) return ERROR_NOT_ENOUGH_MEMORY;
+    std::memcpy(*descriptor, sid.data(), sid.size());
+    *owner = *descriptor;
+    return ERROR_SUCCESS;
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <hostwin/machine.h>
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -44,6 +46,11 @@ bool RemoveHandle(HANDLE handle);
 
 // Upper-cases ASCII letters (Windows names compare case-insensitively).
 std::string UpperAscii(const std::string& text);
+
+// Loader (system.cpp): notes a call for LoaderCalls.
+void NoteLoaderCall(const std::string& call);
+// The bytes of an owner's SID, as Windows lays one out.
+std::string SidBytes(FileOwner owner);
 
 // Paths (files.cpp). The full path GetFullPathNameA would form, against the
 // current directory; 0 or the error code the file functions give.

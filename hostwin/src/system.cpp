@@ -4,10 +4,14 @@
 
 #include <hostwin/machine.h>
 
+#include <aclapi.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace hostwin {
 namespace {
@@ -22,6 +26,8 @@ struct System {
     std::map<std::string, int> namedMutexes;  // name -> open handles
     std::map<std::string, int> othersMutexes;  // held by another user
     int liveAllocations = 0;
+    std::vector<std::string> loaderCalls;
+    std::set<std::string> hiddenExports;
 };
 
 System& Sys() {
@@ -56,6 +62,36 @@ UINT WINAPI StandInGetSystemWindowsDirectoryA(LPSTR buffer, UINT size) {
     return GiveText(Sys().systemWindowsDirectory, buffer, size);
 }
 
+BOOL WINAPI StandInSetDefaultDllDirectories(DWORD flags) {
+    char call[64];
+    std::snprintf(call, sizeof call, "SetDefaultDllDirectories 0x%X", static_cast<unsigned>(flags));
+    internal::NoteLoaderCall(call);
+    return TRUE;
+}
+
+BOOL WINAPI StandInSetDllDirectoryA(LPCSTR path) {
+    internal::NoteLoaderCall(std::string("SetDllDirectoryA \"") + (path ? path : "(null)") + "\"");
+    return TRUE;
+}
+
+template <typename F>
+FARPROC Export(F function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(function));
+}
+
+// The functions the program looks up rather than imports.
+const std::map<std::string, FARPROC>& Exports() {
+    static const std::map<std::string, FARPROC> exports = {
+        {"GetSystemWindowsDirectoryA", Export(&StandInGetSystemWindowsDirectoryA)},
+        {"SetDefaultDllDirectories", Export(&StandInSetDefaultDllDirectories)},
+        {"SetDllDirectoryA", Export(&StandInSetDllDirectoryA)},
+        {"GetSecurityInfo", Export(&GetSecurityInfo)},
+    };
+    return exports;
+}
+
+struct Token : internal::KernelObject {};
+
 }  // namespace
 
 void SetVersion(const Version& version) { HOSTWIN_LOCK(); Sys().version = version; }
@@ -82,6 +118,24 @@ bool IsAdministrator() { HOSTWIN_LOCK(); return Sys().administrator; }
 std::string CurrentDirectory() { HOSTWIN_LOCK(); return Sys().currentDirectory; }
 const std::vector<DirectoryChange>& DirectoryChanges() { return Sys().directoryChanges; }
 int LiveLocalAllocations() { HOSTWIN_LOCK(); return Sys().liveAllocations; }
+const std::vector<std::string>& LoaderCalls() { return Sys().loaderCalls; }
+void HideExport(const char* name) { HOSTWIN_LOCK(); Sys().hiddenExports.insert(name); }
+
+namespace internal {
+
+void NoteLoaderCall(const std::string& call) { HOSTWIN_LOCK(); Sys().loaderCalls.push_back(call); }
+
+std::string SidBytes(FileOwner owner) {
+    // Revision 1, the count of sub-authorities, the NT authority (5), then
+    // the sub-authorities as 32-bit little-endian numbers.
+    static const std::vector<DWORD> subAuthorities[] = {{32, 544}, {18}, {21, 7, 7, 7, 1000}, {21, 7, 7, 7, 1001}};
+    const std::vector<DWORD>& parts = subAuthorities[owner];
+    std::string sid = {1, static_cast<char>(parts.size()), 0, 0, 0, 0, 0, 5};
+    for (DWORD part : parts) sid.append(reinterpret_cast<const char*>(&part), sizeof part);
+    return sid;
+}
+
+}  // namespace internal
 
 }  // namespace hostwin
 
@@ -108,16 +162,58 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
     return GiveText(Sys().currentDirectory, buffer, size);
 }
 
-DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) { return GiveText("C:\\WINDOWS\\TEMP\\", buffer, size); }
-
-// The program asks for itself and for KERNEL32, and there for one function.
+// The program asks for itself and for system DLLs, which are all one here.
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) { return name ? kernelModule : programModule; }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
-    if (module == kernelModule && std::strcmp(name, "GetSystemWindowsDirectoryA") == 0) {
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&StandInGetSystemWindowsDirectoryA));
+    HOSTWIN_LOCK();
+    auto found = Exports().find(name);
+    if (module != kernelModule || found == Exports().end() || Sys().hiddenExports.count(name)) {
+        return Fail<FARPROC>(127);  // ERROR_PROC_NOT_FOUND
     }
-    return Fail<FARPROC>(127);  // ERROR_PROC_NOT_FOUND
+    return found->second;
+}
+
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
+    char call[MAX_PATH + 64];
+    std::snprintf(call, sizeof call, flags ? "LoadLibraryExA %s 0x%X" : "LoadLibraryA %s", name,
+                  static_cast<unsigned>(flags));
+    internal::NoteLoaderCall(call);
+    if (std::strchr(name, '\\') && GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) {
+        return Fail<HMODULE>(126);  // ERROR_MOD_NOT_FOUND
+    }
+    return kernelModule;
+}
+
+HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
+
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    HOSTWIN_LOCK();
+    return GiveText(Sys().systemWindowsDirectory + "\\system32", buffer, size);
+}
+
+HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
+
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
+    if (process != GetCurrentProcess()) return Fail(ERROR_INVALID_HANDLE);
+    *token = internal::AddHandle(std::make_shared<Token>());
+    return TRUE;
+}
+
+// The user as TOKEN_USER with its SID right behind.
+BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD size,
+                                LPDWORD needed) {
+    if (!std::dynamic_pointer_cast<Token>(internal::FindHandle(token)) || kind != TokenUser) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    std::string sid = internal::SidBytes(OWNER_USER);
+    *needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
+    if (size < *needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    TOKEN_USER* user = static_cast<TOKEN_USER*>(information);
+    user->User.Sid = user + 1;
+    user->User.Attributes = 0;
+    std::memcpy(user + 1, sid.data(), sid.size());
+    return TRUE;
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {

@@ -137,6 +137,7 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR) {
 }
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    internal::NoteLoaderCall("MessageBoxA");
     std::function<int(const MessageBoxRecord&)> handler;
     MessageBoxRecord record;
     {

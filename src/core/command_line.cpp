@@ -6,13 +6,14 @@
 
 #include "core/format.h"
 #include "core/text.h"
+#include "core/windows_version.h"
 
 const char USAGE_TEXT[] =
     "setup [/silent /answers=FILE | [/silent] /remove] [/log=FILE] [/saveanswers=FILE]\n\n"
     "/silent\t\twithout any window: install with /answers=FILE, or remove with /remove\n"
     "/answers=FILE\tthe answers file (boards, DID settings, questions)\n"
     "/remove\t\tremove the installed drivers (needs no distribution)\n"
-    "/log=FILE\twrite a log of the run to FILE; a silent run without it logs to %TEMP%\\" DEFAULT_LOG_NAME "\n"
+    "/log=FILE\twrite a log of the run to FILE; a silent run without it logs to %windir%\\" DEFAULT_LOG_NAME "\n"
     "/saveanswers=FILE\tsave the settings accepted on the Settings page as an answers file\n"
     "/? or /help\tshow this text\n\n"
     "A switch may also begin with '-'. Put a FILE with blanks in double quotes.\n"
@@ -35,11 +36,10 @@ const KnownSwitch SWITCHES[] = {
     {"answers", SWITCH_FILE}, {"log", SWITCH_FILE},   {"saveanswers", SWITCH_FILE},
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // The next word: blanks inside double quotes belong to it, the quotes
 // themselves do not. 1 with a word, 0 at the end, -1 for a word that is too
-// long or a quote that is never closed.
+// long or a quote that is never closed; the cursor is past the word in
+// every case, so that what follows can still be read.
 int NextWord(const char** cursor, char* word) {
     const char* p = *cursor;
     while (IsBlank(*p)) ++p;
@@ -51,12 +51,13 @@ int NextWord(const char** cursor, char* word) {
             quoted = !quoted;
             continue;
         }
-        if (length + 1 >= TOKEN_SIZE) return -1;
-        word[length++] = *p;
+        if (length + 1 < TOKEN_SIZE) word[length] = *p;
+        ++length;
     }
-    word[length] = '\0';
     *cursor = p;
-    return quoted ? -1 : 1;
+    if (quoted || length >= TOKEN_SIZE) return -1;
+    word[length] = '\0';
+    return 1;
 }
 
 int Refuse(CommandLine* line, const char* format, const char* detail) {
@@ -109,8 +110,8 @@ int CheckCombination(CommandLine* line) {
 void SalvageLine(const char* text, CommandLine* line) {
     const char* cursor = text ? text : "";
     char word[TOKEN_SIZE] = {0};
-    while (NextWord(&cursor, word) > 0) {
-        if (word[0] != '/' && word[0] != '-') continue;
+    for (int got; (got = NextWord(&cursor, word)) != 0;) {
+        if (got < 0 || (word[0] != '/' && word[0] != '-')) continue;
         const char* equals = std::strchr(word, '=');
         std::size_t length = equals ? static_cast<std::size_t>(equals - word) : std::strlen(word);
         if (SameName(word + 1, length - 1, "silent")) line->silent = 1;
@@ -166,9 +167,9 @@ int ParseCommandLine(const char* text, CommandLine* line) {
 
 int DefaultLogPath(char* buffer, std::size_t size) {
     char directory[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof directory, directory);
+    UINT length = GetWindowsDirectoryPath(directory, sizeof directory);
     if (length == 0 || length >= sizeof directory) return 0;
-    // The TEMP directory comes with its trailing backslash.
+    // A root directory comes with its backslash.
     const char* separator = directory[length - 1] == '\\' ? "" : "\\";
     return FormatText(buffer, size, "%s%s%s", directory, separator, DEFAULT_LOG_NAME);
 }

@@ -27,7 +27,9 @@ struct CommandLine {
 // line without the program's name, as WinMain receives it.
 int ParseCommandLine(const char* text, CommandLine* line);
 
-// The log of a silent run without /log=: this name in the TEMP directory.
+// The log of a silent run without /log=: this name in the Windows directory,
+// where only administrators may create files (in TEMP, SYSTEM's is
+// %windir%\Temp, any user could create it first). Needs ClassifyWindows.
 #define DEFAULT_LOG_NAME "LoxbrineSetup.log"
 int DefaultLogPath(char* buffer, std::size_t size);
 

@@ -11,7 +11,9 @@
 
 const int LOG_LINE_SIZE = 1024;
 
-// Appends to path (created when missing). 1 when the log is open.
+// Appends to path (created when missing): a plain file, not a link, that
+// the user, the administrators or SYSTEM own when it was there before. 1
+// when the log is open.
 int OpenSetupLog(const char* path);
 void CloseSetupLog();
 int SetupLogOpen();

@@ -21,6 +21,7 @@ void ResetSetupState() {
     setupState.osFamily = 0;
     setupState.osDetail = 0;
     setupState.existingInstallation = 0;
+    setupState.goOnUnprivileged = 0;
     setupState.didKeywordsPresent = 0;
     setupState.manifest = nullptr;
     setupState.totalBytes = 0;

@@ -34,6 +34,7 @@ struct SetupState {
     int osDetail;
 
     int existingInstallation;  // the product key holds a non-empty "BaseDirectory"
+    int goOnUnprivileged;      // not an administrator, and asked once: go on all the same
     int didKeywordsPresent;    // btcall.cfg held at least one DID keyword at start-up
 
     ManifestEntry* manifest;

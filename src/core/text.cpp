@@ -12,8 +12,6 @@ namespace {
 char textRing[TEXT_RING_SLOTS][TEXT_RING_SLOT_SIZE];
 LONG volatile textRingIndex = 0;
 
-inline bool IsBlank(unsigned char c) { return c >= 1 && c <= 32; }
-
 // Case partners: a-z/A-Z and the umlauts ä/Ä, ö/Ö, ü/Ü of code page 1252.
 inline unsigned char UpperByte(unsigned char c) {
     if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');

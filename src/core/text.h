@@ -16,6 +16,8 @@ const int CONTROL_TEXT_SIZE = 256;  // control texts: 255 characters and the NUL
 // An identifier missing from the table gives the empty text.
 char* LoadText(UINT id);
 
+// The one rule for blanks, for trimming and for the words of the command line.
+inline bool IsBlank(unsigned char c) { return c >= 1 && c <= 32; }
 void TrimText(char* text);
 // Whether the first length bytes of text are name, whole, ignoring case.
 int SameName(const char* text, std::size_t length, const char* name);

@@ -87,10 +87,12 @@ int IsAdministrator() {
 }
 
 int ConfirmAdministrator(HWND owner) {
-    if (IsAdministrator()) return 1;
+    if (setupState.goOnUnprivileged || IsAdministrator()) return 1;
     // A silent run has nobody to say Yes: it installs nothing.
     int answer = ShowMessage(owner, LoadText(IDS_NOT_ADMINISTRATOR), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, IDNO);
-    return answer == IDYES ? 1 : 0;
+    // Start-up may ask before the Preparing dialog does: once is enough.
+    setupState.goOnUnprivileged = answer == IDYES ? 1 : 0;
+    return setupState.goOnUnprivileged;
 }
 
 typedef UINT(WINAPI* GetSystemWindowsDirectoryFunction)(LPSTR, UINT);

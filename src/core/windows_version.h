@@ -25,6 +25,7 @@ UINT WindowsName();
 
 int CheckSupported(HWND owner);
 int IsAdministrator();
+// 1 for an administrator, else when the user chooses to go on (asked once).
 int ConfirmAdministrator(HWND owner);
 UINT GetWindowsDirectoryPath(char* buffer, UINT size);
 

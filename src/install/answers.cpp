@@ -76,19 +76,15 @@ struct Reader {
     }
 };
 
-// The board number of a key Board1..Board6; 0 for another key, -1 for a
-// board number outside 1..6.
+// The board number of a key Board1..Board6 (as written: no leading zero,
+// nothing after it); -1 for another key that begins with Board, 0 for any
+// other key.
 int BoardNumberOf(const char* key) {
-    if (std::strlen(key) <= 5) return 0;
     char prefix[6];
     CopyText(prefix, sizeof prefix, key);
     if (!SameText(prefix, "Board")) return 0;
-    int number = 0;
-    for (const char* p = key + 5; *p; ++p) {
-        if (*p < '0' || *p > '9') return 0;
-        if (number < 1000) number = number * 10 + (*p - '0');
-    }
-    return number >= 1 && number <= BOARD_ROWS ? number : -1;
+    char digit = key[5];
+    return digit >= '1' && digit < '1' + BOARD_ROWS && !key[6] ? digit - '0' : -1;
 }
 
 bool KnownKey(const char* section, const char* key) {
@@ -126,7 +122,7 @@ int CheckLines(Reader* reader, bool* didPresent) {
         if (!reader->Names(section, keys)) return 0;
         for (const char* key = keys; *key; key += std::strlen(key) + 1) {
             if (SameText(section, SECTION_BOARDS) && BoardNumberOf(key) < 0) {
-                return reader->Refuse("the line %s= of [%s] names a board outside 1..6.", key, section);
+                return reader->Refuse("the line %s= of [%s] is none of Board1 to Board6.", key, section);
             }
             if (!KnownKey(section, key)) return reader->Refuse("the line %s of [%s] is not known.", key, section);
             if (GivenBefore(keys, key)) return reader->Refuse("the line %s= of [%s] is given twice.", key, section);

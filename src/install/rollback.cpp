@@ -881,3 +881,15 @@ LeftBackup RestoreLeftBackup() {
     }
     return left;
 }
+
+int BackupLeft() {
+    for (int n = 0; setupState.windowsDirectory[0] && n < BACKUP_NAMES; ++n) {
+        char folder[MAX_PATH];
+        char path[MAX_PATH];
+        if (BackupFolderName(n, folder) && FormatText(path, sizeof path, "%s\\%s", folder, RECORD_FILE) &&
+            FileThere(path)) {
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -25,6 +25,8 @@ enum LeftBackup {
     LEFT_BACKUP_RESTORED = 2,
     LEFT_BACKUP_RESTART = 3  // only once Windows has been restarted
 };
+// Whether a run left the record of an update (RestoreLeftBackup then acts on it).
+int BackupLeft();
 // Start-up: the backup folder of an update that did not finish is restored
 // (or, after a finished update, removed).
 LeftBackup RestoreLeftBackup();

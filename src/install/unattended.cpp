@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/dll_search.h"
 #include "core/format.h"
 #include "core/messages.h"
 #include "core/names.h"
@@ -31,7 +32,11 @@ int CheckSystem(HWND owner, const char** result) {
 }  // namespace
 
 int StartRun(const char* text, CommandLine* line) {
+    // Before anything can make Windows load a DLL: the log's owner check,
+    // a message box.
+    RestrictDllSearch();
     int usable = ParseCommandLine(text, line);
+    ClassifyWindows();
     char defaultLog[MAX_PATH];
     if (line->log[0]) {
         OpenSetupLog(line->log);
@@ -78,7 +83,8 @@ int InitRun() {
     ClassifyWindows();
     InitSetupNames();
     // Before anything reads the installation: a backup folder that a failed
-    // update could not put back.
+    // update could not put back. Only an administrator touches it.
+    if (BackupLeft() && !ConfirmAdministrator(nullptr)) return 0;
     LeftBackup left = RestoreLeftBackup();
     if (left == LEFT_BACKUP_FAILED || left == LEFT_BACKUP_RESTART) {
         ShowMessage(nullptr, LoadText(left == LEFT_BACKUP_RESTART ? IDS_RESTART_NEEDED : IDS_INSTALL_FAILED),
@@ -108,6 +114,10 @@ int RunSilentSetup(const CommandLine& line) {
         return EndRun(EXIT_ALREADY_RUNNING, "another copy of the setup program is running");
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // A user who may not install leaves before anything is touched.
+    if (!ConfirmAdministrator(nullptr)) {
+        return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
+    }
     if (!InitRun()) return EndRun(EXIT_INSTALL_FAILED, "the earlier installation cannot be restored");
     LogSystem();
 

@@ -16,8 +16,9 @@ const int EXIT_INSTALL_FAILED = 1603;        // ERROR_INSTALL_FAILURE
 const int EXIT_ALREADY_RUNNING = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
 const int EXIT_INVALID_COMMAND_LINE = 1639;  // ERROR_INVALID_COMMAND_LINE
 
-// Reads the command line, opens the log (the /log= file, or for a silent
-// run the fixed name in TEMP) and logs the start. -1 when the run goes on;
+// Restricts where DLLs come from, reads the command line, opens the log (the
+// /log= file, or for a silent run the fixed name in the Windows directory)
+// and logs the start. -1 when the run goes on;
 // otherwise the exit code to end with at once: the usage was shown (0), or
 // the line is refused (1639, the reason logged and, unless silent, shown).
 int StartRun(const char* text, CommandLine* line);
@@ -37,7 +38,8 @@ int RunRemoval(HWND owner, const char** result);
 // Start-up of either kind of run, after the single-instance check: the
 // product's registry root, the Windows version, the names and directories,
 // and the DID settings of an existing btcall.cfg. An update that a run left
-// half undone is put back first; 0 when that cannot be done (20026 shown).
+// half undone is put back first, by an administrator or who says to go on;
+// 0 when it is not put back (20026 shown when it cannot be).
 int InitRun();
 
 // Logs what the system is (after start-up has classified Windows).

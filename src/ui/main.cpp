@@ -13,8 +13,9 @@
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
     setupState.instance = hInstance;
-    // Before start-up changes the current directory: file names of the
-    // command line are taken relative to the one we were started in.
+    // First of all StartRun restricts where DLLs come from. Before start-up
+    // changes the current directory: file names of the command line are
+    // taken relative to the one we were started in.
     CommandLine commandLine = {};
     int ended = StartRun(lpCmdLine, &commandLine);
     if (ended >= 0) return ended;

@@ -1,7 +1,5 @@
 #include "ui/main_window.h"
 
-#include <commctrl.h>
-
 #include <cstring>
 
 #include "core/format.h"
@@ -10,6 +8,7 @@
 #include "core/text.h"
 #include "ui/dialog_flow.h"
 #include "ui/model/background.h"
+#include "ui/wizard.h"
 
 namespace {
 
@@ -72,8 +71,7 @@ int CreateMainWindow() {
                                             setupState.instance, nullptr);
     if (!setupState.mainWindow) return 0;
     // The wizard's property sheet needs the common controls.
-    InitCommonControls();
-    return 1;
+    return InitWizardControls();
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/dll_search.h"
 #include "core/setup_state.h"
 #include "resource.h"
 #include "ui/dialog_services.h"
@@ -15,6 +16,29 @@
 // dwSize, so the array must hold records of exactly that size.
 static_assert(sizeof(PROPSHEETPAGEA_V1) == offsetof(PROPSHEETPAGEA, pcRefParent) + sizeof(UINT*),
               "page records are read by their size");
+
+namespace {
+
+typedef INT_PTR(WINAPI* PropertySheetFunction)(LPCPROPSHEETHEADERA);
+PropertySheetFunction propertySheet = nullptr;
+
+// Through void(*)(void), the generic function pointer type.
+template <typename Function>
+Function ExportOf(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)(void)>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+int InitWizardControls() {
+    HMODULE controls = LoadCommonControls();
+    // InitCommonControls is there by ordinal on every version.
+    auto initCommonControls = controls ? ExportOf<void(WINAPI*)(void)>(controls, MAKEINTRESOURCEA(17)) : nullptr;
+    propertySheet = controls ? ExportOf<PropertySheetFunction>(controls, "PropertySheetA") : nullptr;
+    if (!initCommonControls || !propertySheet) return 0;
+    initCommonControls();
+    return 1;
+}
 
 const WizardPage SetupWizardPages[] = {
     {IDD_WELCOME_PAGE, 0, 0, WelcomePageProc},
@@ -56,7 +80,7 @@ INT_PTR RunWizard(HWND owner, const char* caption, int startPage, PFNPROPSHEETCA
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
     header.pfnCallback = callback;
     SetFocus(owner);
-    return PropertySheetA(&header);
+    return propertySheet ? propertySheet(&header) : 0;
 }
 
 int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {

@@ -15,6 +15,10 @@ struct WizardPage {
 
 const int MAX_WIZARD_PAGES = 32;
 
+// Loads COMCTL32 (after the DLL search is restricted: it is no start-up
+// import) and initialises the common controls. 0 when that cannot be done.
+int InitWizardControls();
+
 // The wizard of a run: Welcome, then Settings.
 extern const WizardPage SetupWizardPages[];
 

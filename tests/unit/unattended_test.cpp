@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 
 #include "core/command_line.h"
+#include "core/dll_search.h"
 #include "core/names.h"
 #include "core/setup_log.h"
+#include "core/windows_version.h"
 #include "core/setup_state.h"
 #include "install/answers.h"
 #include "install/unattended.h"
@@ -51,7 +54,18 @@ const CommandCase commandCases[] = {
     {"/silent /answers=", "/answers= needs a file name"},
     {"silent", "silent is not a switch."},
     {"/log=\"C:\\open quote", "The command line cannot be read"},
+    {"/log=C:\\<1100>.log /silent /remove", "The command line cannot be read"},
+    {"/silent /remove /log=C:\\<1100>.log", "The command line cannot be read"},
+    {"/log=<1019>", "The command line cannot be read"},  // 1,024 characters
+    {"/log=<1018>", "The file name"},                    // 1,023: a word, but no file name
+    {"/silent\v/remove\x01/log=l.txt", "1 1 0 |  | ./l.txt | "},
 };
+
+// "<N>" stands for N characters.
+std::string WithLongWord(std::string text) {
+    size_t at = text.find('<'), end = text.find('>');
+    return at == std::string::npos ? text : text.replace(at, end + 1 - at, std::stoul(text.substr(at + 1)), 'x');
+}
 
 class CommandLineTest : public SetupTest {};
 
@@ -60,7 +74,7 @@ TEST_F(CommandLineTest, GoodAndBadLines) {
     for (const CommandCase& c : commandCases) {
         CommandLine line;
         std::memset(&line, 0xA5, sizeof line);
-        int ok = ParseCommandLine(c.text, &line);
+        int ok = ParseCommandLine(WithLongWord(c.text).c_str(), &line);
         std::string seen;
         if (ok) {
             std::string expected = c.parsed;
@@ -79,7 +93,7 @@ TEST_F(CommandLineTest, GoodAndBadLines) {
     }
     // ... and its log goes where it asks, whatever came before.
     CommandLine refused;
-    EXPECT_EQ(0, ParseCommandLine("/bogus -LOG=x.log", &refused));
+    EXPECT_EQ(0, ParseCommandLine(WithLongWord("/bogus <1100> -LOG=x.log").c_str(), &refused));
     EXPECT_EQ(here + "x.log", std::string(refused.log));
     EXPECT_STREQ("/bogus is not a known switch.", refused.reason);
 }
@@ -104,13 +118,14 @@ const AnswersCase answersCases[] = {
     {"[Boards]\r\nBoard1=Not installed\r\n", "at least one board installed in the system to continue"},
     {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nDigits=64\r\n", "Please enter the number of DID digits to be captured"},
     // Lines that are no settings at all.
-    {"[Boards]\r\nBoard7=TR114 PCI\r\n", "the line Board7= of [Boards] names a board outside 1..6."},
-    {"[Boards]\r\nBoard0=TR114 PCI\r\n", "the line Board0= of [Boards] names a board outside 1..6."},
+    {"[Boards]\r\nBoard7=TR114 PCI\r\n", "the line Board7= of [Boards] is none of Board1 to Board6."},
+    {"[Boards]\r\nBoard04=TR114 PCI\r\n", "the line Board04= of [Boards] is none of Board1 to Board6."},
+    {"[Boards]\r\nBoard1\x01=TR114 PCI\r\n", "= of [Boards] is none of Board1 to Board6."},
     {"[Boards]\r\nBoard1=TR115 PCI\r\n", "in the line Board1=, TR115 PCI is not a board type."},
     {"[Boards]\r\nBoard1=\r\n", "in the line Board1=,  is not a board type."},
     {"[Boards]\r\nBoard1=TR114 PCI, 300\r\n", "the line Board1= holds more than the board type."},
     {"[Boards]\r\nBoard1=TR114 ISA, 300, 4, 5\r\n", "holds more than type, I/O base and channels."},
-    {"[Boards]\r\nBoard1=TR114 PCI\r\nBOARD1=TR114 ISA\r\n", "the line BOARD1= of [Boards] is given twice."},
+    {"[Boards]\r\nboard1=TR114 PCI\r\nBOARD1=TR114 ISA\r\n", "the line BOARD1= of [Boards] is given twice."},
     {"[Boards]\r\nBoard1=TR114 PCI\r\nSpeed=9600\r\n", "the line Speed of [Boards] is not known."},
     {"[Board]\r\nBoard1=TR114 PCI\r\n", "the section [Board] is not one of [Boards], [DID], [Setup]."},
     {"[Boards]\r\nBoard1=TR114 PCI\r\n[DID]\r\nStart=winks\r\n", "the value is neither wink nor immediate."},
@@ -170,7 +185,13 @@ using namespace whole_run;
 const char* const ANSWERS = "C:\\answers.ini";
 const char* const STANDARD_ANSWERS =
     "[Boards]\r\nBoard1=TR114 PCI\r\nBoard2=TR114 ISA, 300, 4\r\nBoard5=TR114 ISA, 340, 2\r\nIRQ=5\r\nDMA=1\r\n";
-const char* const TEMP_LOG = "C:\\WINDOWS\\TEMP\\LoxbrineSetup.log";
+const char* const DEFAULT_LOG = "C:\\WINDOWS\\LoxbrineSetup.log";
+
+// An update that a run did not finish: its record in the backup folder.
+void LeaveBackup() {
+    hostwin::MakeDirectories("C:\\WINDOWS\\bfax\\backup");
+    PutFile("C:\\WINDOWS\\bfax\\backup\\restore.lst", "");
+}
 
 class SilentRunTest : public SetupTest {
 protected:
@@ -225,11 +246,18 @@ TEST_F(SilentRunTest, ExitCodes) {
         {"removal asked, No", "/remove /log=C:\\r.log", listed, 1602,
          {"Answer: No", "Result: removal declined, nothing changed, exit code 1602"}, "as before"},
         {"Windows 98", "/silent /remove /log=C:\\r.log",
-         [] { hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000}); }, 1150,
-         {"Message: You are running Windows 95/98."}, "as before"},
+         [] {
+             hostwin::SetVersion({VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A0000});
+             hostwin::HideExport("GetSecurityInfo");  // no owners there: an earlier log is kept
+             PutFile("C:\\r.log", "");
+         },
+         1150, {"Message: You are running Windows 95/98."}, "as before"},
         {"not an administrator", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { hostwin::SetAdministrator(false); }, 740,
          {"installed correctly. Do you want to continue with the installation?\r\n"}, "as before"},
+        {"not an administrator, an update left", "/silent /remove /log=C:\\r.log",
+         [] { hostwin::SetAdministrator(false), LeaveBackup(); }, 740,
+         {"Result: not an administrator, nothing installed, exit code 740"}, "as before"},
         // Run by another user in another session (a deployment as SYSTEM).
         {"second copy", "/silent /answers=C:\\answers.ini /log=C:\\r.log",
          [] { hostwin::HoldOtherUsersMutex("Global\\$$ Loxbrine Main Mutex $$"); }, 1618,
@@ -277,7 +305,7 @@ TEST_F(SilentRunTest, ExitCodes) {
         otherCopy = nullptr;
         std::string log = FileText(std::strstr(c.commandText, "/log=C:\\r.log")        ? "C:\\r.log"
                                    : std::strstr(c.commandText, "remove.log") ? "C:\\remove.log"
-                                                                                       : TEMP_LOG);
+                                                                                       : DEFAULT_LOG);
         // Every message logged was shown, unless the run was silent.
         size_t logged = 0;
         for (size_t at = log.find("Message: "); at != std::string::npos; at = log.find("Message: ", at + 1)) ++logged;
@@ -294,6 +322,126 @@ TEST_F(SilentRunTest, ExitCodes) {
             EXPECT_EQ(c.leaves == std::string("installed") ? interactive : before, TakeSnapshot()) << c.what;
         }
     }
+}
+
+// Who is not an administrator is asked before an update left behind is put
+// back, and only once: No leaves it as it is.
+TEST_F(SilentRunTest, UnprivilegedStartUpAsksFirst) {
+    for (int answer : {IDNO, IDYES}) {
+        ResetAll();
+        hostwin::SetAdministrator(false);
+        LeaveBackup();
+        hostwin::QueueMessageBoxAnswers({answer});
+        int started = InitRun();
+        // Yes: the Preparing dialog's check does not ask again. No: nothing is put back.
+        EXPECT_EQ(answer == IDYES, answer == IDYES ? ConfirmAdministrator(nullptr) : started);
+        EXPECT_TRUE(answer == IDYES || FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
+        EXPECT_EQ(1u, hostwin::MessageBoxes().size()) << answer;
+    }
+}
+
+// A log is only appended to a plain file of the user's, the administrators'
+// or SYSTEM's; anything else is left as it was, and the run goes on without.
+TEST_F(SetupTest, LogOnlyToPlainFilesOfOurOwn) {
+    static const char* const log = "C:\\setup.log";
+    static const char* const other = "C:\\WINDOWS\\win.ini";
+    struct Row {
+        const char* what;
+        std::function<void()> prepare;
+        bool kept;
+        bool denied = false;  // the folder refuses the file
+        const char* path = log;
+    } rows[] = {
+        {"an administrator's", [] { PutFile(log, "earlier\r\n"); }, true},
+        {"SYSTEM's", [] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_SYSTEM); }, true},
+        {"made earlier by a user who is no administrator",
+         [] { hostwin::SetAdministrator(false), PutFile(log, "earlier\r\n"); }, true},
+        {"made now on a share, where the server names another owner", [] {}, true, false,
+         "\\\\SERVER\\LOGS\\setup.log"},
+        {"another user's", [] { PutFile(log, "earlier\r\n"), hostwin::SetFileOwner(log, hostwin::OWNER_OTHER_USER); },
+         false},
+        {"a second name of another file", [] { hostwin::MakeLink(other, log, false); }, false},
+        {"a symbolic link to another file", [] { hostwin::MakeLink(other, log, true); }, false},
+        {"in a folder that cannot be written", [] {}, false, true},
+    };
+    for (const Row& row : rows) {
+        ResetAll();
+        PutFile(other, "[windows]\r\n");
+        hostwin::MakeDirectories("\\\\SERVER\\LOGS");
+        row.prepare();
+        const std::string before = FileText(row.path);
+        if (row.denied) hostwin::CountCalls(1);
+        EXPECT_EQ(row.kept ? 1 : 0, OpenSetupLog(row.path)) << row.what;
+        LogLine("line");
+        CloseSetupLog();
+        const std::string after = FileText(row.path);
+        EXPECT_EQ(row.kept, after.size() > before.size() && after.compare(0, before.size(), before) == 0) << row.what;
+        EXPECT_EQ("[windows]\r\n", FileText(other)) << row.what;
+        EXPECT_EQ(0, hostwin::OpenHandleCount() + hostwin::LiveLocalAllocations()) << row.what;
+    }
+}
+
+// Nothing that makes Windows load a DLL comes before the search is
+// restricted: the log's owner check, a message box, COMCTL32. The DLLs
+// loaded late ("preloads") come right after the restriction, each from the
+// system directory with what it loads in turn.
+TEST_F(SetupTest, DllSearchRestrictedFirst) {
+    const std::string system = "LoadLibraryExA C:\\WINDOWS\\system32\\";
+    struct Row {
+        hostwin::Version version;
+        std::vector<const char*> missing;
+        std::vector<std::string> calls;
+    } rows[] = {
+        {{VER_PLATFORM_WIN32_NT, 10, 0, 19045}, {},
+         {"SetDefaultDllDirectories 0x800", "preloads", "GetSecurityInfo", "MessageBoxA", "LoadLibraryA comctl32.dll"}},
+        {{VER_PLATFORM_WIN32_NT, 5, 1, 2600}, {"SetDefaultDllDirectories"},
+         {"SetDllDirectoryA \"\"", "preloads", "GetSecurityInfo", "MessageBoxA", "LoadLibraryA comctl32.dll"}},
+        {{VER_PLATFORM_WIN32_NT, 5, 0, 2195}, {"SetDefaultDllDirectories", "SetDllDirectoryA"},
+         {"preloads", "GetSecurityInfo", "MessageBoxA", system + "comctl32.dll 0x8"}},
+    };
+    for (const Row& row : rows) {
+        ResetAll();
+        hostwin::SetVersion(row.version);
+        for (const char* name : row.missing) hostwin::HideExport(name);
+        PutFile("C:\\setup.log", "");  // an earlier run's: its owner is read
+        CommandLine line;
+        EXPECT_EQ(EXIT_INVALID_COMMAND_LINE, StartRun("/log=C:\\setup.log /bogus", &line));
+        LoadCommonControls();
+        std::vector<std::string> calls = hostwin::LoaderCalls();
+        auto first = calls.begin() + (row.missing.size() < 2);
+        auto end = first;
+        std::set<std::string> preloaded;
+        for (; end != calls.end() && end->rfind(system, 0) == 0; ++end) preloaded.insert(end->substr(system.size()));
+        if (end != first) *first = "preloads", calls.erase(first + 1, end);
+        EXPECT_EQ(row.calls, calls) << row.version.major << "." << row.version.minor;
+        for (std::string name :
+             {"uxtheme", "dwmapi", "version", "cryptbase", "userenv", "profapi", "msimg32", "ntmarta", "imm32"}) {
+            EXPECT_EQ(1u, preloaded.count(name + ".dll 0x8")) << name;
+        }
+        CloseSetupLog();
+    }
+}
+
+#else
+
+// On the platform's loader: once the search is restricted, a DLL beside the
+// program is not even looked at, and COMCTL32 brings what the wizard calls.
+TEST_F(SetupTest, DllSearchLeavesTheProgramsFolder) {
+    if (!GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")) {
+        GTEST_SKIP() << "no SetDefaultDllDirectories: the preloads stand for it";
+    }
+    char program[MAX_PATH];
+    std::string probe(program, GetModuleFileNameA(nullptr, program, sizeof program));
+    probe = probe.substr(0, probe.rfind('\\') + 1) + "dllprobe.dll";
+    ASSERT_TRUE(PutFile(probe, "no program"));
+    RestrictDllSearch();
+    EXPECT_EQ(nullptr, LoadLibraryA("dllprobe.dll"));
+    EXPECT_EQ(126u, GetLastError());  // ERROR_MOD_NOT_FOUND; found, it would be 193, not a program
+    DeleteFileA(probe.c_str());
+    ClassifyWindows();
+    HMODULE controls = LoadCommonControls();
+    EXPECT_NE(nullptr, GetProcAddress(controls, MAKEINTRESOURCEA(17)));
+    EXPECT_NE(nullptr, GetProcAddress(controls, "PropertySheetA"));
 }
 
 #endif  // _WIN32

@@ -42,6 +42,21 @@ void HoldOtherUsersMutex(const char* name);
 int LiveLocalAllocations();  // blocks not yet freed
 int OpenHandleCount();       // kernel handles (mutexes, files)
 
+// ---- where DLLs come from ------------------------------------------------------------
+// Windows looks for a DLL named without a path in the program's folder first
+// (unless SetDefaultDllDirectories says otherwise). Noted in order: the calls
+// that change the search or load a DLL ("SetDefaultDllDirectories 0x800",
+// "SetDllDirectoryA \"\"", "LoadLibraryExA C:\WINDOWS\system32\uxtheme.dll 0x8",
+// "LoadLibraryA comctl32.dll"), and those of other DLLs that make Windows load
+// one by name: "MessageBoxA" (the theme engine, sounds), "GetSecurityInfo"
+// (NTMARTA). Nothing is searched: a name alone is found, a path when its file
+// exists.
+const std::vector<std::string>& LoaderCalls();
+// GetProcAddress does not find the export, as on a Windows version without
+// it: SetDefaultDllDirectories before 8 (Vista and 7 without their loader
+// update), SetDllDirectoryA before XP SP1, GetSecurityInfo on Windows 98.
+void HideExport(const char* name);
+
 // Virtual clock: Sleep advances it instead of waiting.
 std::uint64_t Now();
 const std::vector<DWORD>& Sleeps();
@@ -113,6 +128,19 @@ int OpenFileCount();                            // files the program has open
 bool HoldOpen(const char* path);
 void ReleaseHeld(const char* path);
 int OpenLzFileCount();  // files open through LZInit (handles 0x400..0x40F)
+// Another name for an existing file: a hard link (one file, two names), or a
+// symbolic link, a reparse point that Windows follows unless it is opened
+// with FILE_FLAG_OPEN_REPARSE_POINT (the link itself then, with
+// FILE_ATTRIBUTE_REPARSE_POINT). false when it cannot be made.
+bool MakeLink(const char* existing, const char* newName, bool symbolic);
+// Owners, as GetSecurityInfo reads them: a file the program creates belongs
+// to the Administrators group when the user is an administrator (an
+// administrator's default owner), else to the user, the process token's
+// user (S-1-5-21-7-7-7-1000); on a share to the account the server knows,
+// here another one (...-1001), as SYSTEM's files there belong to the
+// computer's account.
+enum FileOwner { OWNER_ADMINISTRATORS, OWNER_SYSTEM, OWNER_USER, OWNER_OTHER_USER };
+bool SetFileOwner(const char* path, FileOwner owner);
 
 // ---- registry -------------------------------------------------------------------------
 // Paths are relative to their root; names compare without regard to case.
