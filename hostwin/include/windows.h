@@ -135,6 +135,7 @@ HLOCAL WINAPI LocalFree(HLOCAL memory);
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
 #define FILE_END 2
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 /* Overlapped input and output is not simulated: always pass NULL. */
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;

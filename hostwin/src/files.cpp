@@ -42,6 +42,8 @@ struct Disk {
     std::map<FileId, FileOwner> owners;  // those not the Administrators'
     std::set<OpenFile*> open;  // every open file, the program's and others'
     std::vector<std::shared_ptr<OpenFile>> held;
+    std::optional<FileId> image;               // the running program's file
+    std::vector<std::string> deleteAtRestart;  // as the program named them
 };
 
 // Never destroyed: open files may still be closed while the process ends.
@@ -85,8 +87,6 @@ const std::string& Root() {
     }
     return root;
 }
-
-const bool restarts = internal::RegisterRestart([] { TheDisk().held.clear(); });
 
 const bool registered = internal::RegisterReset([] {
     TheDisk().held.clear();
@@ -238,6 +238,18 @@ bool ResolveForCall(const char* written, Target* target) {
 DWORD MissingError(const Target& target) { return target.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
 
 bool ReadOnly(const Target& target) { return TheDisk().readOnly.count(target.id) != 0; }
+bool Running(const Target& target) { return TheDisk().image == target.id; }
+
+const bool restarts = internal::RegisterRestart([] {
+    Disk& disk = TheDisk();
+    disk.held.clear();
+    disk.image.reset();
+    for (const std::string& path : disk.deleteAtRestart) {
+        Target target;
+        if (!Resolve(path.c_str(), &target, false) && target.exists && !target.directory) unlink(target.host.c_str());
+    }
+    disk.deleteAtRestart.clear();
+});
 
 bool SharingAllows(const FileId& id, unsigned uses, DWORD share) {
     for (OpenFile* file : TheDisk().open) {
@@ -339,6 +351,16 @@ void ReleaseHeld(const char* path) {
 
 namespace internal {
 
+void RunFrom(const char* path) {
+    HOSTWIN_LOCK();
+    Target target;
+    if (!path) {
+        TheDisk().image.reset();
+    } else if (!TheDisk().image && !Resolve(path, &target, false) && target.exists) {
+        TheDisk().image = target.id;
+    }
+}
+
 DWORD FullPathName(const char* path, std::string* full) {
     HOSTWIN_LOCK();
     WindowsPath parsed;
@@ -396,6 +418,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY
     } else if (target.exists) {
         if (ReadOnly(target) && ((uses & USE_WRITE) || truncate)) {
             error = ERROR_ACCESS_DENIED;
+        } else if (Running(target) && ((uses & USE_WRITE) || truncate)) {
+            error = ERROR_SHARING_VIOLATION;
         } else if (!SharingAllows(target.id, uses, shareMode)) {
             error = ERROR_SHARING_VIOLATION;
         } else if ((fd = open(target.host.c_str(), O_RDWR | (truncate ? O_TRUNC : 0))) < 0) {
@@ -553,25 +577,32 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
     Target target;
     if (!ResolveForCall(name, &target)) return FALSE;
     if (!target.exists) return Fail(MissingError(target));
-    if (target.directory || ReadOnly(target)) return Fail(ERROR_ACCESS_DENIED);
+    if (target.directory || ReadOnly(target) || Running(target)) return Fail(ERROR_ACCESS_DENIED);
     if (IsOpen(target.id, true)) return Fail(ERROR_SHARING_VIOLATION);
     return unlink(target.host.c_str()) != 0 ? Fail(ERROR_ACCESS_DENIED) : TRUE;
 }
 
-// Renames within one drive; deleting at the next boot (no new name) is not simulated.
+// Renames within one drive, or (no new name) deletes at the next Restart:
+// Windows notes that in the registry, where only administrators may write.
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     HOSTWIN_LOCK();
-    internal::FaultPoint fallible("MoveFileExA", newName, ERROR_ACCESS_DENIED);
+    internal::FaultPoint fallible("MoveFileExA", newName ? newName : existing, ERROR_ACCESS_DENIED);
     if (fallible.FailsSettingError()) return FALSE;
     Target from, to;
-    if (!ResolveForCall(existing, &from) || !ResolveForCall(newName, &to)) return FALSE;
+    if (!ResolveForCall(existing, &from)) return FALSE;
+    if (!newName && (flags & MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        if (!IsAdministrator()) return Fail(ERROR_ACCESS_DENIED);
+        TheDisk().deleteAtRestart.push_back(from.path.Full());
+        return TRUE;
+    }
+    if (!ResolveForCall(newName, &to)) return FALSE;
     bool replacing = to.exists && !(from.exists && to.id == from.id);
     if (!from.exists) return Fail(MissingError(from));
     if (from.root || to.root) return Fail(ERROR_ACCESS_DENIED);
     if (IsOpen(from.id, true)) return Fail(ERROR_SHARING_VIOLATION);
     if (!to.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
     if (replacing && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
-    if (replacing && (to.directory || from.directory || ReadOnly(to) || IsOpen(to.id, false))) {
+    if (replacing && (to.directory || from.directory || ReadOnly(to) || Running(to) || IsOpen(to.id, false))) {
         return Fail(ERROR_ACCESS_DENIED);
     }
     // The new name is taken as written, also when only its case changes.

@@ -52,7 +52,10 @@ void NoteLoaderCall(const std::string& call);
 // The bytes of an owner's SID, as Windows lays one out.
 std::string SidBytes(FileOwner owner);
 
-// Paths (files.cpp). The full path GetFullPathNameA would form, against the
+// Files (files.cpp). The program runs from path (see SetModuleFileName),
+// from now until Restart; null: it runs from no file yet.
+void RunFrom(const char* path);
+// The full path GetFullPathNameA would form, against the
 // current directory; 0 or the error code the file functions give.
 DWORD FullPathName(const char* path, std::string* full);
 // The upper-case full path of an open file, empty for another handle.

@@ -109,6 +109,7 @@ void SetSystemWindowsDirectory(const char* path) {
 void SetModuleFileName(const char* path) {
     HOSTWIN_LOCK();
     Sys().moduleFileName = path;
+    internal::RunFrom(nullptr);
     const char* last = std::strrchr(path, '\\');
     if (last && last > path) MakeDirectories(std::string(path, last).c_str());
 }
@@ -219,6 +220,7 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVO
 DWORD WINAPI GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {
     HOSTWIN_LOCK();
     const std::string& path = Sys().moduleFileName;
+    internal::RunFrom(path.c_str());
     if (path.size() < size) return static_cast<DWORD>(internal::CopyOut(path, buffer, size));
     // As on Windows XP: a path that does not fit is cut to the buffer size
     // and is then not terminated.

@@ -27,6 +27,11 @@ void SetVersion(const Version& version);
 // The directories are made on the simulated disk.
 void SetWindowsDirectory(const char* path);
 void SetSystemWindowsDirectory(const char* path);
+// The program's file is in use from its start (the first GetModuleFileNameA
+// after SetModuleFileName) until Restart. As Windows keeps a running
+// program's image mapped, it can be renamed (and stays in use under its new
+// name), but neither deleted nor replaced (ERROR_ACCESS_DENIED) nor opened
+// for writing (ERROR_SHARING_VIOLATION).
 void SetModuleFileName(const char* path);
 void SetAdministrator(bool administrator);
 bool IsAdministrator();
@@ -107,7 +112,7 @@ std::uint64_t BytesWrittenTo();  // the path's bytes since CutPowerAt
 // Windows starts again: every handle of the programs that ran is gone (files
 // held open too), calls no longer fail, services stop, those marked for
 // deletion leave, and those started at boot, by the system or automatically
-// start.
+// start; the files MoveFileExA was to delete at the next boot go.
 void Restart();
 
 // ---- files ----------------------------------------------------------------------------
