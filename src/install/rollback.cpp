@@ -7,6 +7,7 @@
 
 #include "core/file_guards.h"
 #include "core/format.h"
+#include "core/names.h"
 #include "core/registry.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
@@ -46,7 +47,8 @@ const std::size_t DISPLAY_NAME_LIMIT = 256;  // what the service manager takes
 // Every key an update may change, and so records and puts back; "%s" is
 // the product key, for a parent the company key above it. A parent is
 // shared with other products: never written, it is removed only where the
-// update made it and left it empty.
+// update made it and left it empty. The entry in Programs and Features has
+// none of ours: the Uninstall key above it is the system's.
 struct OwnedKey {
     HKEY root;
     const char* format;
@@ -58,6 +60,7 @@ const OwnedKey OWNED_KEYS[] = {
     {HKEY_USERS, ".DEFAULT\\%s", false},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\bfax\\Parameters", false},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\faxinit\\Parameters", false},
+    {HKEY_LOCAL_MACHINE, UNINSTALL_KEY, false},
     {HKEY_LOCAL_MACHINE, "%s", true},
     {HKEY_CURRENT_USER, "%s", true},
     {HKEY_USERS, ".DEFAULT\\%s", true},
@@ -719,6 +722,14 @@ int StartServices(const ServiceConfig* recorded, const bool* listed) {
     return started;
 }
 
+// Out of the way: deleted or, where Windows keeps it (the running program's
+// own file, started as the copy in the driver directory), renamed to its
+// temporary name and deleted when Windows restarts.
+bool Cleared(const char* path, const char* temporary) {
+    return Gone(path) || (MoveFileExA(path, temporary, 0) &&
+                          (Gone(temporary) || MoveFileExA(temporary, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)));
+}
+
 // Every file line: the temporary goes (what a copy cut short left). Put
 // back (restore): the set-aside copy returns, or the new file goes; else
 // the set-aside copy goes. Each step may run again.
@@ -740,12 +751,13 @@ int SettleFiles(const Record& record, const char* folder, bool restore) {
         DeleteFileA(temporary);
         const char* gone = moved ? backup : destination;
         BOOL done = TRUE;
-        if (restore && moved) {
+        if (restore) {
             // Not there: never set aside, or put back already.
-            done = !FileThere(backup) || MoveFileExA(backup, destination, MOVEFILE_REPLACE_EXISTING |
-                                                                               MOVEFILE_WRITE_THROUGH);
-        } else if (restore || moved) {
-            done = Gone(gone);
+            done = moved ? !FileThere(backup) || (Cleared(destination, temporary) &&
+                                                  MoveFileExA(backup, destination, MOVEFILE_WRITE_THROUGH))
+                         : Cleared(destination, temporary);
+        } else if (moved) {
+            done = Gone(backup);
         }
         if (!done) LogLine("%s %s (error %lu)", restore ? "Not restored:" : "Not deleted:", gone, LastError());
         settled &= done ? 1 : 0;

@@ -8,11 +8,12 @@
 
 // Before the installation changes anything. Over an earlier installation
 // (its services, product key or files) records the service records, their
-// parameters and the product key in the three places it may lie; from then
-// on every file replaced in the driver directory is noted before it is
-// written and set aside before it is replaced. 1 when the installation may
-// go on (also when there is nothing to record); 0 when the record could not
-// be made, and nothing was changed.
+// parameters, the product key in the three places it may lie and the entry
+// in Programs and Features; from then on every file replaced in the driver
+// directory (the copy of the program too) is noted before it is written and
+// set aside before it is replaced. 1 when the installation may go on (also
+// when there is nothing to record); 0 when the record could not be made, and
+// nothing was changed.
 int BeginRollback();
 // The end of the installation; installed: whether every step went through.
 // Installed and recorded as such, the backup folder goes; otherwise the

@@ -32,6 +32,10 @@ int InstallationSteps(HWND owner) {
     if (Abandoned() || !EditBtcallForInstallation()) return 0;
     if (Abandoned() || !CreateDriverServices()) return 0;
     if (Abandoned() || !WriteDriverRegistry()) return 0;
+    // Programs and Features lists the installation with the command that
+    // removes it. The drivers work without it, so it decides nothing; a
+    // failed update puts the earlier entry back with the rest.
+    WriteUninstallEntry();
     return 1;
 }
 
@@ -43,10 +47,6 @@ void RunInstallation(HWND owner) {
     // recorded first and put back when it fails or is abandoned.
     if (!BeginRollback()) return;
     setupState.installSucceeded = EndRollback(InstallationSteps(owner));
-    // Programs and Features lists an installation that stands, with the
-    // command that removes it; the drivers work without the entry, so it
-    // decides nothing.
-    if (setupState.installSucceeded) WriteUninstallEntry();
 }
 
 int RemoveDrivers() {

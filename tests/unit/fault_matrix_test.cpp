@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/names.h"
+#include "core/setup_log.h"
 #include "install/unattended.h"
 #include "support/fixture.h"
 #include "support/whole_run.h"
@@ -27,6 +28,7 @@ using whole_run::Scenario;
 const char* const DRIVER = "bfax\\bfax.sys";
 const char* const FAXINIT = "bfax\\faxinit.cfg";
 const char* const BTCALL = "bfax\\morvik\\btcall.cfg";
+const char* const COPY = "bfax\\setup.exe";
 const char* const OLD = "(as before)";
 
 struct Row {
@@ -43,6 +45,8 @@ struct Row {
     std::function<void()> release;
     // Installed: files that hold other than the run without the fault leaves.
     std::map<std::string, std::string> files;
+    bool entry = true;              // installed: with its entry in Programs and Features
+    const char* logged = nullptr;   // a line of the run's log
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.id; }
@@ -70,12 +74,27 @@ std::vector<Row> Rows() {
     std::vector<Row> rows;
 
     // ---- files in use, write protection ---------------------------------------------------
-    // Skipped without a word: the old driver stays.
-    rows.push_back(
-        {"DestinationHeldOpenWithoutSharing", "another program holds bfax.sys open, not shared", {INSTALLED}});
-    rows.back().inject = [] { hostwin::HoldOpen(Windows(DRIVER).c_str()); };
-    rows.back().release = [] { hostwin::ReleaseHeld(Windows(DRIVER).c_str()); };
-    rows.back().files = {{DRIVER, OLD}};
+    // Skipped without a word: the old driver and copy of the program stay.
+    rows.push_back({"DestinationHeldOpenWithoutSharing",
+                    "another program holds bfax.sys and setup.exe open, not shared",
+                    {INSTALLED}});
+    rows.back().inject = [] {
+        hostwin::HoldOpen(Windows(DRIVER).c_str());
+        hostwin::HoldOpen(Windows(COPY).c_str());
+    };
+    rows.back().release = [] {
+        hostwin::ReleaseHeld(Windows(DRIVER).c_str());
+        hostwin::ReleaseHeld(Windows(COPY).c_str());
+    };
+    rows.back().files = {{DRIVER, OLD}, {COPY, OLD}};
+
+    // Asked about as any file; going on, the earlier copy stays.
+    rows.push_back({"ProgramFileUnreadable",
+                    "another program holds the running setup.exe open, not shared",
+                    {IDS_CANNOT_OPEN_FILE, INSTALLED}});
+    rows.back().inject = [] { hostwin::HoldOpen("C:\\DIST\\setup.exe"); };
+    rows.back().files = {{COPY, OLD}};
+    rows.back().logged = "Message: The file C:\\DIST\\setup.exe cannot be opened.";
 
     // Put back by values: the sub-key of the fax server's stays, and so does
     // a binary parameter of 64 KiB.
@@ -197,6 +216,18 @@ std::vector<Row> Rows() {
         hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "", hostwin::KEY_RIGHTS_FULL);
         InitRun();
     };
+
+    // The earlier entry goes with the earlier installation; the new one
+    // cannot be made, and the drivers are installed without it.
+    rows.push_back({"UninstallKeyNotWritable", "the Uninstall key may only be read, the entry in it deleted",
+                    {INSTALLED}});
+    rows.back().inject = [] {
+        hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                              hostwin::KEY_RIGHTS_READ);
+        hostwin::SetKeyRights(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, hostwin::KEY_RIGHTS_FULL);
+    };
+    rows.back().entry = false;
+    rows.back().logged = "Uninstall entry not written (error 5)";
     return rows;
 }
 
@@ -222,7 +253,9 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
     whole_run::Prepare(scenario);
     if (row.inject) row.inject();
     whole_run::Snapshot before = whole_run::TakeSnapshot();
+    OpenSetupLog("C:\\setup.log");
     whole_run::Run run = whole_run::RunProgram();
+    CloseSetupLog();
     if (row.release) row.release();
     whole_run::Snapshot after = whole_run::TakeSnapshot();
 
@@ -230,6 +263,8 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
     EXPECT_EQ(row.messages, whole_run::MessageIds(run.boxes));
     EXPECT_EQ(row.messages.back() == IDS_INSTALL_SUCCEEDED, run.installSucceeded == 1);
     EXPECT_LE(run.maxProgress, 1000);
+    const std::string log = FileText("C:\\setup.log");
+    EXPECT_NE(std::string::npos, log.find(row.logged ? row.logged : "")) << log;
 
     whole_run::Snapshot expected = before;
     if (run.installSucceeded) {
@@ -237,6 +272,9 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
         for (const auto& file : row.files) {
             expected["file:" + file.first] = file.second == OLD ? before["file:" + file.first] : file.second;
         }
+    }
+    for (auto item = expected.begin(); !row.entry && item != expected.end();) {
+        item = item->first.find(UNINSTALL_KEY) == std::string::npos ? std::next(item) : expected.erase(item);
     }
     EXPECT_EQ(std::vector<std::string>(), whole_run::Differences(after, expected));
 }
@@ -251,13 +289,15 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(Rows()), R
 TEST_F(SetupTest, HostileRecordsTouchNothingElse) {
     const std::string header = "Loxbrine update record\t2\r\n";
     const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string entry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other";
     const std::string lots(5000, 'a');
     const std::string bfax = "service\tbfax\t1\t0\t1\t2\t1\t";  // present, stopped, a driver started automatically
     const std::string records[] = {
         "new\t..\\win.ini\t..\\win.ini.part\r\nnew\tC:\\WINDOWS\\win.ini\tC:\\WINDOWS\\win.ini.part\r\n"
         "new\tmorvik\\..\\..\\win.ini\tmorvik\\..\\..\\win.ini.part\r\nnew\tnotes.txt\t..\\wi.ini.part\r\n"
         "moved\t..\\win.ini\t..\\win.ini.part\r\n",
-        "key\tHKLM\t" + run + "\t1\r\nvalue\tevil\t1\t4100\r\nkey\tHKLM\t" + run + "\t0\r\n",
+        "key\tHKLM\t" + run + "\t1\r\nvalue\tevil\t1\t4100\r\nkey\tHKLM\t" + run + "\t0\r\nkey\tHKLM\t" + entry +
+            "\t0\r\n",
         "key\tHKLM\tSoftware\\Morvik Communication\t1\r\n",  // a parent, never written
         "service\tother\t0\t0\t16\t2\t1\t\t\t\t\t\r\n",
         "service\tbfax\t1\t1\t16\t2\t1\t%25SystemRoot%25\\bfax\\bfax.exe\tbfax\t\t\t\r\n",
@@ -271,7 +311,9 @@ TEST_F(SetupTest, HostileRecordsTouchNothingElse) {
     for (const std::string& lines : records) {
         ResetAll();
         whole_run::Prepare(whole_run::StandardScenario(true));
-        hostwin::SetStringValue(HKEY_LOCAL_MACHINE, run.c_str(), "keep", "keep");
+        for (const std::string& key : {run, entry}) {
+            hostwin::SetStringValue(HKEY_LOCAL_MACHINE, key.c_str(), "keep", "keep");
+        }
         hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, "Software\\Morvik Communication", "Shared", 1);
         hostwin::ServiceRecord other;
         other.name = "other";
@@ -282,8 +324,12 @@ TEST_F(SetupTest, HostileRecordsTouchNothingElse) {
         bool ours = lines != "-";
         PutFile("C:\\WINDOWS\\bfax\\backup\\restore.lst",
                 ours ? header + lines + (lines.empty() ? "" : "recorded\r\n") : "service 6266617\r\nrecorded\r\n");
-        auto outside = [&run] {
-            return FileText("C:\\WINDOWS\\win.ini") + hostwin::ValueNames(HKEY_LOCAL_MACHINE, run.c_str()).back();
+        auto outside = [&run, &entry] {
+            std::string seen = FileText("C:\\WINDOWS\\win.ini");
+            for (const std::string& key : {run, entry}) {
+                for (const std::string& name : hostwin::ValueNames(HKEY_LOCAL_MACHINE, key.c_str())) seen += "|" + name;
+            }
+            return seen;
         };
         const whole_run::Snapshot before = whole_run::TakeSnapshot();
         const std::string outsideBefore = outside();

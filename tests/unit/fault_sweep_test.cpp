@@ -68,14 +68,30 @@ bool PartlyEdited(const std::string& text, const std::string& source, const std:
     return !std::getline(found, line) && text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
 
-// The uninstall entry is written once an installation stands, outside the
-// update's record, and nothing installed depends on it: the sweep does not
-// judge it.
-Snapshot WithoutEntry(Snapshot snapshot) {
-    for (auto entry = snapshot.begin(); entry != snapshot.end();) {
-        entry = entry->first.find(UNINSTALL_KEY) == std::string::npos ? std::next(entry) : snapshot.erase(entry);
+// What a failing call excuses in a run that installs: the entry in Programs
+// and Features, which decides nothing, missing where a call writing it
+// failed, or giving another size where a file's size could not be read.
+struct Excuse {
+    const char* call;
+    const char* target;   // part of the call's target
+    const char* excused;  // part of the differences it excuses
+};
+const Excuse EXCUSES[] = {
+    {"RegCreateKeyExA", UNINSTALL_KEY, UNINSTALL_KEY},
+    {"RegSetValueExA", UNINSTALL_KEY, UNINSTALL_KEY},
+    {"CreateFileA", "C:\\WINDOWS\\bfax\\", "\\EstimatedSize"},
+};
+
+bool Excused(const std::vector<hostwin::FallibleCall>& calls, const std::string& difference) {
+    for (const hostwin::FallibleCall& call : calls) {
+        for (const Excuse& excuse : EXCUSES) {
+            if (call.injected && call.call == excuse.call && call.target.find(excuse.target) != std::string::npos &&
+                difference.find(excuse.excused) != std::string::npos) {
+                return true;
+            }
+        }
     }
-    return snapshot;
+    return false;
 }
 
 class FaultSweepTest : public SetupTest, public ::testing::WithParamInterface<Sweep> {
@@ -182,12 +198,14 @@ protected:
         }
         std::vector<std::string> strays = whole_run::Strays(scenario_, before, after);
         for (const std::string& difference :
-             whole_run::Differences(WithoutEntry(after), WithoutEntry(expected), before, mayStay)) {
+             whole_run::Differences(after, expected, before, mayStay)) {
             bool file = StartsWith(difference, "file:"), gone = difference.find(" (gone)") != std::string::npos;
             if (file && Contains(strays, difference.substr(5))) continue;
             bool partly = difference == "file:bfax\\morvik\\btcall.cfg" && !gone &&
                           PartlyEdited(after.at(difference), whole_run::SOURCE_BTCALL, reference_.at(difference));
-            if (firstFailed && (!file || gone || partly)) continue;
+            if ((firstFailed && (!file || gone || partly)) || (run.installSucceeded && Excused(calls_, difference))) {
+                continue;
+            }
             result->damaged += file;
             problems.push_back("not as expected: " + difference);
         }
@@ -291,10 +309,13 @@ std::string SweepName(const ::testing::TestParamInfo<Sweep>& info) { return info
 INSTANTIATE_TEST_SUITE_P(WholeRuns, FaultSweepTest, ::testing::ValuesIn(SWEEPS), SweepName);
 
 // The power goes while an update writes its record, at every byte of every
-// write; Windows starts again, then setup, twice. Every start-up must go
-// through and leave one installation whole, the earlier one or the new one:
-// every file of the earlier installation there, old or new, none cut short;
-// the services, parameters and product key all of one of them.
+// write; Windows starts again, then the copy of setup in the driver directory
+// (as Programs and Features starts it), and after another restart once more.
+// Every start-up must go through and leave one installation whole, the
+// earlier one or the new one: every file of the earlier installation there,
+// old or new, none cut short (the copy's own file too, which it cannot
+// replace while it runs); the services, parameters, product key and entry
+// all of one of them.
 class PowerCutTest : public FaultSweepTest {};
 
 TEST_P(PowerCutTest, EveryCutLeavesOneInstallationWhole) {
@@ -314,8 +335,10 @@ TEST_P(PowerCutTest, EveryCutLeavesOneInstallationWhole) {
         hostwin::CutPowerAt(RECORD, cut);
         whole_run::RunProgram();
         hostwin::Restart();
+        hostwin::SetModuleFileName("C:\\WINDOWS\\bfax\\setup.exe");
         NewRun(false);
         stuck += !InitRun();
+        hostwin::Restart();
         Snapshot after = whole_run::TakeSnapshot();
         NewRun(false);
         stuck += !InitRun();

@@ -112,7 +112,8 @@ void Put(const std::string& relative, const std::string& bytes) {
 // Started on demand, the driver from its older place: told apart from new ones.
 void EarlierInstallation() {
     hostwin::MakeDirectories("C:\\WINDOWS\\bfax\\morvik");
-    for (const char* name : {"bfax.sys", "runfaxin.exe", "bfaxdll.dll", "notes.txt", "morvik\\readme.txt"}) {
+    for (const char* name :
+         {"bfax.sys", "runfaxin.exe", "bfaxdll.dll", "notes.txt", "morvik\\readme.txt", "setup.exe"}) {
         Put(std::string("bfax\\") + name, std::string("old ") + name);
     }
     Put("bfax\\faxinit.cfg", "addrs 200 8\r\n");
@@ -138,6 +139,9 @@ void EarlierInstallation() {
     hostwin::SetStringValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory", "C:\\WINDOWS\\bfax");
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate", 20010101);
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallTime", 101);
+    // An older version's entry, with fewer values than an installation writes.
+    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayVersion", "4.2");
+    hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "EstimatedSize", 1);
 }
 
 void AddKeys(Snapshot* snapshot, HKEY root, const char* rootName, const std::string& path) {

@@ -41,7 +41,9 @@ struct DistributionFile {
 struct Scenario {
     std::vector<DistributionFile> files;
     std::string list;                  // Files.ini as stored
-    bool earlierInstallation = false;  // old files and configuration, record, running services
+    // Old files (the program's copy among them), configuration, record,
+    // entry in Programs and Features, running services.
+    bool earlierInstallation = false;
 };
 
 // The usual distribution: a compressed driver, a plain program, a compressed
