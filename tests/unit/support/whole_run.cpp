@@ -109,11 +109,11 @@ void Put(const std::string& relative, const std::string& bytes) {
     EXPECT_TRUE(PutFile(std::string(WINDOWS) + "\\" + relative, bytes)) << relative;
 }
 
-// Started on demand, the driver from its older place: told apart from new ones.
+// Started on demand, the driver from its older place: told apart from new
+// ones. Without the read-me, which an update then adds.
 void EarlierInstallation() {
     hostwin::MakeDirectories("C:\\WINDOWS\\bfax\\morvik");
-    for (const char* name :
-         {"bfax.sys", "runfaxin.exe", "bfaxdll.dll", "notes.txt", "morvik\\readme.txt", "setup.exe"}) {
+    for (const char* name : {"bfax.sys", "runfaxin.exe", "bfaxdll.dll", "notes.txt", "setup.exe"}) {
         Put(std::string("bfax\\") + name, std::string("old ") + name);
     }
     Put("bfax\\faxinit.cfg", "addrs 200 8\r\n");
