@@ -139,10 +139,20 @@ BOOL CALLBACK Collect(HWND window, LPARAM list) {
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows() {
-    std::vector<HWND> windows;
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
-    return windows;
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// The visible top-level windows of other processes than this one.
+std::vector<HWND> VisibleWindows() {
+    std::vector<HWND> all, visible;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        if (ProcessOf(window) != GetCurrentProcessId() && IsWindowVisible(window)) visible.push_back(window);
+    }
+    return visible;
 }
 
 std::vector<HWND> Descendants(HWND parent) {
@@ -198,13 +208,11 @@ void DumpControl(HWND control, int depth) {
 }
 
 void DumpWindow(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
     RECT rect{};
     GetWindowRect(window, &rect);
     Say("window %p class %s caption \"%s\" process %lu at %ld,%ld size %ldx%ld %s\n", static_cast<void*>(window),
-        ClassOf(window).c_str(), WindowText(window).c_str(), static_cast<unsigned long>(pid), rect.left,
-        rect.top, rect.right - rect.left, rect.bottom - rect.top, Flags(window).c_str());
+        ClassOf(window).c_str(), WindowText(window).c_str(), static_cast<unsigned long>(ProcessOf(window)),
+        rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, Flags(window).c_str());
     for (HWND child : Descendants(window)) {
         int depth = 1;
         for (HWND p = GetParent(child); p && p != window; p = GetParent(p)) ++depth;
@@ -214,11 +222,7 @@ void DumpWindow(HWND window) {
 
 void DumpScreen() {
     Say("---- visible windows ----\n");
-    DWORD self = GetCurrentProcessId();
-    for (HWND window : TopLevelWindows()) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == self || !IsWindowVisible(window)) continue;
+    for (HWND window : VisibleWindows()) {
         // The desktop's own windows say nothing about the target.
         std::string cls = ClassOf(window);
         if (cls == "Shell_TrayWnd" || cls == "Progman" || cls == "#32769") continue;
@@ -339,13 +343,9 @@ struct Prober {
     void Loop() {
         LARGE_INTEGER frequency;
         QueryPerformanceFrequency(&frequency);
-        DWORD self = GetCurrentProcessId();
         DWORD next = GetTickCount();
         while (!stop) {
-            for (HWND window : TopLevelWindows()) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                if (pid == self || !IsWindowVisible(window)) continue;
+            for (HWND window : VisibleWindows()) {
                 // Read without a message: the window's thread may be the one stalling.
                 wchar_t caption[256] = L"";
                 GetWindowTextW(window, caption, 256);
@@ -483,11 +483,7 @@ struct Driver {
 // still be found beside the one that follows it).
 HWND FindTopLevel(const std::string& caption, const std::string& cls, bool messageBox, bool anyState = false,
                   const std::string* text = nullptr) {
-    DWORD self = GetCurrentProcessId();
-    for (HWND window : TopLevelWindows()) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == self || !IsWindowVisible(window)) continue;
+    for (HWND window : VisibleWindows()) {
         if (WindowText(window) != caption) continue;
         if (!cls.empty() && ClassOf(window) != cls) continue;
         if (messageBox ? !IsMessageBox(window) : !anyState && !IsWindowEnabled(window)) continue;
@@ -512,12 +508,12 @@ int Id(const std::string& word) {
     }
     char* end = nullptr;
     long value = std::strtol(word.c_str(), &end, 0);
-    if (word.empty() || *end) throw Failure{"not a control id: " + word};
+    if (word.empty() || *end) Fail("not a control id: " + word);
     return static_cast<int>(value);
 }
 
 int Flag(const std::string& word) {
-    if (word != "0" && word != "1") throw Failure{"expected 0 or 1, not " + word};
+    if (word != "0" && word != "1") Fail("expected 0 or 1, not " + word);
     return word == "1";
 }
 
@@ -540,16 +536,15 @@ void WaitForInputIdleOrExit(HANDLE process, DWORD timeout) {
 }
 
 bool HasVisibleWindow(DWORD pid) {
-    for (HWND window : TopLevelWindows()) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == pid && IsWindowVisible(window)) return true;
+    for (HWND window : VisibleWindows()) {
+        if (ProcessOf(window) == pid) return true;
     }
     return false;
 }
 
-// ---- the commands: a[0] is the command, a[1]... its arguments, as many as its
-// row in COMMANDS allows -------------------------------------------------------------
+// ---- the commands --------------------------------------------------------------------
+// Each gets its line's words: a[0] the command, then as many arguments as its
+// row in COMMANDS allows.
 
 void Run(Driver& d, const Args& a);
 
@@ -584,6 +579,7 @@ void Start(Driver& d, const Args& a) {
 void Exit(Driver& d, const Args& a) {
     int code = Id(a[1]);
     bool windowless = a.size() > 2 && a[2] == "windowless";
+    if (a.size() > 2 && !windowless) Fail("exit CODE [windowless]");
     if (d.processes.empty()) Fail("no process was started");
     PROCESS_INFORMATION process = d.processes.back();
     d.processes.pop_back();
