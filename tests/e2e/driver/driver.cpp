@@ -10,14 +10,12 @@
 // give several words). Every wait gives up after the current timeout and then
 // fails, printing every visible window and its controls.
 //
-//   version NAME           the Windows version the runner sets up (ignored here)
 //   distribution           the runner lays out the sample distribution in
 //                          C:\dist with setup.exe (ignored here)
-//   outcome fail           the scenario passes only when a later step fails
-//   timeout SECONDS        for every following wait (default 10)
-//   desktop WxH            the size of the runner's Wine desktop (ignored here)
 //   matrix KEY VALUE...    the runner runs the scenario once per version or
 //                          desktop size, in E2E_VERSION / E2E_DESKTOP (ignored here)
+//   outcome fail           the scenario passes only when a later step fails
+//   timeout SECONDS        for every following wait (default 10)
 //   set NAME VALUE         set an environment variable (for ${NAME} in later lines)
 //   copy FROM TO           copy a file (replacing TO), e.g. to lay out a case between runs
 //   remove PATH            delete a file, or a folder with everything in it
@@ -37,19 +35,16 @@
 //                          the message box shows that system icon (its pixels on
 //                          the screen against the icons drawn here)
 //   click ID               press a button (visible and enabled)
-//   check ID / uncheck ID  click a radio button or check box into that state
+//   check ID               click a radio button or check box unless it is checked
 //   select ID TEXT         pick a list entry of a combo box, as a user does
 //   type ID TEXT           replace the text of an edit field or editable list by typing
 //   key escape|enter       a key press on the current window's focus
 //   close                  the close box of the current window
-//   wizard back|next|finish|cancel   press a property sheet's button
-//   expect-text ID TEXT    (ID 0: the window's caption)
-//   expect-enabled ID 0|1, expect-visible ID 0|1, expect-checked ID 0|1
-//   expect-selection ID TEXT, expect-count ID N, expect-entry ID INDEX TEXT
-//   expect-style ID HEXMASK HEXVALUE, expect-exstyle ID HEXMASK HEXVALUE
+//   wizard next|finish|cancel   press a property sheet's button
+//   expect-text ID TEXT, expect-selection ID TEXT
+//   expect-enabled ID 0|1, expect-checked ID 0|1
 //   expect-client W H      the current window's client area has that size; the
 //                          log notes where it lies on the screen
-//   expect-os PLATFORM MAJOR MINOR   what GetVersionExA reports in this prefix
 //   probe CAPTION...       from now on, every 50 ms, send each visible window with
 //                          one of these captions WM_NULL (SendMessageTimeout) and
 //                          time the round trip
@@ -57,13 +52,11 @@
 //                          and 99th percentile; fail when a round trip took
 //                          longer than MAX_MS or when nothing was probed
 //   gone                   wait until the current window has closed
-//   absent CAPTION [MS]    no window with that caption shows up within MS (500)
+//   absent CAPTION MS      no window with that caption shows up within MS
 //   screenshot NAME        ask the runner for a picture of the screen
 //   sleep MS
-//   dump                   print every visible window
 //
-// IDs are numbers (decimal or 0x...) or the names ok cancel abort retry ignore
-// yes no back next finish text (0xFFFF, a message box's text).
+// IDs are numbers (decimal or 0x...) or the names ok cancel yes no.
 #include <windows.h>
 
 #include <algorithm>
@@ -146,10 +139,20 @@ BOOL CALLBACK Collect(HWND window, LPARAM list) {
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows() {
-    std::vector<HWND> windows;
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
-    return windows;
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// The visible top-level windows of other processes than this one.
+std::vector<HWND> VisibleWindows() {
+    std::vector<HWND> all, visible;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        if (ProcessOf(window) != GetCurrentProcessId() && IsWindowVisible(window)) visible.push_back(window);
+    }
+    return visible;
 }
 
 std::vector<HWND> Descendants(HWND parent) {
@@ -205,13 +208,11 @@ void DumpControl(HWND control, int depth) {
 }
 
 void DumpWindow(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
     RECT rect{};
     GetWindowRect(window, &rect);
     Say("window %p class %s caption \"%s\" process %lu at %ld,%ld size %ldx%ld %s\n", static_cast<void*>(window),
-        ClassOf(window).c_str(), WindowText(window).c_str(), static_cast<unsigned long>(pid), rect.left,
-        rect.top, rect.right - rect.left, rect.bottom - rect.top, Flags(window).c_str());
+        ClassOf(window).c_str(), WindowText(window).c_str(), static_cast<unsigned long>(ProcessOf(window)),
+        rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, Flags(window).c_str());
     for (HWND child : Descendants(window)) {
         int depth = 1;
         for (HWND p = GetParent(child); p && p != window; p = GetParent(p)) ++depth;
@@ -221,11 +222,7 @@ void DumpWindow(HWND window) {
 
 void DumpScreen() {
     Say("---- visible windows ----\n");
-    DWORD self = GetCurrentProcessId();
-    for (HWND window : TopLevelWindows()) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == self || !IsWindowVisible(window)) continue;
+    for (HWND window : VisibleWindows()) {
         // The desktop's own windows say nothing about the target.
         std::string cls = ClassOf(window);
         if (cls == "Shell_TrayWnd" || cls == "Progman" || cls == "#32769") continue;
@@ -346,13 +343,9 @@ struct Prober {
     void Loop() {
         LARGE_INTEGER frequency;
         QueryPerformanceFrequency(&frequency);
-        DWORD self = GetCurrentProcessId();
         DWORD next = GetTickCount();
         while (!stop) {
-            for (HWND window : TopLevelWindows()) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                if (pid == self || !IsWindowVisible(window)) continue;
+            for (HWND window : VisibleWindows()) {
                 // Read without a message: the window's thread may be the one stalling.
                 wchar_t caption[256] = L"";
                 GetWindowTextW(window, caption, 256);
@@ -416,6 +409,10 @@ struct Failure {
     std::string why;
 };
 
+[[noreturn]] void Fail(const std::string& why) { throw Failure{why}; }
+
+using Args = std::vector<std::string>;
+
 struct Driver {
     DWORD timeoutMs = 10000;
     HWND current = nullptr;
@@ -425,8 +422,6 @@ struct Driver {
     bool expectFailure = false;
     bool ended = false;
     Prober* prober = nullptr;
-
-    [[noreturn]] void Fail(const std::string& why) { throw Failure{why}; }
 
     // Polls until check() holds or the timeout runs out.
     template <typename Check>
@@ -443,6 +438,14 @@ struct Driver {
         return WaitFor(check, timeoutMs);
     }
 
+    template <typename Read>
+    void Expect(const std::string& what, const std::string& expected, Read read) {
+        std::string seen;
+        if (!WaitFor([&] { return (seen = read()) == expected; })) {
+            Fail(what + ": expected \"" + expected + "\", saw \"" + seen + "\"");
+        }
+    }
+
     HWND Current() {
         if (!current || !IsWindow(current)) Fail("no current window (use window or message first)");
         return current;
@@ -450,31 +453,11 @@ struct Driver {
 
     HWND Control(int id) {
         HWND window = Current();
-        if (id == 0) return window;
         HWND control = nullptr;
         if (!WaitFor([&] { return (control = FindControl(window, id)) != nullptr; })) {
             Fail("no control with id " + std::to_string(id) + " in the current window");
         }
         return control;
-    }
-
-    // anyState: also a disabled window (the owner of a modal dialog).
-    // text: a message box's text, when given (a box that is closing may
-    // still be found beside the one that follows it).
-    HWND FindTopLevel(const std::string& caption, const std::string& cls, bool messageBox, bool anyState = false,
-                      const std::string* text = nullptr) {
-        DWORD self = GetCurrentProcessId();
-        for (HWND window : TopLevelWindows()) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            if (pid == self || !IsWindowVisible(window)) continue;
-            if (WindowText(window) != caption) continue;
-            if (!cls.empty() && ClassOf(window) != cls) continue;
-            if (messageBox ? !IsMessageBox(window) : !anyState && !IsWindowEnabled(window)) continue;
-            if (text && WindowText(GetDlgItem(window, 0xFFFF)) != *text) continue;
-            return window;
-        }
-        return nullptr;
     }
 
     void Press(HWND button, const std::string& what) {
@@ -485,167 +468,6 @@ struct Driver {
         PostMessageW(button, BM_CLICK, 0, 0);
     }
 
-    // What the control itself tells its parent, as on a real change.
-    void Notify(HWND control, int code) {
-        HWND parent = GetParent(control);
-        WPARAM wParam = MAKEWPARAM(ControlId(control), code);
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(parent, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(control), SMTO_NORMAL,
-                            SEND_TIMEOUT_MS, &ignored);
-    }
-
-    void SelectEntry(HWND combo, const std::string& text) {
-        std::vector<std::string> entries = ListEntries(combo);
-        int index = -1;
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (entries[i] == text) {
-                index = static_cast<int>(i);
-                break;
-            }
-        }
-        if (index < 0) Fail("the list has no entry \"" + text + "\"");
-        if (!IsWindowEnabled(combo)) Fail("the list is disabled");
-        Ask(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        Notify(combo, CBN_SELCHANGE);
-        Notify(combo, CBN_SELENDOK);
-    }
-
-    // Types into an edit field (or the edit field of a list) one character at
-    // a time, so that the control reports each change itself (EN_CHANGE,
-    // and a combo box CBN_EDITUPDATE / CBN_EDITCHANGE).
-    void TypeText(HWND control, const std::string& text) {
-        HWND edit = control;
-        if (IsCombo(control)) {
-            edit = FindWindowExA(control, nullptr, "Edit", nullptr);
-            if (!edit) Fail("the list has no edit field (a drop-down list without typing)");
-        }
-        if (!IsWindowEnabled(control)) Fail("the field is disabled");
-        Ask(edit, EM_SETSEL, 0, -1);
-        if (text.empty()) {
-            Ask(edit, WM_CHAR, VK_BACK, 1);
-            return;
-        }
-        for (unsigned char c : text) {
-            wchar_t wide = 0;
-            char narrow = static_cast<char>(c);
-            MultiByteToWideChar(1252, 0, &narrow, 1, &wide, 1);
-            Ask(edit, WM_CHAR, wide, 1);
-        }
-    }
-
-    void Key(const std::string& name) {
-        WPARAM key = name == "escape" ? VK_ESCAPE : name == "enter" ? VK_RETURN : 0;
-        if (!key) Fail("unknown key " + name);
-        HWND window = Current();
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        HWND target = window;
-        if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) {
-            target = info.hwndFocus;
-        }
-        PostMessageW(target, WM_KEYDOWN, key, 1);
-        PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
-    }
-
-    std::string Describe(HWND control) {
-        return "id " + std::to_string(ControlId(control)) + " (" + ClassOf(control) + " \"" +
-               WindowText(control) + "\")";
-    }
-
-    template <typename Read>
-    void Expect(const std::string& what, const std::string& expected, Read read) {
-        std::string seen;
-        if (!WaitFor([&] { return (seen = read()) == expected; })) {
-            Fail(what + ": expected \"" + expected + "\", saw \"" + seen + "\"");
-        }
-    }
-
-    void Screenshot(const std::string& name) {
-        char folder[MAX_PATH] = "";
-        if (!GetEnvironmentVariableA("E2E_SHOTS", folder, sizeof folder)) {
-            Say("  (no E2E_SHOTS: screenshot %s skipped)\n", name.c_str());
-            return;
-        }
-        // Let the target finish painting first.
-        if (!processes.empty()) WaitForInputIdle(processes.back().hProcess, 2000);
-        Sleep(400);
-        char number[16];
-        std::snprintf(number, sizeof number, "%02d-", ++shot);
-        std::string base = std::string(folder) + "\\" + number + name;
-        std::string want = base + ".want";
-        std::string picture = base + ".png";
-        HANDLE file = CreateFileA(want.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) Fail("cannot create " + want);
-        CloseHandle(file);
-        if (!WaitFor([&] { return GetFileAttributesA(picture.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000)) {
-            Fail("the runner made no picture " + picture);
-        }
-        Say("  screenshot %s\n", picture.c_str());
-    }
-
-    void Start(const std::vector<std::string>& args) {
-        std::string commandLine;
-        for (size_t i = 1; i < args.size(); ++i) {
-            if (i > 1) commandLine += ' ';
-            commandLine += '"' + args[i] + '"';
-        }
-        std::string folder = args[1];
-        size_t slash = folder.find_last_of("\\/");
-        folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::vector<char> line(commandLine.begin(), commandLine.end());
-        line.push_back('\0');
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                            &process)) {
-            Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
-        }
-        processes.push_back(process);
-        WaitForInputIdleOrExit(process.hProcess, timeoutMs);
-    }
-
-    // A copy that ends at once (a second instance) is not waited for.
-    static void WaitForInputIdleOrExit(HANDLE process, DWORD timeout) {
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < timeout) {
-            if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
-            if (WaitForInputIdle(process, 50) == 0) return;
-        }
-    }
-
-    static bool HasVisibleWindow(DWORD pid) {
-        for (HWND window : TopLevelWindows()) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == pid && IsWindowVisible(window)) return true;
-        }
-        return false;
-    }
-
-    void ExpectExit(int code, bool windowless) {
-        if (processes.empty()) Fail("no process was started");
-        PROCESS_INFORMATION process = processes.back();
-        processes.pop_back();
-        bool shown = false;
-        DWORD start = GetTickCount();
-        DWORD waited = WAIT_TIMEOUT;
-        while (waited != WAIT_OBJECT_0 && GetTickCount() - start < timeoutMs) {
-            if (windowless && HasVisibleWindow(process.dwProcessId)) shown = true;
-            waited = WaitForSingleObject(process.hProcess, windowless ? 5 : 50);
-        }
-        DWORD exitCode = 0;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        if (waited != WAIT_OBJECT_0) Fail("the process did not end");
-        if (shown) Fail("the process showed a window");
-        if (static_cast<int>(exitCode) != code) {
-            Fail("the process ended with " + std::to_string(exitCode) + ", not " + std::to_string(code));
-        }
-    }
-
     void KillTarget() {
         for (PROCESS_INFORMATION& process : processes) {
             TerminateProcess(process.hProcess, 99);
@@ -654,301 +476,441 @@ struct Driver {
         }
         processes.clear();
     }
-
-    static int Id(const std::string& word) {
-        static const struct {
-            const char* name;
-            int id;
-        } names[] = {{"ok", IDOK},     {"cancel", IDCANCEL}, {"abort", IDABORT}, {"retry", IDRETRY},
-                     {"ignore", IDIGNORE}, {"yes", IDYES},   {"no", IDNO},       {"back", 0x3023},
-                     {"next", 0x3024}, {"finish", 0x3025},   {"text", 0xFFFF}};
-        for (const auto& n : names) {
-            if (word == n.name) return n.id;
-        }
-        char* end = nullptr;
-        long value = std::strtol(word.c_str(), &end, 0);
-        if (word.empty() || *end) throw Failure{"not a control id: " + word};
-        return static_cast<int>(value);
-    }
-
-    static unsigned long Hex(const std::string& word) { return std::strtoul(word.c_str(), nullptr, 16); }
-
-    static int Flag(const std::string& word) {
-        if (word != "0" && word != "1") throw Failure{"expected 0 or 1, not " + word};
-        return word == "1";
-    }
-
-    void Run(const std::vector<std::string>& a) {
-        const std::string& c = a[0];
-        auto need = [&](size_t n) {
-            if (a.size() < n + 1) Fail(c + " needs " + std::to_string(n) + " argument(s)");
-        };
-        if (c == "version" || c == "distribution" || c == "desktop" || c == "matrix") {
-        } else if (c == "set") {
-            need(2);
-            SetEnvironmentVariableA(a[1].c_str(), a[2].c_str());
-        } else if (c == "copy") {
-            need(2);
-            if (!CopyFileA(a[1].c_str(), a[2].c_str(), FALSE)) {
-                Fail("cannot copy " + a[1] + " to " + a[2] + " (error " + std::to_string(GetLastError()) + ")");
-            }
-        } else if (c == "remove") {
-            need(1);
-            if (!RemoveTree(a[1])) Fail("cannot remove " + a[1] + " (error " + std::to_string(GetLastError()) + ")");
-        } else if (c == "when") {
-            need(3);
-            char value[2048] = "";
-            if (!GetEnvironmentVariableA(a[1].c_str(), value, sizeof value)) value[0] = '\0';
-            if (a[2] == value) Run(std::vector<std::string>(a.begin() + 3, a.end()));
-        } else if (c == "end") {
-            ended = true;
-        } else if (c == "outcome") {
-            need(1);
-            expectFailure = a[1] == "fail";
-        } else if (c == "timeout") {
-            need(1);
-            timeoutMs = static_cast<DWORD>(std::atof(a[1].c_str()) * 1000);
-        } else if (c == "start") {
-            need(1);
-            Start(a);
-        } else if (c == "exit") {
-            need(1);
-            ExpectExit(Id(a[1]), a.size() > 2 && a[2] == "windowless");
-        } else if (c == "window" || c == "window-any" || c == "message") {
-            need(1);
-            bool box = c == "message";
-            bool anyState = c == "window-any";
-            std::string cls = !box && a.size() > 2 ? a[2] : std::string();
-            const std::string* text = box && a.size() > 2 ? &a[2] : nullptr;
-            HWND found = nullptr;
-            if (!WaitFor([&] { return (found = FindTopLevel(a[1], cls, box, anyState, text)) != nullptr; })) {
-                HWND other = text ? FindTopLevel(a[1], cls, box) : nullptr;
-                Fail("no " + std::string(box ? "message box" : "enabled window") + " \"" + a[1] + "\"" +
-                     (text ? " saying \"" + *text + "\"" : std::string()) +
-                     (other ? "; the box says \"" + WindowText(GetDlgItem(other, 0xFFFF)) + "\"" : std::string()));
-            }
-            current = found;
-        } else if (c == "buttons") {
-            std::vector<int> wanted;
-            for (size_t i = 1; i < a.size(); ++i) wanted.push_back(Id(a[i]));
-            std::string seen;
-            auto same = [&] {
-                std::vector<int> have;
-                seen.clear();
-                for (HWND child : Descendants(Current())) {
-                    if (GetParent(child) != current || !IsWindowVisible(child)) continue;
-                    if (_stricmp(ClassOf(child).c_str(), "Button") != 0) continue;
-                    LONG style = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-                    if (style != BS_PUSHBUTTON && style != BS_DEFPUSHBUTTON) continue;
-                    have.push_back(ControlId(child));
-                    seen += std::to_string(ControlId(child)) + " \"" + WindowText(child) + "\" ";
-                }
-                if (have.size() != wanted.size()) return false;
-                for (int id : wanted) {
-                    bool found = false;
-                    for (int h : have) found = found || h == id;
-                    if (!found) return false;
-                }
-                return true;
-            };
-            if (!WaitFor(same)) Fail("buttons: saw " + seen);
-        } else if (c == "default") {
-            need(1);
-            int wanted = Id(a[1]);
-            // The button that Enter presses carries the default style (a
-            // message box does not report it through DM_GETDEFID).
-            Expect("default button", std::to_string(wanted), [&] {
-                std::string found = "none";
-                for (HWND child : Descendants(Current())) {
-                    LONG style = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-                    if (_stricmp(ClassOf(child).c_str(), "Button") == 0 && style == BS_DEFPUSHBUTTON &&
-                        IsWindowVisible(child)) {
-                        found = std::to_string(ControlId(child));
-                    }
-                }
-                return found;
-            });
-        } else if (c == "icon") {
-            need(1);
-            HWND box = Current();
-            std::string detail;
-            Expect("icon", a[1], [&] {
-                detail.clear();
-                return ShownIcon(box, detail);
-            });
-            Say("  icon %s (%s)\n", a[1].c_str(), detail.c_str());
-        } else if (c == "expect-client") {
-            need(2);
-            HWND window = Current();
-            RECT client{};
-            POINT origin{0, 0};
-            std::string wanted = a[1] + "x" + a[2];
-            Expect("client size", wanted, [&] {
-                GetClientRect(window, &client);
-                return std::to_string(client.right) + "x" + std::to_string(client.bottom);
-            });
-            ClientToScreen(window, &origin);
-            Say("  client at %ld,%ld size %ldx%ld\n", origin.x, origin.y, client.right, client.bottom);
-        } else if (c == "expect-os") {
-            need(3);
-            OSVERSIONINFOA version{};
-            version.dwOSVersionInfoSize = sizeof version;
-            if (!GetVersionExA(&version)) Fail("GetVersionExA failed");
-            char seen[160];
-            std::snprintf(seen, sizeof seen, "%lu %lu %lu", version.dwPlatformId, version.dwMajorVersion,
-                          version.dwMinorVersion);
-            Say("  GetVersionExA: platform %lu, %lu.%lu, build 0x%08lX, \"%s\"\n", version.dwPlatformId,
-                version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber, version.szCSDVersion);
-            if (a[1] + " " + a[2] + " " + a[3] != seen) Fail(std::string("the version reads ") + seen);
-        } else if (c == "probe") {
-            need(1);
-            if (prober) Fail("already probing");
-            prober = new Prober;
-            for (size_t i = 1; i < a.size(); ++i) {
-                std::wstring wide(a[i].size(), L'\0');
-                MultiByteToWideChar(1252, 0, a[i].data(), static_cast<int>(a[i].size()), &wide[0],
-                                    static_cast<int>(wide.size()));
-                prober->captions.push_back(wide);
-            }
-            prober->thread = CreateThread(nullptr, 0, Prober::Run, prober, 0, nullptr);
-            if (!prober->thread) Fail("cannot start probing");
-        } else if (c == "probe-report") {
-            need(1);
-            if (!prober) Fail("not probing");
-            InterlockedExchange(&prober->stop, 1);
-            WaitForSingleObject(prober->thread, INFINITE);
-            CloseHandle(prober->thread);
-            for (const auto& trip : prober->trips) Say("  trip \"%s\" %.2f ms\n", trip.first.c_str(), trip.second);
-            std::vector<double> all;
-            for (const std::wstring& wide : prober->captions) {
-                std::string caption = Narrow(wide.c_str());
-                std::vector<double> ms;
-                for (const auto& trip : prober->trips) {
-                    if (trip.first == caption) ms.push_back(trip.second);
-                }
-                all.insert(all.end(), ms.begin(), ms.end());
-                Say("  responsiveness \"%s\": %s\n", caption.c_str(), TripSummary(ms).c_str());
-            }
-            Say("  responsiveness: %s\n", TripSummary(all).c_str());
-            delete prober;
-            prober = nullptr;
-            double limit = std::atof(a[1].c_str());
-            if (all.empty()) Fail("no window was probed");
-            if (*std::max_element(all.begin(), all.end()) > limit) {
-                Fail("a round trip took longer than " + a[1] + " ms");
-            }
-        } else if (c == "click") {
-            need(1);
-            HWND button = Control(Id(a[1]));
-            Press(button, Describe(button));
-        } else if (c == "check" || c == "uncheck") {
-            need(1);
-            HWND button = Control(Id(a[1]));
-            LRESULT wanted = c == "check" ? BST_CHECKED : BST_UNCHECKED;
-            if (Ask(button, BM_GETCHECK, 0, 0) != wanted) Press(button, Describe(button));
-            if (!WaitFor([&] { return Ask(button, BM_GETCHECK, 0, 0) == wanted; })) {
-                Fail(Describe(button) + " did not become " + c + "ed (a radio button is unchecked by "
-                     "checking another of its group)");
-            }
-        } else if (c == "select") {
-            need(2);
-            SelectEntry(Control(Id(a[1])), a[2]);
-        } else if (c == "type") {
-            need(2);
-            TypeText(Control(Id(a[1])), a[2]);
-        } else if (c == "key") {
-            need(1);
-            Key(a[1]);
-        } else if (c == "close") {
-            PostMessageW(Current(), WM_SYSCOMMAND, SC_CLOSE, 0);
-        } else if (c == "wizard") {
-            need(1);
-            int id = a[1] == "cancel" ? IDCANCEL : Id(a[1]);
-            if (id != IDCANCEL && (id < 0x3023 || id > 0x3025)) Fail("wizard: back, next, finish or cancel");
-            HWND button = GetDlgItem(Current(), id);
-            if (!button) Fail("the current window is not a property sheet");
-            Press(button, "wizard button " + a[1]);
-        } else if (c == "expect-text") {
-            need(2);
-            HWND control = Control(Id(a[1]));
-            Expect("text of " + a[1], a[2], [&] { return WindowText(control); });
-        } else if (c == "expect-enabled" || c == "expect-visible" || c == "expect-checked") {
-            need(2);
-            HWND control = Control(Id(a[1]));
-            int wanted = Flag(a[2]);
-            Expect(c + " " + a[1], std::to_string(wanted), [&] {
-                int state = c == "expect-enabled"   ? IsWindowEnabled(control) != 0
-                            : c == "expect-visible" ? IsWindowVisible(control) != 0
-                                                    : Ask(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-                return std::to_string(state);
-            });
-        } else if (c == "expect-selection") {
-            need(2);
-            HWND combo = Control(Id(a[1]));
-            Expect("selection of " + a[1], a[2], [&] {
-                LRESULT index = Ask(combo, CB_GETCURSEL, 0, 0);
-                std::vector<std::string> entries = ListEntries(combo);
-                return index >= 0 && static_cast<size_t>(index) < entries.size() ? entries[index]
-                                                                                  : std::string("(none)");
-            });
-        } else if (c == "expect-count") {
-            need(2);
-            HWND combo = Control(Id(a[1]));
-            Expect("entries of " + a[1], a[2], [&] { return std::to_string(Ask(combo, CB_GETCOUNT, 0, 0)); });
-        } else if (c == "expect-entry") {
-            need(3);
-            HWND combo = Control(Id(a[1]));
-            size_t index = static_cast<size_t>(std::atoi(a[2].c_str()));
-            Expect("entry " + a[2] + " of " + a[1], a[3], [&] {
-                std::vector<std::string> entries = ListEntries(combo);
-                return index < entries.size() ? entries[index] : std::string("(none)");
-            });
-        } else if (c == "expect-style" || c == "expect-exstyle") {
-            need(3);
-            HWND control = Control(Id(a[1]));
-            unsigned long mask = Hex(a[2]);
-            unsigned long wanted = Hex(a[3]);
-            int which = c == "expect-style" ? GWL_STYLE : GWL_EXSTYLE;
-            char expected[32];
-            std::snprintf(expected, sizeof expected, "%08lX", wanted & mask);
-            Expect(c + " " + a[1], expected, [&] {
-                char seen[32];
-                std::snprintf(seen, sizeof seen, "%08lX",
-                              static_cast<unsigned long>(GetWindowLongW(control, which)) & mask);
-                return std::string(seen);
-            });
-        } else if (c == "gone") {
-            HWND window = current;
-            if (!WaitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); })) {
-                Fail("the window is still there");
-            }
-            current = nullptr;
-        } else if (c == "absent") {
-            need(1);
-            DWORD wait = a.size() > 2 ? static_cast<DWORD>(std::atoi(a[2].c_str())) : 500;
-            HWND found = nullptr;
-            if (WaitFor(
-                    [&] {
-                        found = FindTopLevel(a[1], "", false);
-                        if (!found) found = FindTopLevel(a[1], "", true);
-                        return found != nullptr;
-                    },
-                    wait)) {
-                Fail("a window \"" + a[1] + "\" appeared");
-            }
-        } else if (c == "screenshot") {
-            need(1);
-            Screenshot(a[1]);
-        } else if (c == "sleep") {
-            need(1);
-            Sleep(static_cast<DWORD>(std::atoi(a[1].c_str())));
-        } else if (c == "dump") {
-            DumpScreen();
-        } else {
-            Fail("unknown command " + c);
-        }
-    }
 };
+
+// anyState: also a disabled window (the owner of a modal dialog).
+// text: a message box's text, when given (a box that is closing may
+// still be found beside the one that follows it).
+HWND FindTopLevel(const std::string& caption, const std::string& cls, bool messageBox, bool anyState = false,
+                  const std::string* text = nullptr) {
+    for (HWND window : VisibleWindows()) {
+        if (WindowText(window) != caption) continue;
+        if (!cls.empty() && ClassOf(window) != cls) continue;
+        if (messageBox ? !IsMessageBox(window) : !anyState && !IsWindowEnabled(window)) continue;
+        if (text && WindowText(GetDlgItem(window, 0xFFFF)) != *text) continue;
+        return window;
+    }
+    return nullptr;
+}
+
+std::string Describe(HWND control) {
+    return "id " + std::to_string(ControlId(control)) + " (" + ClassOf(control) + " \"" + WindowText(control) +
+           "\")";
+}
+
+int Id(const std::string& word) {
+    static const struct {
+        const char* name;
+        int id;
+    } names[] = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
+    for (const auto& n : names) {
+        if (word == n.name) return n.id;
+    }
+    char* end = nullptr;
+    long value = std::strtol(word.c_str(), &end, 0);
+    if (word.empty() || *end) Fail("not a control id: " + word);
+    return static_cast<int>(value);
+}
+
+int Flag(const std::string& word) {
+    if (word != "0" && word != "1") Fail("expected 0 or 1, not " + word);
+    return word == "1";
+}
+
+// What the control itself tells its parent, as on a real change.
+void Notify(HWND control, int code) {
+    HWND parent = GetParent(control);
+    WPARAM wParam = MAKEWPARAM(ControlId(control), code);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(parent, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(control), SMTO_NORMAL,
+                        SEND_TIMEOUT_MS, &ignored);
+}
+
+// A copy that ends at once (a second instance) is not waited for.
+void WaitForInputIdleOrExit(HANDLE process, DWORD timeout) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+        if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
+        if (WaitForInputIdle(process, 50) == 0) return;
+    }
+}
+
+bool HasVisibleWindow(DWORD pid) {
+    for (HWND window : VisibleWindows()) {
+        if (ProcessOf(window) == pid) return true;
+    }
+    return false;
+}
+
+// ---- the commands --------------------------------------------------------------------
+// Each gets its line's words: a[0] the command, then as many arguments as its
+// row in COMMANDS allows.
+
+void Run(Driver& d, const Args& a);
+
+void When(Driver& d, const Args& a) {
+    char value[2048] = "";
+    if (!GetEnvironmentVariableA(a[1].c_str(), value, sizeof value)) value[0] = '\0';
+    if (a[2] == value) Run(d, Args(a.begin() + 3, a.end()));
+}
+
+void Start(Driver& d, const Args& a) {
+    std::string commandLine;
+    for (size_t i = 1; i < a.size(); ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += '"' + a[i] + '"';
+    }
+    std::string folder = a[1];
+    size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+        Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
+    }
+    d.processes.push_back(process);
+    WaitForInputIdleOrExit(process.hProcess, d.timeoutMs);
+}
+
+void Exit(Driver& d, const Args& a) {
+    int code = Id(a[1]);
+    bool windowless = a.size() > 2 && a[2] == "windowless";
+    if (a.size() > 2 && !windowless) Fail("exit CODE [windowless]");
+    if (d.processes.empty()) Fail("no process was started");
+    PROCESS_INFORMATION process = d.processes.back();
+    d.processes.pop_back();
+    bool shown = false;
+    DWORD start = GetTickCount();
+    DWORD waited = WAIT_TIMEOUT;
+    while (waited != WAIT_OBJECT_0 && GetTickCount() - start < d.timeoutMs) {
+        if (windowless && HasVisibleWindow(process.dwProcessId)) shown = true;
+        waited = WaitForSingleObject(process.hProcess, windowless ? 5 : 50);
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (waited != WAIT_OBJECT_0) Fail("the process did not end");
+    if (shown) Fail("the process showed a window");
+    if (static_cast<int>(exitCode) != code) {
+        Fail("the process ended with " + std::to_string(exitCode) + ", not " + std::to_string(code));
+    }
+}
+
+// window, window-any and message.
+void Window(Driver& d, const Args& a) {
+    bool box = a[0] == "message";
+    bool anyState = a[0] == "window-any";
+    std::string cls = !box && a.size() > 2 ? a[2] : std::string();
+    const std::string* text = box && a.size() > 2 ? &a[2] : nullptr;
+    HWND found = nullptr;
+    if (!d.WaitFor([&] { return (found = FindTopLevel(a[1], cls, box, anyState, text)) != nullptr; })) {
+        HWND other = text ? FindTopLevel(a[1], cls, box) : nullptr;
+        Fail("no " + std::string(box ? "message box" : "enabled window") + " \"" + a[1] + "\"" +
+             (text ? " saying \"" + *text + "\"" : std::string()) +
+             (other ? "; the box says \"" + WindowText(GetDlgItem(other, 0xFFFF)) + "\"" : std::string()));
+    }
+    d.current = found;
+}
+
+void Buttons(Driver& d, const Args& a) {
+    std::vector<int> wanted;
+    for (size_t i = 1; i < a.size(); ++i) wanted.push_back(Id(a[i]));
+    std::string seen;
+    auto same = [&] {
+        std::vector<int> have;
+        seen.clear();
+        for (HWND child : Descendants(d.Current())) {
+            if (GetParent(child) != d.current || !IsWindowVisible(child)) continue;
+            if (_stricmp(ClassOf(child).c_str(), "Button") != 0) continue;
+            LONG style = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+            if (style != BS_PUSHBUTTON && style != BS_DEFPUSHBUTTON) continue;
+            have.push_back(ControlId(child));
+            seen += std::to_string(ControlId(child)) + " \"" + WindowText(child) + "\" ";
+        }
+        if (have.size() != wanted.size()) return false;
+        for (int id : wanted) {
+            if (std::find(have.begin(), have.end(), id) == have.end()) return false;
+        }
+        return true;
+    };
+    if (!d.WaitFor(same)) Fail("buttons: saw " + seen);
+}
+
+void Default(Driver& d, const Args& a) {
+    // The button that Enter presses carries the default style (a message
+    // box does not report it through DM_GETDEFID).
+    d.Expect("default button", std::to_string(Id(a[1])), [&] {
+        std::string found = "none";
+        for (HWND child : Descendants(d.Current())) {
+            LONG style = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+            if (_stricmp(ClassOf(child).c_str(), "Button") == 0 && style == BS_DEFPUSHBUTTON &&
+                IsWindowVisible(child)) {
+                found = std::to_string(ControlId(child));
+            }
+        }
+        return found;
+    });
+}
+
+void Icon(Driver& d, const Args& a) {
+    HWND box = d.Current();
+    std::string detail;
+    d.Expect("icon", a[1], [&] {
+        detail.clear();
+        return ShownIcon(box, detail);
+    });
+    Say("  icon %s (%s)\n", a[1].c_str(), detail.c_str());
+}
+
+void Check(Driver& d, const Args& a) {
+    HWND button = d.Control(Id(a[1]));
+    auto checked = [&] { return Ask(button, BM_GETCHECK, 0, 0) == BST_CHECKED; };
+    if (!checked()) d.Press(button, Describe(button));
+    if (!d.WaitFor(checked)) Fail(Describe(button) + " did not become checked");
+}
+
+void Select(Driver& d, const Args& a) {
+    HWND combo = d.Control(Id(a[1]));
+    std::vector<std::string> entries = ListEntries(combo);
+    auto entry = std::find(entries.begin(), entries.end(), a[2]);
+    if (entry == entries.end()) Fail("the list has no entry \"" + a[2] + "\"");
+    if (!IsWindowEnabled(combo)) Fail("the list is disabled");
+    Ask(combo, CB_SETCURSEL, static_cast<WPARAM>(entry - entries.begin()), 0);
+    Notify(combo, CBN_SELCHANGE);
+    Notify(combo, CBN_SELENDOK);
+}
+
+// Types into an edit field (or the edit field of a list) one character at a
+// time, so that the control reports each change itself (EN_CHANGE, and a
+// combo box CBN_EDITUPDATE / CBN_EDITCHANGE).
+void Type(Driver& d, const Args& a) {
+    HWND control = d.Control(Id(a[1]));
+    HWND edit = control;
+    if (IsCombo(control)) {
+        edit = FindWindowExA(control, nullptr, "Edit", nullptr);
+        if (!edit) Fail("the list has no edit field (a drop-down list without typing)");
+    }
+    if (!IsWindowEnabled(control)) Fail("the field is disabled");
+    Ask(edit, EM_SETSEL, 0, -1);
+    if (a[2].empty()) {
+        Ask(edit, WM_CHAR, VK_BACK, 1);
+        return;
+    }
+    for (unsigned char c : a[2]) {
+        wchar_t wide = 0;
+        char narrow = static_cast<char>(c);
+        MultiByteToWideChar(1252, 0, &narrow, 1, &wide, 1);
+        Ask(edit, WM_CHAR, wide, 1);
+    }
+}
+
+void Key(Driver& d, const Args& a) {
+    WPARAM key = a[1] == "escape" ? VK_ESCAPE : a[1] == "enter" ? VK_RETURN : 0;
+    if (!key) Fail("unknown key " + a[1]);
+    HWND window = d.Current();
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) {
+        target = info.hwndFocus;
+    }
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
+void Wizard(Driver& d, const Args& a) {
+    // The wizard frame's own buttons (a property sheet's Next and Finish).
+    int id = a[1] == "next" ? 0x3024 : a[1] == "finish" ? 0x3025 : a[1] == "cancel" ? IDCANCEL : 0;
+    if (!id) Fail("wizard: next, finish or cancel");
+    HWND button = GetDlgItem(d.Current(), id);
+    if (!button) Fail("the current window is not a property sheet");
+    d.Press(button, "wizard button " + a[1]);
+}
+
+// expect-enabled and expect-checked.
+void ExpectState(Driver& d, const Args& a) {
+    HWND control = d.Control(Id(a[1]));
+    int wanted = Flag(a[2]);
+    bool enabled = a[0] == "expect-enabled";
+    d.Expect(a[0] + " " + a[1], std::to_string(wanted), [&] {
+        bool state = enabled ? IsWindowEnabled(control) != 0 : Ask(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        return std::to_string(state ? 1 : 0);
+    });
+}
+
+void ExpectSelection(Driver& d, const Args& a) {
+    HWND combo = d.Control(Id(a[1]));
+    d.Expect("selection of " + a[1], a[2], [&] {
+        LRESULT index = Ask(combo, CB_GETCURSEL, 0, 0);
+        std::vector<std::string> entries = ListEntries(combo);
+        return index >= 0 && static_cast<size_t>(index) < entries.size() ? entries[index] : std::string("(none)");
+    });
+}
+
+void ExpectClient(Driver& d, const Args& a) {
+    HWND window = d.Current();
+    RECT client{};
+    POINT origin{0, 0};
+    d.Expect("client size", a[1] + "x" + a[2], [&] {
+        GetClientRect(window, &client);
+        return std::to_string(client.right) + "x" + std::to_string(client.bottom);
+    });
+    ClientToScreen(window, &origin);
+    Say("  client at %ld,%ld size %ldx%ld\n", origin.x, origin.y, client.right, client.bottom);
+}
+
+void Probe(Driver& d, const Args& a) {
+    if (d.prober) Fail("already probing");
+    d.prober = new Prober;
+    for (size_t i = 1; i < a.size(); ++i) {
+        std::wstring wide(a[i].size(), L'\0');
+        MultiByteToWideChar(1252, 0, a[i].data(), static_cast<int>(a[i].size()), &wide[0],
+                            static_cast<int>(wide.size()));
+        d.prober->captions.push_back(wide);
+    }
+    d.prober->thread = CreateThread(nullptr, 0, Prober::Run, d.prober, 0, nullptr);
+    if (!d.prober->thread) Fail("cannot start probing");
+}
+
+void ProbeReport(Driver& d, const Args& a) {
+    Prober* prober = d.prober;
+    if (!prober) Fail("not probing");
+    InterlockedExchange(&prober->stop, 1);
+    WaitForSingleObject(prober->thread, INFINITE);
+    CloseHandle(prober->thread);
+    for (const auto& trip : prober->trips) Say("  trip \"%s\" %.2f ms\n", trip.first.c_str(), trip.second);
+    std::vector<double> all;
+    for (const std::wstring& wide : prober->captions) {
+        std::string caption = Narrow(wide.c_str());
+        std::vector<double> ms;
+        for (const auto& trip : prober->trips) {
+            if (trip.first == caption) ms.push_back(trip.second);
+        }
+        all.insert(all.end(), ms.begin(), ms.end());
+        Say("  responsiveness \"%s\": %s\n", caption.c_str(), TripSummary(ms).c_str());
+    }
+    Say("  responsiveness: %s\n", TripSummary(all).c_str());
+    delete prober;
+    d.prober = nullptr;
+    double limit = std::atof(a[1].c_str());
+    if (all.empty()) Fail("no window was probed");
+    if (*std::max_element(all.begin(), all.end()) > limit) Fail("a round trip took longer than " + a[1] + " ms");
+}
+
+void Gone(Driver& d, const Args&) {
+    HWND window = d.current;
+    if (!d.WaitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); })) Fail("the window is still there");
+    d.current = nullptr;
+}
+
+void Absent(Driver& d, const Args& a) {
+    auto shown = [&] { return FindTopLevel(a[1], "", false) || FindTopLevel(a[1], "", true); };
+    if (d.WaitFor(shown, static_cast<DWORD>(std::atoi(a[2].c_str())))) Fail("a window \"" + a[1] + "\" appeared");
+}
+
+void Screenshot(Driver& d, const Args& a) {
+    char folder[MAX_PATH] = "";
+    if (!GetEnvironmentVariableA("E2E_SHOTS", folder, sizeof folder)) {
+        Say("  (no E2E_SHOTS: screenshot %s skipped)\n", a[1].c_str());
+        return;
+    }
+    // Let the target finish painting first.
+    if (!d.processes.empty()) WaitForInputIdle(d.processes.back().hProcess, 2000);
+    Sleep(400);
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d-", ++d.shot);
+    std::string base = std::string(folder) + "\\" + number + a[1];
+    std::string want = base + ".want";
+    std::string picture = base + ".png";
+    HANDLE file = CreateFileA(want.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail("cannot create " + want);
+    CloseHandle(file);
+    if (!d.WaitFor([&] { return GetFileAttributesA(picture.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000)) {
+        Fail("the runner made no picture " + picture);
+    }
+    Say("  screenshot %s\n", picture.c_str());
+}
+
+const size_t ANY = static_cast<size_t>(-1);
+
+// Every command, with the least and the most arguments it takes.
+const struct Command {
+    const char* name;
+    size_t least;
+    size_t most;
+    void (*run)(Driver&, const Args&);
+} COMMANDS[] = {
+    {"distribution", 0, 0, [](Driver&, const Args&) {}},
+    {"matrix", 1, ANY, [](Driver&, const Args&) {}},
+    {"outcome", 1, 1, [](Driver& d, const Args& a) { d.expectFailure = a[1] == "fail"; }},
+    {"timeout", 1, 1,
+     [](Driver& d, const Args& a) { d.timeoutMs = static_cast<DWORD>(std::atof(a[1].c_str()) * 1000); }},
+    {"set", 2, 2, [](Driver&, const Args& a) { SetEnvironmentVariableA(a[1].c_str(), a[2].c_str()); }},
+    {"copy", 2, 2,
+     [](Driver&, const Args& a) {
+         if (!CopyFileA(a[1].c_str(), a[2].c_str(), FALSE)) {
+             Fail("cannot copy " + a[1] + " to " + a[2] + " (error " + std::to_string(GetLastError()) + ")");
+         }
+     }},
+    {"remove", 1, 1,
+     [](Driver&, const Args& a) {
+         if (!RemoveTree(a[1])) Fail("cannot remove " + a[1] + " (error " + std::to_string(GetLastError()) + ")");
+     }},
+    {"when", 3, ANY, When},
+    {"end", 0, 0, [](Driver& d, const Args&) { d.ended = true; }},
+    {"start", 1, ANY, Start},
+    {"exit", 1, 2, Exit},
+    {"window", 1, 2, Window},
+    {"window-any", 1, 2, Window},
+    {"message", 1, 2, Window},
+    {"buttons", 1, ANY, Buttons},
+    {"default", 1, 1, Default},
+    {"icon", 1, 1, Icon},
+    {"click", 1, 1,
+     [](Driver& d, const Args& a) {
+         HWND button = d.Control(Id(a[1]));
+         d.Press(button, Describe(button));
+     }},
+    {"check", 1, 1, Check},
+    {"select", 2, 2, Select},
+    {"type", 2, 2, Type},
+    {"key", 1, 1, Key},
+    {"close", 0, 0, [](Driver& d, const Args&) { PostMessageW(d.Current(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    {"wizard", 1, 1, Wizard},
+    {"expect-text", 2, 2,
+     [](Driver& d, const Args& a) {
+         HWND control = d.Control(Id(a[1]));
+         d.Expect("text of " + a[1], a[2], [&] { return WindowText(control); });
+     }},
+    {"expect-enabled", 2, 2, ExpectState},
+    {"expect-checked", 2, 2, ExpectState},
+    {"expect-selection", 2, 2, ExpectSelection},
+    {"expect-client", 2, 2, ExpectClient},
+    {"probe", 1, ANY, Probe},
+    {"probe-report", 1, 1, ProbeReport},
+    {"gone", 0, 0, Gone},
+    {"absent", 2, 2, Absent},
+    {"screenshot", 1, 1, Screenshot},
+    {"sleep", 1, 1, [](Driver&, const Args& a) { Sleep(static_cast<DWORD>(std::atoi(a[1].c_str()))); }},
+};
+
+void Run(Driver& d, const Args& a) {
+    for (const Command& command : COMMANDS) {
+        if (a[0] != command.name) continue;
+        size_t given = a.size() - 1;
+        if (given < command.least) Fail(a[0] + " needs " + std::to_string(command.least) + " argument(s)");
+        if (given > command.most) Fail(a[0] + " takes at most " + std::to_string(command.most) + " argument(s)");
+        command.run(d, a);
+        return;
+    }
+    Fail("unknown command " + a[0]);
+}
 
 // ---- reading the scenario -----------------------------------------------------------
 
@@ -1045,7 +1007,7 @@ int main(int argc, char** argv) {
             std::vector<std::string> words = Words(lines[number - 1]);
             if (words.empty()) continue;
             Say("%3u: %s\n", static_cast<unsigned>(number), lines[number - 1].c_str());
-            driver.Run(words);
+            Run(driver, words);
         }
     } catch (const Failure& failure) {
         Say("FAILED at line %u: %s\n  %s\n", static_cast<unsigned>(number),
