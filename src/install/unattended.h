@@ -1,20 +1,11 @@
 // Runs started with a command line: the log of the run, and the silent
-// installation or removal with the exit codes deployment tools understand
-// (those of the Windows Installer).
+// installation or removal with the exit codes of the command line.
 #ifndef SETUP_INSTALL_UNATTENDED_H
 #define SETUP_INSTALL_UNATTENDED_H
 
 #include <windows.h>
 
 #include "core/command_line.h"
-
-const int EXIT_DONE = 0;
-const int EXIT_NOT_ADMINISTRATOR = 740;      // ERROR_ELEVATION_REQUIRED
-const int EXIT_UNSUPPORTED_WINDOWS = 1150;   // ERROR_OLD_WIN_VERSION
-const int EXIT_USER_DECLINED = 1602;         // ERROR_INSTALL_USEREXIT
-const int EXIT_INSTALL_FAILED = 1603;        // ERROR_INSTALL_FAILURE
-const int EXIT_ALREADY_RUNNING = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
-const int EXIT_INVALID_COMMAND_LINE = 1639;  // ERROR_INVALID_COMMAND_LINE
 
 // Restricts where DLLs come from, reads the command line, opens the log (the
 // /log= file, or for a silent run the fixed name in the Windows directory)
