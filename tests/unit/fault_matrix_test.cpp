@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/names.h"
-#include "install/unattended.h"
+#include "install/run.h"
 #include "support/fixture.h"
 #include "support/whole_run.h"
 
