@@ -1,8 +1,9 @@
 // Initialisation files of the stand-in: GetPrivateProfileStringA, reading
 // the file as KERNEL32 does (sections and keys without regard to case, the
 // first of each counting, blanks around names and values dropped, one pair
-// of matching quotes around a value removed, lines beginning with ';' left
-// out of the key lists, keys before the first section in none).
+// of matching quotes around a value removed, lines beginning with ';' or
+// without '=' left out of the key lists, keys before the first section in
+// none).
 #include "internal.h"
 
 #include <hostwin/machine.h>
@@ -59,7 +60,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
         }
         size_t equals = line.find('=');
         std::string name = Trimmed(line.substr(0, equals));
-        if (!inSection || (!key && (name.empty() || name[0] == ';'))) continue;
+        if (!inSection || (!key && (name.empty() || name[0] == ';' || equals == std::string::npos))) continue;
         if (!key) {
             names.push_back(name);
         } else if (UpperAscii(name) == UpperAscii(key)) {

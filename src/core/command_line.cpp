@@ -8,6 +8,9 @@
 #include "core/text.h"
 #include "core/windows_version.h"
 
+#define DEFAULT_LOG_NAME "LoxbrineSetup.log"
+#define USAGE_EXIT_CODE(name, code, meaning) "\n" #code "\t" meaning
+
 const char USAGE_TEXT[] =
     "setup [/silent /answers=FILE | [/silent] /remove] [/log=FILE] [/saveanswers=FILE]\n\n"
     "/silent\t\twithout any window: install with /answers=FILE, or remove with /remove\n"
@@ -16,24 +19,33 @@ const char USAGE_TEXT[] =
     "/log=FILE\twrite a log of the run to FILE; a silent run without it logs to %windir%\\" DEFAULT_LOG_NAME "\n"
     "/saveanswers=FILE\tsave the settings accepted on the Settings page as an answers file\n"
     "/? or /help\tshow this text\n\n"
-    "A switch may also begin with '-'. Put a FILE with blanks in double quotes.\n"
-    "Exit codes: 0 done, 1602 removal declined, 1603 failed, 1618 already running,\n"
-    "740 not an administrator, 1150 Windows version not supported, 1639 invalid command line or answers file.";
+    "A switch may also begin with '-'. Put a FILE with blanks in double quotes.\n\n"
+    "Exit codes:" SETUP_EXIT_CODES(USAGE_EXIT_CODE);
 
 namespace {
 
 const std::size_t TOKEN_SIZE = 1024;
 
-enum SwitchKind { SWITCH_FLAG, SWITCH_FILE };
-
-struct KnownSwitch {
+// Every switch and what it sets: a flag takes no value, a file is given as
+// /NAME=FILE. Only the help may be given twice (as /? and /help too); a
+// refused line still keeps what it says about its own run: silence, and
+// where its log goes.
+struct Switch {
     const char* name;
-    SwitchKind kind;
+    int CommandLine::*flag;
+    char (CommandLine::*file)[DIRECTORY_SIZE];
+    int repeatable;
+    int keptWhenRefused;
 };
 
-const KnownSwitch SWITCHES[] = {
-    {"silent", SWITCH_FLAG}, {"remove", SWITCH_FLAG}, {"?", SWITCH_FLAG},        {"help", SWITCH_FLAG},
-    {"answers", SWITCH_FILE}, {"log", SWITCH_FILE},   {"saveanswers", SWITCH_FILE},
+const Switch SWITCHES[] = {
+    {"silent", &CommandLine::silent, nullptr, 0, 1},
+    {"remove", &CommandLine::remove, nullptr, 0, 0},
+    {"?", &CommandLine::help, nullptr, 1, 0},
+    {"help", &CommandLine::help, nullptr, 1, 0},
+    {"answers", nullptr, &CommandLine::answers, 0, 0},
+    {"log", nullptr, &CommandLine::log, 0, 1},
+    {"saveanswers", nullptr, &CommandLine::saveAnswers, 0, 0},
 };
 
 // The next word: blanks inside double quotes belong to it, the quotes
@@ -60,31 +72,32 @@ int NextWord(const char** cursor, char* word) {
     return 1;
 }
 
+// The switch a word names (a word that begins with '/' or '-'), or none;
+// *value is what follows its '=', or null without one.
+const Switch* SwitchOf(const char* word, const char** value) {
+    const char* name = word + 1;
+    std::size_t length = std::strcspn(name, "=");
+    *value = name[length] ? name + length + 1 : nullptr;
+    for (const Switch& candidate : SWITCHES) {
+        if (SameName(name, length, candidate.name)) return &candidate;
+    }
+    return nullptr;
+}
+
+bool IsSwitch(const char* word) { return word[0] == '/' || word[0] == '-'; }
+
 int Refuse(CommandLine* line, const char* format, const char* detail) {
     FormatText(line->reason, sizeof line->reason, format, detail);
     return 0;
 }
 
-// A file name made full against the current directory.
-int FullPath(const char* name, char* path, CommandLine* line) {
+// A file name made full against the current directory; empty when it
+// cannot be.
+int FullPath(const char* name, char* path) {
     DWORD length = GetFullPathNameA(name, DIRECTORY_SIZE, path, nullptr);
-    if (length == 0 || length >= static_cast<DWORD>(DIRECTORY_SIZE)) {
-        path[0] = '\0';
-        return Refuse(line, "The file name %s cannot be used.", name);
-    }
-    return 1;
-}
-
-char* FileOf(CommandLine* line, const char* name) {
-    if (SameName(name, std::strlen(name), "answers")) return line->answers;
-    if (SameName(name, std::strlen(name), "log")) return line->log;
-    return line->saveAnswers;
-}
-
-int* FlagOf(CommandLine* line, const char* name) {
-    if (SameName(name, std::strlen(name), "silent")) return &line->silent;
-    if (SameName(name, std::strlen(name), "remove")) return &line->remove;
-    return &line->help;
+    if (length != 0 && length < static_cast<DWORD>(DIRECTORY_SIZE)) return 1;
+    path[0] = '\0';
+    return 0;
 }
 
 // Which combinations make sense.
@@ -106,20 +119,18 @@ int CheckCombination(CommandLine* line) {
 
 // What a refused line still says about its own run, however wrong it is
 // otherwise: a silent run must not show its refusal either, and the log
-// goes where it was asked to go.
+// goes where it was asked to go (the first such file that is given).
 void SalvageLine(const char* text, CommandLine* line) {
     const char* cursor = text ? text : "";
     char word[TOKEN_SIZE] = {0};
     for (int got; (got = NextWord(&cursor, word)) != 0;) {
-        if (got < 0 || (word[0] != '/' && word[0] != '-')) continue;
-        const char* equals = std::strchr(word, '=');
-        std::size_t length = equals ? static_cast<std::size_t>(equals - word) : std::strlen(word);
-        if (SameName(word + 1, length - 1, "silent")) line->silent = 1;
-        if (equals && equals[1] && !line->log[0] && SameName(word + 1, length - 1, "log")) {
-            char reason[COMMAND_REASON_SIZE];
-            CopyText(reason, sizeof reason, line->reason);
-            FullPath(equals + 1, line->log, line);
-            CopyText(line->reason, sizeof line->reason, reason);
+        const char* value = nullptr;
+        const Switch* known = got > 0 && IsSwitch(word) ? SwitchOf(word, &value) : nullptr;
+        if (!known || !known->keptWhenRefused) continue;
+        if (known->flag) {
+            line->*known->flag = 1;
+        } else if (value && *value && !(line->*known->file)[0]) {
+            FullPath(value, line->*known->file);
         }
     }
 }
@@ -132,27 +143,21 @@ int ParseWords(const char* text, CommandLine* line) {
         int got = NextWord(&cursor, word);
         if (got == 0) break;
         if (got < 0) return Refuse(line, "The command line cannot be read: %s.", "a word too long or a quote not closed");
-        if (word[0] != '/' && word[0] != '-') return Refuse(line, "%s is not a switch.", word);
-        const char* name = word + 1;
-        const char* equals = std::strchr(name, '=');
-        std::size_t nameLength = equals ? static_cast<std::size_t>(equals - name) : std::strlen(name);
-        const KnownSwitch* known = nullptr;
-        for (const KnownSwitch& candidate : SWITCHES) {
-            if (SameName(name, nameLength, candidate.name)) known = &candidate;
-        }
+        if (!IsSwitch(word)) return Refuse(line, "%s is not a switch.", word);
+        const char* value = nullptr;
+        const Switch* known = SwitchOf(word, &value);
         if (!known) return Refuse(line, "%s is not a known switch.", word);
-        if (known->kind == SWITCH_FLAG) {
-            if (equals) return Refuse(line, "%s takes no value.", word);
-            int* flag = FlagOf(line, known->name);
-            // /? and /help may both be given; anything else only once.
-            if (*flag && flag != &line->help) return Refuse(line, "%s is given twice.", word);
-            *flag = 1;
+        if (known->flag) {
+            int& flag = line->*known->flag;
+            if (value) return Refuse(line, "%s takes no value.", word);
+            if (flag && !known->repeatable) return Refuse(line, "%s is given twice.", word);
+            flag = 1;
             continue;
         }
-        if (!equals || !equals[1]) return Refuse(line, "%s needs a file name: /NAME=FILE.", word);
-        char* file = FileOf(line, known->name);
+        char* file = line->*known->file;
+        if (!value || !*value) return Refuse(line, "%s needs a file name: /NAME=FILE.", word);
         if (file[0]) return Refuse(line, "/%s is given twice.", known->name);
-        if (!FullPath(equals + 1, file, line)) return 0;
+        if (!FullPath(value, file)) return Refuse(line, "The file name %s cannot be used.", value);
     }
     return CheckCombination(line);
 }

@@ -42,7 +42,7 @@ void InitCaption() {
                setupState.productName);
 }
 
-int InitSetupNames() {
+void InitSetupNames() {
     InitCaption();
 
     std::memset(setupState.setupDirectory, 0, sizeof setupState.setupDirectory);
@@ -78,5 +78,4 @@ int InitSetupNames() {
     char baseDirectory[DIRECTORY_SIZE];
     setupState.existingInstallation =
         ReadProductValue("BaseDirectory", REG_SZ, baseDirectory, sizeof baseDirectory) && baseDirectory[0] ? 1 : 0;
-    return 1;
 }

@@ -21,8 +21,8 @@ void InitCaption();
 
 // Fills product name, caption and directories, makes the distribution
 // directory current, and notes whether the product key records an
-// installation. Always 1. The DID settings of an existing btcall.cfg are
-// read next by the caller (InitRun).
-int InitSetupNames();
+// installation. The DID settings of an existing btcall.cfg are read next by
+// the caller (InitRun).
+void InitSetupNames();
 
 #endif

@@ -22,10 +22,46 @@ const char SECTION_SETUP[] = "Setup";
 const DWORD VALUE_SIZE = BOARD_TEXT_SIZE;
 const DWORD LIST_SIZE = 4096;
 const int BOARD_FIELDS = 3;
-// The default that tells a line that is not there from an empty one.
-const char NOT_GIVEN[] = "\x01";
 
 bool SameText(const char* a, const char* b) { return SameName(a, std::strlen(a), b) != 0; }
+
+enum LineKind {
+    LINE_BOARD,   // "TYPE" or, for TR114 ISA, "TYPE, IO-BASE, CHANNELS"
+    LINE_ENTRY,   // a text as typed into the Settings page's entry
+    LINE_DIGITS,  // a count of DID digits, as the DID dialog takes it
+    LINE_CHOICE   // one of two words
+};
+
+// Every line an answers file may hold, in the order it is read, and where
+// its value goes. A line that is not there leaves that setting as it is.
+struct Line {
+    const char* section = nullptr;
+    const char* key = nullptr;
+    LineKind kind = LINE_BOARD;
+    int row = 0;                                          // a board: its row on the page
+    char (BoardForm::*entry)[BOARD_TEXT_SIZE] = nullptr;  // an entry of the page
+    std::int32_t* setting = nullptr;                      // a count or a choice
+    const char* words[2] = {};                            // a choice: its words ...
+    std::int32_t means[2] = {};                           // ... and what each sets
+};
+
+const Line LINES[] = {
+    {SECTION_BOARDS, "Board1", LINE_BOARD, 0},
+    {SECTION_BOARDS, "Board2", LINE_BOARD, 1},
+    {SECTION_BOARDS, "Board3", LINE_BOARD, 2},
+    {SECTION_BOARDS, "Board4", LINE_BOARD, 3},
+    {SECTION_BOARDS, "Board5", LINE_BOARD, 4},
+    {SECTION_BOARDS, "Board6", LINE_BOARD, 5},
+    {SECTION_BOARDS, "IRQ", LINE_ENTRY, 0, &BoardForm::irqText},
+    {SECTION_BOARDS, "DMA", LINE_ENTRY, 0, &BoardForm::dmaText},
+    {SECTION_DID, "Variable", LINE_CHOICE, 0, nullptr, &setupState.did.didVariable, {"0", "1"}, {0, 1}},
+    {SECTION_DID, "Digits", LINE_DIGITS, 0, nullptr, &setupState.did.didDigits},
+    {SECTION_DID, "Start", LINE_CHOICE, 0, nullptr, &setupState.did.winkStart, {"wink", "immediate"}, {1, 0}},
+    {SECTION_SETUP, "StartDrivers", LINE_CHOICE, 0, nullptr, &setupState.silentStartDrivers, {"no", "yes"}, {0, 1}},
+    {SECTION_SETUP, "MissingFiles", LINE_CHOICE, 0, nullptr, &setupState.silentSkipMissingFiles, {"skip", "stop"},
+     {1, 0}},
+};
+const int LINE_COUNT = sizeof LINES / sizeof LINES[0];
 
 struct Reader {
     const char* path;
@@ -49,53 +85,14 @@ struct Reader {
         return got < LIST_SIZE - 2 ? 1 : Refuse("%s", "too many lines.");
     }
 
-    // The value of a key, or fallback; 0 when it is too long to be a value.
-    int Value(const char* section, const char* key, const char* fallback, char* value) {
-        DWORD got = GetPrivateProfileStringA(section, key, fallback, value, VALUE_SIZE, path);
-        if (got >= VALUE_SIZE - 1) return Refuse("the line %s= of [%s] is too long.", key, section);
-        // The mark of a missing line is a blank itself.
-        if (std::strcmp(value, NOT_GIVEN) != 0) TrimText(value);
-        return 1;
-    }
-
-    // A word out of two, as the index of the one given (0 or 1); a line
-    // that is not there leaves the choice as it was.
-    int Choice(const char* section, const char* key, const char* first, const char* second, int* choice) {
-        char value[VALUE_SIZE];
-        if (!Value(section, key, NOT_GIVEN, value)) return 0;
-        if (std::strcmp(value, NOT_GIVEN) == 0) return 1;
-        if (SameText(value, first)) {
-            *choice = 0;
-        } else if (SameText(value, second)) {
-            *choice = 1;
-        } else {
-            return Refuse("in the line %s=%s of [%s], the value is neither %s nor %s.", key, value, section, first,
-                          second);
-        }
+    // The value of a line the file holds; 0 when it is too long to be one.
+    int Value(const Line& line, char* value) {
+        DWORD got = GetPrivateProfileStringA(line.section, line.key, "", value, VALUE_SIZE, path);
+        if (got >= VALUE_SIZE - 1) return Refuse("the line %s= of [%s] is too long.", line.key, line.section);
+        TrimText(value);
         return 1;
     }
 };
-
-// The board number of a key Board1..Board6 (as written: no leading zero,
-// nothing after it); -1 for another key that begins with Board, 0 for any
-// other key.
-int BoardNumberOf(const char* key) {
-    char prefix[6];
-    CopyText(prefix, sizeof prefix, key);
-    if (!SameText(prefix, "Board")) return 0;
-    char digit = key[5];
-    return digit >= '1' && digit < '1' + BOARD_ROWS && !key[6] ? digit - '0' : -1;
-}
-
-bool KnownKey(const char* section, const char* key) {
-    static const char* const didKeys[] = {"Variable", "Digits", "Start", nullptr};
-    static const char* const setupKeys[] = {"StartDrivers", "MissingFiles", nullptr};
-    if (SameText(section, SECTION_BOARDS)) return BoardNumberOf(key) > 0 || SameText(key, "IRQ") || SameText(key, "DMA");
-    for (const char* const* known = SameText(section, SECTION_DID) ? didKeys : setupKeys; *known; ++known) {
-        if (SameText(key, *known)) return true;
-    }
-    return false;
-}
 
 // Whether name came earlier in the list than at its own place.
 bool GivenBefore(const char* list, const char* name) {
@@ -106,41 +103,35 @@ bool GivenBefore(const char* list, const char* name) {
 }
 
 // Every section and line is one the file may hold, and only once (the
-// profile functions would read the first and pass over the other); the
-// [DID] section is there or not.
-int CheckLines(Reader* reader, bool* didPresent) {
+// profile functions would read the first and pass over the other); given
+// says which lines the file holds.
+int CheckLines(Reader* reader, bool given[LINE_COUNT]) {
     char sections[LIST_SIZE];
     if (!reader->Names(nullptr, sections)) return 0;
     for (const char* section = sections; *section; section += std::strlen(section) + 1) {
-        if (!SameText(section, SECTION_BOARDS) && !SameText(section, SECTION_DID) &&
-            !SameText(section, SECTION_SETUP)) {
-            return reader->Refuse("the section [%s] is not one of [Boards], [DID], [Setup].", section);
-        }
+        bool known = false;
+        for (const Line& line : LINES) known = known || SameText(section, line.section);
+        if (!known) return reader->Refuse("the section [%s] is not one of [Boards], [DID], [Setup].", section);
         if (GivenBefore(sections, section)) return reader->Refuse("the section [%s] is given twice.", section);
-        if (SameText(section, SECTION_DID)) *didPresent = true;
         char keys[LIST_SIZE];
         if (!reader->Names(section, keys)) return 0;
         for (const char* key = keys; *key; key += std::strlen(key) + 1) {
-            if (SameText(section, SECTION_BOARDS) && BoardNumberOf(key) < 0) {
+            int found = -1;
+            for (int i = 0; i < LINE_COUNT; ++i) {
+                if (SameText(section, LINES[i].section) && SameText(key, LINES[i].key)) found = i;
+            }
+            if (found < 0 && SameText(section, SECTION_BOARDS) && SameName(key, 5, "Board")) {
                 return reader->Refuse("the line %s= of [%s] is none of Board1 to Board6.", key, section);
             }
-            if (!KnownKey(section, key)) return reader->Refuse("the line %s of [%s] is not known.", key, section);
-            if (GivenBefore(keys, key)) return reader->Refuse("the line %s= of [%s] is given twice.", key, section);
+            if (found < 0) return reader->Refuse("the line %s of [%s] is not known.", key, section);
+            if (given[found]) return reader->Refuse("the line %s= of [%s] is given twice.", key, section);
+            given[found] = true;
         }
     }
     return 1;
 }
 
-// One board line: "TYPE" or, for TR114 ISA, "TYPE, IO-BASE, CHANNELS".
-int ReadBoardLine(Reader* reader, int number, BoardFormRow* row) {
-    char key[16];
-    FormatText(key, sizeof key, "Board%d", number);
-    char value[VALUE_SIZE];
-    if (!reader->Value(SECTION_BOARDS, key, NOT_GIVEN, value)) return 0;
-    if (std::strcmp(value, NOT_GIVEN) == 0) {
-        row->typeSelection = BOARD_NOT_INSTALLED;
-        return 1;
-    }
+int ReadBoard(Reader* reader, const char* key, char* value, BoardFormRow* row) {
     char* fields[BOARD_FIELDS + 1] = {};
     int count = 0;
     char* start = value;
@@ -170,21 +161,39 @@ int ReadBoardLine(Reader* reader, int number, BoardFormRow* row) {
     return 1;
 }
 
-// As the DID dialog's OK takes them: the digit count read as its entry is.
-int ReadDid(Reader* reader) {
-    DidSettings did = setupState.did;
-    if (!reader->Choice(SECTION_DID, "Variable", "0", "1", &did.didVariable)) return 0;
-    char digits[VALUE_SIZE];
-    if (!reader->Value(SECTION_DID, "Digits", NOT_GIVEN, digits)) return 0;
-    if (std::strcmp(digits, NOT_GIVEN) != 0) {
-        int count = ParseDecimalText(digits, 0);
-        if (count < 0 || count > MAX_DID_DIGITS) return reader->Refuse("%s", LoadText(IDS_ENTER_DID_DIGITS));
-        did.didDigits = count;
+// One line the file holds, read as its kind says.
+int ReadLine(Reader* reader, const Line& line, BoardForm* form) {
+    char value[VALUE_SIZE];
+    if (!reader->Value(line, value)) return 0;
+    switch (line.kind) {
+        case LINE_BOARD:
+            return ReadBoard(reader, line.key, value, &form->rows[line.row]);
+        case LINE_ENTRY:
+            CopyText(form->*line.entry, BOARD_TEXT_SIZE, value);
+            return 1;
+        case LINE_DIGITS: {
+            int count = ParseDecimalText(value, 0);
+            if (count < 0 || count > MAX_DID_DIGITS) return reader->Refuse("%s", LoadText(IDS_ENTER_DID_DIGITS));
+            *line.setting = count;
+            return 1;
+        }
+        case LINE_CHOICE:
+            for (int word = 0; word < 2; ++word) {
+                if (!SameText(value, line.words[word])) continue;
+                *line.setting = line.means[word];
+                return 1;
+            }
+            return reader->Refuse("in the line %s=%s of [%s], the value is neither %s nor %s.", line.key, value,
+                                  line.section, line.words[0], line.words[1]);
     }
-    int immediate = did.winkStart ? 0 : 1;
-    if (!reader->Choice(SECTION_DID, "Start", "wink", "immediate", &immediate)) return 0;
-    did.winkStart = immediate ? 0 : 1;
-    setupState.did = did;
+    return 0;
+}
+
+// The lines of one section that the file holds, in the table's order.
+int ReadSection(Reader* reader, const char* section, const bool given[LINE_COUNT], BoardForm* form) {
+    for (int i = 0; i < LINE_COUNT; ++i) {
+        if (given[i] && SameText(LINES[i].section, section) && !ReadLine(reader, LINES[i], form)) return 0;
+    }
     return 1;
 }
 
@@ -219,32 +228,24 @@ int ReadAnswersFile(const char* path, char* reason, std::size_t reasonSize) {
     if (!probe.IsOpen()) return reader.Refuse("it cannot be read (error %lu).", static_cast<unsigned long>(GetLastError()));
     probe.Close();
 
-    bool didPresent = false;
-    if (!CheckLines(&reader, &didPresent)) return 0;
-
+    bool given[LINE_COUNT] = {};
+    if (!CheckLines(&reader, given)) return 0;
+    // What a missing line leaves: the page's defaults, the silent answers'
+    // defaults, and the DID settings read from btcall.cfg (as when the DID
+    // dialog is not opened).
     BoardForm form = {};
-    for (int n = 1; n <= BOARD_ROWS; ++n) {
-        if (!ReadBoardLine(&reader, n, &form.rows[n - 1])) return 0;
-    }
-    if (!reader.Value(SECTION_BOARDS, "IRQ", IRQ_DEFAULT_TEXT, form.irqText)) return 0;
-    if (!reader.Value(SECTION_BOARDS, "DMA", DMA_DEFAULT_TEXT, form.dmaText)) return 0;
+    CopyText(form.irqText, sizeof form.irqText, IRQ_DEFAULT_TEXT);
+    CopyText(form.dmaText, sizeof form.dmaText, DMA_DEFAULT_TEXT);
+    setupState.silentStartDrivers = 1;
+    setupState.silentSkipMissingFiles = 0;
+    if (!ReadSection(&reader, SECTION_BOARDS, given, &form)) return 0;
     BoardCheckResult verdict = ValidateBoardSettings(form, setupState.boards);
     if (!verdict.accepted) {
         char message[BOARD_MESSAGE_SIZE];
         BoardCheckMessage(verdict, message);
         return reader.Refuse("%s", message);
     }
-    // Without the section the settings read from btcall.cfg stand, as when
-    // the DID dialog is not opened.
-    if (didPresent && !ReadDid(&reader)) return 0;
-
-    int stopOnMissing = 1;
-    int startDrivers = 1;
-    if (!reader.Choice(SECTION_SETUP, "StartDrivers", "no", "yes", &startDrivers)) return 0;
-    if (!reader.Choice(SECTION_SETUP, "MissingFiles", "skip", "stop", &stopOnMissing)) return 0;
-    setupState.silentStartDrivers = startDrivers;
-    setupState.silentSkipMissingFiles = stopOnMissing ? 0 : 1;
-    return 1;
+    return ReadSection(&reader, SECTION_DID, given, &form) && ReadSection(&reader, SECTION_SETUP, given, &form) ? 1 : 0;
 }
 
 int WriteAnswersFile(const char* path) {

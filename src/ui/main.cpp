@@ -6,7 +6,7 @@
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/startup.h"
-#include "install/unattended.h"
+#include "install/run.h"
 #include "ui/dialog_services.h"
 #include "ui/installing_dialog.h"
 #include "ui/main_window.h"
@@ -18,7 +18,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
     // taken relative to the one we were started in.
     CommandLine commandLine = {};
     int ended = StartRun(lpCmdLine, &commandLine);
-    if (ended >= 0) return ended;
+    if (ended != RUN_GOES_ON) return ended;
     if (commandLine.silent) return RunSilentSetup(commandLine);
 
     // An interactive removal ends with the exit codes of the silent one; an
@@ -29,7 +29,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
         return EndRun(removal ? EXIT_ALREADY_RUNNING : 0, "another copy of the setup program is running");
     }
     if (!InitRun()) return EndRun(failed, "the earlier installation cannot be restored");
-    LogSystem();
     InitUiResources();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     if (!RegisterMainClass() || !CreateMainWindow()) return EndRun(failed, "the main window cannot be created");

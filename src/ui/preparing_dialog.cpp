@@ -1,8 +1,7 @@
 #include "ui/preparing_dialog.h"
 
 #include "core/setup_state.h"
-#include "core/windows_version.h"
-#include "install/manifest.h"
+#include "install/run.h"
 #include "resource.h"
 #include "ui/dialog_services.h"
 #include "ui/progress_bar.h"
@@ -23,6 +22,17 @@ void EndPreparation(HWND dialog) {
         Sleep(END_REQUEST_PAUSE_MS);
         if (setupState.preparingAlive) EndDialog(dialog, 1);
     }
+}
+
+DWORD WINAPI PreparationWorker(LPVOID parameter) {
+    HWND dialog = static_cast<HWND>(parameter);
+    const char* result = "";
+    if (PrepareInstallation(dialog, &result) != RUN_GOES_ON) {
+        EndDialog(dialog, 0);
+        return 0;
+    }
+    EndPreparation(dialog);
+    return 0;
 }
 
 INT_PTR OnInitDialog(HWND dialog) {
@@ -46,13 +56,6 @@ void OnTimer(HWND dialog, WPARAM id) {
     if (--setupState.countdown <= 0) EndDialog(dialog, 1);
 }
 
-}  // namespace
-
-INT_PTR RunPreparingDialog(HWND owner) {
-    setupState.progress = 0;
-    return RunDialog(IDD_PREPARING, owner, PreparingDialogProc);
-}
-
 INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
@@ -73,15 +76,9 @@ INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     return FALSE;
 }
 
-DWORD WINAPI PreparationWorker(LPVOID parameter) {
-    HWND dialog = static_cast<HWND>(parameter);
-    if (!CheckSupported(dialog) || !ConfirmAdministrator(dialog) || !ReadFileManifest(dialog)) {
-        EndDialog(dialog, 0);
-        return 0;
-    }
-    AddProgramEntry();
-    setupState.preparationDone = 1;
-    ComputeTotalBytes();
-    EndPreparation(dialog);
-    return 0;
+}  // namespace
+
+INT_PTR RunPreparingDialog(HWND owner) {
+    setupState.progress = 0;
+    return RunDialog(IDD_PREPARING, owner, PreparingDialogProc);
 }

@@ -7,7 +7,5 @@
 
 // 1 when the preparation succeeded; 0 when it failed or was abandoned.
 INT_PTR RunPreparingDialog(HWND owner);
-INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-DWORD WINAPI PreparationWorker(LPVOID parameter);
 
 #endif

@@ -5,12 +5,12 @@
 #include <prsht.h>
 
 #include "core/messages.h"
-#include "core/names.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 #include "driver/board_settings.h"
 #include "install/answers.h"
+#include "install/run.h"
 #include "resource.h"
 #include "ui/controls.h"
 #include "ui/did_dialog.h"
@@ -68,10 +68,6 @@ void ReadBoardForm(HWND page, BoardForm& form) {
     }
     GetControlText(page, IDC_IRQ, form.irqText);
     GetControlText(page, IDC_DMA, form.dmaText);
-}
-
-int ConfirmInstall(HWND owner) {
-    return ShowMessage(owner, LoadText(IDS_CONFIRM_INSTALL), MB_YESNO | MB_ICONINFORMATION) == IDYES;
 }
 
 // Finish: the boards are checked and stored; the wizard ends only on a

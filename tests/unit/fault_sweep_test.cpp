@@ -19,7 +19,7 @@
 
 #include "core/names.h"
 #include "core/setup_state.h"
-#include "install/unattended.h"
+#include "install/run.h"
 #include "support/fixture.h"
 #include "support/whole_run.h"
 

@@ -46,7 +46,7 @@ TEST_F(StartupTest, DirectoriesOfTheProgramAndOfWindows) {
         hostwin::SetWindowsDirectory(c.windows);
         hostwin::SetSystemWindowsDirectory(c.windows);
         size_t before = hostwin::DirectoryChanges().size();
-        EXPECT_EQ(1, InitSetupNames());
+        InitSetupNames();
         EXPECT_STREQ(c.setupDirectory, setupState.setupDirectory) << c.program;
         EXPECT_STREQ(c.windowsDirectory, setupState.windowsDirectory) << c.program;
         std::string changes;

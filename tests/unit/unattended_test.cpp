@@ -15,7 +15,7 @@
 #include "core/windows_version.h"
 #include "core/setup_state.h"
 #include "install/answers.h"
-#include "install/unattended.h"
+#include "install/run.h"
 #include "support/fixture.h"
 #include "support/whole_run.h"
 

@@ -12,11 +12,9 @@
 #include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
-#include "core/windows_version.h"
 #include "driver/board_settings.h"
-#include "install/manifest.h"
+#include "install/run.h"
 #include "install/sequences.h"
-#include "install/unattended.h"
 #include "support/fixture.h"
 
 namespace whole_run {
@@ -184,10 +182,9 @@ Run RunProgram() {
 
     // Start-up, then the preparation worker.
     InitRun();
-    run.prepared = CheckSupported(owner) && ConfirmAdministrator(owner) && ReadFileManifest(owner) > 0;
+    const char* result = "";
+    run.prepared = PrepareInstallation(owner, &result) == RUN_GOES_ON;
     if (run.prepared) {
-        AddProgramEntry();
-        ComputeTotalBytes();
         // The Settings page accepts the boards; the installation worker runs.
         EXPECT_EQ(1, ValidateBoardSettings(StandardBoards(), setupState.boards).accepted);
         setupState.progress = 0;

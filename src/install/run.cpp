@@ -1,4 +1,4 @@
-#include "install/unattended.h"
+#include "install/run.h"
 
 #include <windows.h>
 
@@ -20,13 +20,12 @@
 
 namespace {
 
-// The checks of the Preparing dialog, in its order: 0 when the run goes on,
-// else the exit code it ends with.
+// The checks of the Preparing dialog, in its order.
 int CheckSystem(HWND owner, const char** result) {
     *result = "Windows version not supported";
     if (!CheckSupported(owner)) return EXIT_UNSUPPORTED_WINDOWS;
     *result = "not an administrator, nothing changed";
-    return ConfirmAdministrator(owner) ? 0 : EXIT_NOT_ADMINISTRATOR;
+    return ConfirmAdministrator(owner) ? RUN_GOES_ON : EXIT_NOT_ADMINISTRATOR;
 }
 
 }  // namespace
@@ -60,22 +59,7 @@ int StartRun(const char* text, CommandLine* line) {
         return EndRun(EXIT_DONE, "usage shown");
     }
     CopyText(setupState.saveAnswersPath, sizeof setupState.saveAnswersPath, line->saveAnswers);
-    return -1;
-}
-
-int RunRemoval(HWND owner, const char** result) {
-    int refused = CheckSystem(owner, result);
-    if (refused) return refused;
-    // As on the Welcome page: only what the product key records is removed.
-    *result = "nothing installed to remove";
-    if (!setupState.existingInstallation) {
-        ShowMessage(owner, LoadText(IDS_NOT_INSTALLED), MB_ICONINFORMATION);
-        return EXIT_DONE;
-    }
-    *result = "removal declined, nothing changed";
-    if (!AskAndRemoveDrivers(owner)) return EXIT_USER_DECLINED;
-    *result = "removed";
-    return EXIT_DONE;
+    return RUN_GOES_ON;
 }
 
 int InitRun() {
@@ -93,13 +77,40 @@ int InitRun() {
     }
     if (left == LEFT_BACKUP_RESTORED) InitSetupNames();
     setupState.didKeywordsPresent = ReadDidSettings();
-    return 1;
-}
-
-void LogSystem() {
     LogLine("Windows: %s (class %d/%d), Windows directory %s", LoadText(WindowsName()), setupState.osFamily,
             setupState.osDetail, setupState.windowsDirectory);
     LogLine("Distribution directory: %s", setupState.setupDirectory);
+    return 1;
+}
+
+int PrepareInstallation(HWND owner, const char** result) {
+    int refused = CheckSystem(owner, result);
+    if (refused != RUN_GOES_ON) return refused;
+    *result = "Files.ini is missing or unusable";
+    if (!ReadFileManifest(owner)) return EXIT_INSTALL_FAILED;
+    AddProgramEntry();
+    setupState.preparationDone = 1;
+    ComputeTotalBytes();
+    return RUN_GOES_ON;
+}
+
+int ConfirmInstall(HWND owner) {
+    return ShowMessage(owner, LoadText(IDS_CONFIRM_INSTALL), MB_YESNO | MB_ICONINFORMATION, IDYES) == IDYES;
+}
+
+int RunRemoval(HWND owner, const char** result) {
+    int refused = CheckSystem(owner, result);
+    if (refused != RUN_GOES_ON) return refused;
+    // As on the Welcome page: only what the product key records is removed.
+    *result = "nothing installed to remove";
+    if (!setupState.existingInstallation) {
+        ShowMessage(owner, LoadText(IDS_NOT_INSTALLED), MB_ICONINFORMATION);
+        return EXIT_DONE;
+    }
+    *result = "removal declined, nothing changed";
+    if (!AskAndRemoveDrivers(owner)) return EXIT_USER_DECLINED;
+    *result = "removed";
+    return EXIT_DONE;
 }
 
 int EndRun(int exitCode, const char* result) {
@@ -107,6 +118,8 @@ int EndRun(int exitCode, const char* result) {
     CloseSetupLog();
     return exitCode;
 }
+
+// ---- the silent run only ------------------------------------------------------
 
 int RunSilentSetup(const CommandLine& line) {
     setupState.silent = 1;
@@ -119,22 +132,17 @@ int RunSilentSetup(const CommandLine& line) {
         return EndRun(EXIT_NOT_ADMINISTRATOR, "not an administrator, nothing installed");
     }
     if (!InitRun()) return EndRun(EXIT_INSTALL_FAILED, "the earlier installation cannot be restored");
-    LogSystem();
 
     const char* result = "";
-    int ended = line.remove ? RunRemoval(nullptr, &result) : CheckSystem(nullptr, &result);
-    if (line.remove || ended) return EndRun(ended, result);
+    int ended = line.remove ? RunRemoval(nullptr, &result) : PrepareInstallation(nullptr, &result);
+    if (ended != RUN_GOES_ON) return EndRun(ended, result);
 
-    if (!ReadFileManifest(nullptr)) return EndRun(EXIT_INSTALL_FAILED, "Files.ini is missing or unusable");
-    AddProgramEntry();
-    ComputeTotalBytes();
     char reason[ANSWERS_REASON_SIZE];
     if (!ReadAnswersFile(line.answers, reason, sizeof reason)) {
         LogLine("%s", reason);
         return EndRun(EXIT_INVALID_COMMAND_LINE, "answers file not usable, nothing installed");
     }
-    // The confirmation of the Settings page, answered Yes.
-    ShowMessage(nullptr, LoadText(IDS_CONFIRM_INSTALL), MB_YESNO | MB_ICONINFORMATION, IDYES);
+    ConfirmInstall(nullptr);
     RunInstallation(nullptr);
     if (!ShowInstallResult(nullptr)) return EndRun(EXIT_INSTALL_FAILED, "installation failed");
     return EndRun(EXIT_DONE, "installed");
