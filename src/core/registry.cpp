@@ -15,7 +15,6 @@ const REGSAM VALUE_ACCESS = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 const std::size_t FALLBACK_PATH_SIZE = 256;
 const std::size_t PRODUCT_PATH_SIZE = 1024;
-const char* const DEFAULT_PROFILE_FORMAT = ".DEFAULT\\%s";
 
 // A buffer up to this size is cleared whole before a read; a larger one only
 // gets an empty text.
@@ -26,7 +25,7 @@ int IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || t
 // The same path below the default user profile; 0 when it does not fit,
 // rather than writing to a cut path.
 int DefaultProfilePath(char* path, const char* subKey) {
-    return FormatText(path, FALLBACK_PATH_SIZE, DEFAULT_PROFILE_FORMAT, subKey);
+    return FormatText(path, FALLBACK_PATH_SIZE, DEFAULT_PROFILE "\\%s", subKey);
 }
 
 // How writing one value into one key came out.
@@ -83,7 +82,7 @@ int OpenAndQuery(HKEY root, const char* subKey, REGSAM access, const char* value
 // path = ProductKeyPath, extended by the sub-key part of the name; valueName
 // the rest. 0 when the path does not fit its buffer.
 int BuildProductPath(const char* name, char* path, char* valueName) {
-    if (!FormatText(path, PRODUCT_PATH_SIZE, setupState.productKeyFormat, setupState.productName)) return 0;
+    if (!ProductKeyPath(path, PRODUCT_PATH_SIZE, 0)) return 0;
     if (!CopyText(valueName, PRODUCT_PATH_SIZE, name)) return 0;
     char* lastBackslash = std::strrchr(valueName, '\\');
     // A backslash in the first position is part of the value name.
@@ -97,7 +96,7 @@ int BuildProductPath(const char* name, char* path, char* valueName) {
 
 }  // namespace
 
-int WriteRegistryValue(HKEY root, const char* subKey, const char* valueName, DWORD type, const void* data, int size,
+int WriteRegistryValue(const char* subKey, const char* valueName, DWORD type, const void* data, int size,
                        int fallback) {
     if (size < 0 || !data) return 0;
     if (size == 0) {
@@ -107,9 +106,9 @@ int WriteRegistryValue(HKEY root, const char* subKey, const char* valueName, DWO
     DWORD bytes = static_cast<DWORD>(size);
     // Only a key that cannot be opened sends the value elsewhere; the result
     // tells whether the value was stored.
-    KeyWrite write = CreateAndSet(root, subKey, valueName, type, data, bytes);
+    KeyWrite write = CreateAndSet(HKEY_LOCAL_MACHINE, subKey, valueName, type, data, bytes);
     if (write != KEY_NOT_OPENED) return write == VALUE_SET ? 1 : 0;
-    if (!fallback || root != HKEY_LOCAL_MACHINE) return 0;
+    if (!fallback) return 0;
     // A user who may not write to HKLM keeps the value in his own profile and
     // in the default profile, whichever can be written.
     int written = CreateAndSet(HKEY_CURRENT_USER, subKey, valueName, type, data, bytes) == VALUE_SET ? 1 : 0;
@@ -145,7 +144,7 @@ int WriteProductValue(const char* name, DWORD type, const void* data, int size) 
     char path[PRODUCT_PATH_SIZE];
     char valueName[PRODUCT_PATH_SIZE];
     if (!BuildProductPath(name, path, valueName)) return 0;
-    return WriteRegistryValue(HKEY_LOCAL_MACHINE, path, valueName, type, data, size, 1);
+    return WriteRegistryValue(path, valueName, type, data, size, 1);
 }
 
 int ReadProductValue(const char* name, DWORD type, void* buffer, int size) {
@@ -165,15 +164,17 @@ int DeleteProductKey(const char* name) {
     return DeleteRegistryKey(HKEY_LOCAL_MACHINE, path);
 }
 
-int ChooseProductRoot() {
-    CopyText(setupState.productKeyFormat, sizeof setupState.productKeyFormat, PRODUCT_KEY_FORMAT_MORVIK);
-    // The company key is the format without its product part.
-    char companyKey[PRODUCT_KEY_FORMAT_SIZE];
-    FormatText(companyKey, sizeof companyKey, PRODUCT_KEY_FORMAT_DORNEL, "");
-    companyKey[std::strlen(companyKey) - 1] = '\0';
-    KeyGuard key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, companyKey, 0, KEY_QUERY_VALUE, key.Receive()) == ERROR_SUCCESS) {
-        CopyText(setupState.productKeyFormat, sizeof setupState.productKeyFormat, PRODUCT_KEY_FORMAT_DORNEL);
-    }
+int ProductKeyPath(char* path, std::size_t size, int company) {
+    if (!FormatText(path, size, setupState.productKeyFormat, setupState.productName)) return 0;
+    char* last = std::strrchr(path, '\\');
+    if (company && last) *last = '\0';
     return 1;
+}
+
+void ChooseProductRoot() {
+    KeyGuard key;
+    bool dornel = RegOpenKeyExA(HKEY_LOCAL_MACHINE, COMPANY_KEY_DORNEL, 0, KEY_QUERY_VALUE, key.Receive()) ==
+                  ERROR_SUCCESS;
+    CopyText(setupState.productKeyFormat, sizeof setupState.productKeyFormat,
+             dornel ? PRODUCT_KEY_FORMAT_DORNEL : PRODUCT_KEY_FORMAT_MORVIK);
 }

@@ -6,10 +6,12 @@
 
 #include <windows.h>
 
-// size 0 with REG_SZ: text length + 1. 1 when the value was stored in the
-// key or, when that key cannot be created or opened and fallback is set, in a
-// fallback key.
-int WriteRegistryValue(HKEY root, const char* subKey, const char* valueName, DWORD type, const void* data, int size,
+#include <cstddef>
+
+// A value below HKEY_LOCAL_MACHINE. size 0 with REG_SZ: text length + 1. 1
+// when the value was stored in the key or, when that key cannot be created or
+// opened and fallback is set, in a fallback key.
+int WriteRegistryValue(const char* subKey, const char* valueName, DWORD type, const void* data, int size,
                        int fallback);
 // 1 when a value of non-zero size was read; the buffer is cleared first.
 int ReadRegistryValue(HKEY root, const char* subKey, const char* valueName, DWORD type, void* buffer, int size);
@@ -20,7 +22,10 @@ int WriteProductValue(const char* name, DWORD type, const void* data, int size);
 int ReadProductValue(const char* name, DWORD type, void* buffer, int size);
 int DeleteProductKey(const char* name);
 
-// Sets productKeyFormat once at start-up. Always 1.
-int ChooseProductRoot();
+// The product key below HKLM, or with company set the company key above it.
+// 0 when it does not fit size bytes.
+int ProductKeyPath(char* path, std::size_t size, int company);
+// Sets productKeyFormat once at start-up.
+void ChooseProductRoot();
 
 #endif

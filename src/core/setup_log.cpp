@@ -104,8 +104,6 @@ void CloseSetupLog() {
     logFile = INVALID_HANDLE_VALUE;
 }
 
-int SetupLogOpen() { return logFile != INVALID_HANDLE_VALUE ? 1 : 0; }
-
 void LogLine(const char* format, ...) {
     if (logFile == INVALID_HANDLE_VALUE || !format) return;
     // Whatever the call does, the caller's last error stays for its own use.

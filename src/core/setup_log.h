@@ -16,7 +16,6 @@ const int LOG_LINE_SIZE = 1024;
 // when the log is open.
 int OpenSetupLog(const char* path);
 void CloseSetupLog();
-int SetupLogOpen();
 
 // One line "YYYY-MM-DD HH:MM:SS text"; line breaks inside the text become
 // blanks, a text longer than a line is cut.

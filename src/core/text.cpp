@@ -94,6 +94,19 @@ int ScanReplacing(const char* text, const char* pattern, std::size_t patternLeng
     return count;
 }
 
+// Accepts '+', ',', '-', '.', '0'..'9' only, turning each ',' into '.'.
+int CheckDecimalText(char* text) {
+    if (!text) return 0;
+    for (char* p = text; *p; ++p) {
+        if (*p == ',') {
+            *p = '.';
+        } else if (!(*p == '+' || *p == '-' || *p == '.' || (*p >= '0' && *p <= '9'))) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 // The conversion behind ParseDecimalField, for a text already read.
 int ConvertDecimal(char* text, int decimals) {
     double scale = 1.0;
@@ -269,13 +282,6 @@ int GetControlText(HWND window, int controlId, char* buffer) {
     return static_cast<int>(std::strlen(buffer));
 }
 
-int GetControlTextTrimmed(HWND window, int controlId, char* buffer) {
-    if (!buffer) return 0;
-    GetControlText(window, controlId, buffer);
-    TrimText(buffer);
-    return static_cast<int>(std::strlen(buffer));
-}
-
 void SetControlText(HWND window, int controlId, const char* text) {
     if (!text) return;
     if (controlId == 0) {
@@ -283,18 +289,6 @@ void SetControlText(HWND window, int controlId, const char* text) {
     } else {
         SendDlgItemMessageA(window, controlId, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     }
-}
-
-int CheckDecimalText(char* text) {
-    if (!text) return 0;
-    for (char* p = text; *p; ++p) {
-        if (*p == ',') {
-            *p = '.';
-        } else if (!(*p == '+' || *p == '-' || *p == '.' || (*p >= '0' && *p <= '9'))) {
-            return 0;
-        }
-    }
-    return 1;
 }
 
 int ParseDecimalText(const char* text, int decimals) {
@@ -313,12 +307,7 @@ int ParseHexText(const char* text) {
 
 int ParseDecimalField(HWND window, int controlId, int decimals) {
     char buffer[CONTROL_TEXT_SIZE];
-    GetControlTextTrimmed(window, controlId, buffer);
+    GetControlText(window, controlId, buffer);
+    TrimText(buffer);
     return ConvertDecimal(buffer, decimals);
-}
-
-int ParseHexField(HWND window, int controlId) {
-    char buffer[CONTROL_TEXT_SIZE];
-    GetControlTextTrimmed(window, controlId, buffer);
-    return ConvertHex(buffer);
 }

@@ -40,11 +40,7 @@ int ReplaceAll(char* text, const char* pattern, const char* replacement, std::si
 // Control texts; controlId 0 means the window itself. buffer holds
 // CONTROL_TEXT_SIZE bytes.
 int GetControlText(HWND window, int controlId, char* buffer);
-int GetControlTextTrimmed(HWND window, int controlId, char* buffer);
 void SetControlText(HWND window, int controlId, const char* text);
-
-// Accepts '+', ',', '-', '.', '0'..'9' only, turning each ',' into '.'.
-int CheckDecimalText(char* text);
 
 // The number readers. The *Text forms apply the rules of the *Field forms to
 // a text directly (read as a control would hold it: at most 255 characters,
@@ -52,6 +48,5 @@ int CheckDecimalText(char* text);
 int ParseDecimalText(const char* text, int decimals);
 int ParseHexText(const char* text);
 int ParseDecimalField(HWND window, int controlId, int decimals);
-int ParseHexField(HWND window, int controlId);
 
 #endif

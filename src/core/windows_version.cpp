@@ -8,6 +8,14 @@
 #include "core/setup_state.h"
 #include "core/text.h"
 
+namespace {
+
+struct OsClass {
+    int family;
+    int detail;
+};
+
+// info == nullptr stands for a failed query.
 OsClass ClassifyVersion(const OSVERSIONINFOA* info) {
     OsClass os = {OS_WIN95, OS_WIN95};
     if (!info) return os;  // unreadable: counts as the Windows 95 family
@@ -40,19 +48,28 @@ OsClass ClassifyVersion(const OSVERSIONINFOA* info) {
     return os;
 }
 
-int ClassifyWindows() {
+int IsNtFamily(int family) {
+    return family == OS_WINNT || family == OS_WIN2000 || family == OS_WINXP || family == OS_WIN2003 ||
+           family == OS_VISTA;
+}
+
+int IsAdministrator() {
+    if (!IsNtFamily(setupState.osFamily)) return 1;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
+    RegCloseKey(key);
+    return 1;
+}
+
+}  // namespace
+
+void ClassifyWindows() {
     OSVERSIONINFOA info;
     std::memset(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     OsClass os = ClassifyVersion(GetVersionExA(&info) ? &info : nullptr);
     setupState.osFamily = os.family;
     setupState.osDetail = os.detail;
-    return 1;
-}
-
-int IsNtFamily(int family) {
-    return family == OS_WINNT || family == OS_WIN2000 || family == OS_WINXP || family == OS_WIN2003 ||
-           family == OS_VISTA;
 }
 
 int ServicesManaged(int family) { return family != OS_WIN2003 && family != OS_VISTA; }
@@ -76,14 +93,6 @@ int CheckSupported(HWND owner) {
     FormatText(message, sizeof message, LoadText(IDS_WINDOWS_NOT_SUPPORTED), name);
     ShowMessage(owner, message, MB_ICONWARNING);
     return 0;
-}
-
-int IsAdministrator() {
-    if (!IsNtFamily(setupState.osFamily)) return 1;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
-    RegCloseKey(key);
-    return 1;
 }
 
 int ConfirmAdministrator(HWND owner) {

@@ -5,26 +5,15 @@
 
 #include <windows.h>
 
-struct OsClass {
-    int family;
-    int detail;
-};
+// Queries the version and stores osFamily / osDetail.
+void ClassifyWindows();
 
-// The classification rule; info == nullptr stands for a failed query.
-OsClass ClassifyVersion(const OSVERSIONINFOA* info);
-
-// Queries the version and stores osFamily / osDetail. Always 1.
-int ClassifyWindows();
-
-// Predicates on a family code.
-int IsNtFamily(int family);
 int ServicesManaged(int family);
 
 // String id of the name of the running Windows version.
 UINT WindowsName();
 
 int CheckSupported(HWND owner);
-int IsAdministrator();
 // 1 for an administrator, else when the user chooses to go on (asked once).
 int ConfirmAdministrator(HWND owner);
 UINT GetWindowsDirectoryPath(char* buffer, UINT size);

@@ -5,6 +5,7 @@
 
 #include "core/file_guards.h"
 #include "core/format.h"
+#include "core/names.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
@@ -95,7 +96,7 @@ struct EditTally {
 };
 
 int BtcallPath(char* path, DWORD size) {
-    return DriverPath(path, size, "morvik\\btcall.cfg");
+    return DriverPath(path, size, BTCALL_FILE);
 }
 
 int LoadBtcall(ConfigText* config) {
@@ -170,7 +171,7 @@ EditResult EditKeywordLine(const char* keyword, const char* value) {
     std::memcpy(text + start, newLine, n);  // NOLINT(bugprone-not-null-terminated-result)
     size = size + n - oldLength;
     int saved = SaveBtcall(text, size);
-    LogLine("btcall.cfg: line \"%s\" %s", newLine, saved ? "written" : "cannot be written");
+    LogLine(BTCALL_NAME ": line \"%s\" %s", newLine, saved ? "written" : "cannot be written");
     return saved ? EDIT_MADE : EDIT_FAILED;
 }
 
@@ -216,7 +217,7 @@ EditResult ExpandWindir() {
     text = config.Text();
     if (!ReplaceAll(text, placeholder, replacement, config.Capacity())) return EDIT_FAILED;
     int saved = SaveBtcall(text, static_cast<DWORD>(std::strlen(text)));
-    LogLine("btcall.cfg: %%windir%% replaced by %s%s", replacement, saved ? "" : " - cannot be written");
+    LogLine(BTCALL_NAME ": %%windir%% replaced by %s%s", replacement, saved ? "" : " - cannot be written");
     return saved ? EDIT_MADE : EDIT_FAILED;
 }
 

@@ -2,26 +2,13 @@
 
 #include <cstring>
 
+#include "core/file_guards.h"
 #include "core/format.h"
+#include "core/names.h"
 #include "core/setup_state.h"
 #include "core/text.h"
 
 namespace {
-
-// Writes and flushes everything, then closes; any failure gives 0.
-int WriteWholeFile(const char* path, const void* data, DWORD size) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    int ok = 1;
-    if (size > 0) {
-        DWORD written = 0;
-        ok = WriteFile(file, data, size, &written, nullptr) && written == size;
-    }
-    // The data must be on the disk before the move makes it the real file.
-    if (ok) ok = FlushFileBuffers(file) ? 1 : 0;
-    if (!CloseHandle(file)) ok = 0;
-    return ok;
-}
 
 // Deletes the temporary, keeping the last error of the step that failed.
 void DropTemporary(const char* temporary) {
@@ -36,8 +23,8 @@ int (*beforeWritingTemporary)(const char* path, const char* temporary) = nullptr
 int (*beforeReplacingFile)(const char* path) = nullptr;
 
 int DriverPath(char* buffer, std::size_t size, const char* relative) {
-    if (!relative) return FormatText(buffer, size, "%s\\bfax", setupState.windowsDirectory);
-    return FormatText(buffer, size, "%s\\bfax\\%s", setupState.windowsDirectory, relative);
+    if (!relative) return FormatText(buffer, size, "%s\\" DRIVER_DIRECTORY, setupState.windowsDirectory);
+    return FormatText(buffer, size, "%s\\" DRIVER_DIRECTORY "\\%s", setupState.windowsDirectory, relative);
 }
 
 const char* DestinationNameOf(const char* name) {
@@ -52,7 +39,7 @@ int IsListedDestination(const char* path) {
     for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
         char relative[MAX_PATH];
         char destination[MAX_PATH];
-        if (FormatText(relative, sizeof relative, "%s%s", entry->flags & ENTRY_SUBDIR ? "morvik\\" : "",
+        if (FormatText(relative, sizeof relative, "%s%s", entry->flags & ENTRY_SUBDIR ? DRIVER_SUBDIRECTORY "\\" : "",
                        DestinationNameOf(entry->name)) &&
             DriverPath(destination, sizeof destination, relative) &&
             SameName(path, std::strlen(path), destination)) {
@@ -82,9 +69,16 @@ int NoteTemporary(const char* path, const char* temporary) {
     return !beforeWritingTemporary || beforeWritingTemporary(path, temporary);
 }
 
-Commit CommitTemporaryFile(const char* temporary, const char* path) {
-    Commit result = COMMIT_NOT_SET_ASIDE;
-    if (!beforeReplacingFile || beforeReplacingFile(path)) {
+HANDLE CreateTemporaryFile(const char* temporary) {
+    return CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+Commit FinishTemporaryFile(FileGuard* file, const char* temporary, const char* path, bool whole) {
+    // The data must be on the disk before the move makes it the real file.
+    whole = whole && file->IsOpen() && FlushFileBuffers(file->Get());
+    whole = file->Close() && whole;
+    Commit result = whole ? COMMIT_NOT_SET_ASIDE : COMMIT_NOT_WRITTEN;
+    if (whole && (!beforeReplacingFile || beforeReplacingFile(path))) {
         result = MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? COMMIT_DONE
                                                                                                  : COMMIT_NOT_MOVED;
     }
@@ -96,9 +90,9 @@ int ReplaceFileContent(const char* path, const void* data, DWORD size) {
     if (!path || (!data && size > 0)) return 0;
     char temporary[MAX_PATH];
     if (!TemporaryFileName(path, temporary, sizeof temporary) || !NoteTemporary(path, temporary)) return 0;
-    if (!WriteWholeFile(temporary, data, size)) {
-        DropTemporary(temporary);
-        return 0;
-    }
-    return CommitTemporaryFile(temporary, path) == COMMIT_DONE ? 1 : 0;
+    FileGuard file(CreateTemporaryFile(temporary));
+    DWORD written = 0;
+    bool whole =
+        size == 0 || (file.IsOpen() && WriteFile(file.Get(), data, size, &written, nullptr) && written == size);
+    return FinishTemporaryFile(&file, temporary, path, whole) == COMMIT_DONE ? 1 : 0;
 }

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "core/file_guards.h"
+
 // %windir%\bfax, or %windir%\bfax\relative when relative is given (a
 // subdirectory or a file, such as morvik\btcall.cfg). 1 when the whole path
 // fitted in size bytes; a path cut short must not be used.
@@ -35,11 +37,13 @@ extern int (*beforeReplacingFile)(const char* path);
 // beforeWritingTemporary, when set.
 int NoteTemporary(const char* path, const char* temporary);
 
-enum Commit { COMMIT_NOT_SET_ASIDE = -1, COMMIT_NOT_MOVED = 0, COMMIT_DONE = 1 };
-// Moves the complete temporary over path, after beforeReplacingFile. On
-// failure path is as it was, the temporary gone and the last error that of
-// the failed step.
-Commit CommitTemporaryFile(const char* temporary, const char* path);
+// A temporary opened to be written, replacing whatever a cut-off run left.
+HANDLE CreateTemporaryFile(const char* temporary);
+enum Commit { COMMIT_NOT_WRITTEN, COMMIT_NOT_SET_ASIDE, COMMIT_NOT_MOVED, COMMIT_DONE };
+// Flushes and closes the temporary and, when it holds the whole new content,
+// moves it over path, after beforeReplacingFile. On failure path is as it
+// was, the temporary gone and the last error that of the failed step.
+Commit FinishTemporaryFile(FileGuard* file, const char* temporary, const char* path, bool whole);
 
 // Writes the size bytes at data to path's temporary, flushes it and commits
 // it. 1 when path now holds exactly that content; 0 when any step failed, in

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/names.h"
 #include "core/registry.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
@@ -14,13 +15,11 @@
 
 namespace {
 
-const char SERVICES_KEY[] = "System\\CurrentControlSet\\Services";
-const char FAXINIT_FILE[] = "faxinit.cfg";
 // Room for the longest Windows directory: the record is never cut.
 const int RECORD_TEXT_SIZE = DIRECTORY_SIZE + 16;
 
 int WriteDriverValue(const char* key, const char* name, DWORD data) {
-    return WriteRegistryValue(HKEY_LOCAL_MACHINE, key, name, REG_DWORD, &data, sizeof data, 0);
+    return WriteRegistryValue(key, name, REG_DWORD, &data, sizeof data, 0);
 }
 
 // 1 when every value was stored.
@@ -41,8 +40,7 @@ int WriteBfaxParameters() {
     }
     std::int32_t userInterrupts = boardsSeen < 48 ? 10 : 16;
 
-    char key[MAX_PATH];
-    FormatText(key, sizeof key, "%s\\%s\\%s", SERVICES_KEY, "bfax", "Parameters");
+    const char* key = DRIVER_PARAMETERS_KEY;
     // Every value is written, whatever became of the one before.
     int written = WriteDriverValue(key, "BFAX_BUF_SIZE", 8192);
     written &= WriteDriverValue(key, "BFAX_DMA_CHAN", static_cast<DWORD>(dma));
@@ -59,12 +57,8 @@ int WriteBfaxParameters() {
 }
 
 int WriteFaxinitParameters() {
-    char commandLine[64];
-    FormatText(commandLine, sizeof commandLine, "-n %s", FAXINIT_FILE);
-    char key[MAX_PATH];
-    FormatText(key, sizeof key, "%s\\%s\\%s", SERVICES_KEY, "faxinit", "Parameters");
-    return WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "CMD_LINE", REG_SZ, commandLine,
-                              static_cast<int>(std::strlen(commandLine) + 1), 0);
+    const char commandLine[] = "-n " FAXINIT_FILE;
+    return WriteRegistryValue(INIT_PARAMETERS_KEY, "CMD_LINE", REG_SZ, commandLine, sizeof commandLine, 0);
 }
 
 // One value of the install record, and whether start-up's reader finds it
@@ -133,18 +127,19 @@ int WriteDriverRegistry() {
     if (!ServicesManaged(setupState.osFamily)) return written;
     // Each service on its own: one missing does not keep the other's values
     // out. One that cannot be told from missing leaves its values unwritten.
-    ServicePresence bfax = FindDriverService("bfax");
+    ServicePresence bfax = FindDriverService(DRIVER_SERVICE);
     if (bfax == SERVICE_PRESENT) {
         int bfaxWritten = WriteBfaxParameters();
-        LogLine("Parameters of bfax %s: %d boards, IRQ %d, DMA %d", bfaxWritten ? "written" : "not written whole",
+        LogLine("Parameters of " DRIVER_SERVICE " %s: %d boards, IRQ %d, DMA %d",
+                bfaxWritten ? "written" : "not written whole",
                 static_cast<int>(setupState.boards.boardCount), static_cast<int>(setupState.boards.irq),
                 static_cast<int>(setupState.boards.dma));
         written &= bfaxWritten;
     }
-    ServicePresence faxinit = FindDriverService("faxinit");
+    ServicePresence faxinit = FindDriverService(INIT_SERVICE);
     if (faxinit == SERVICE_PRESENT) {
         int faxinitWritten = WriteFaxinitParameters();
-        LogLine("Parameters of faxinit %s", faxinitWritten ? "written" : "not written whole");
+        LogLine("Parameters of " INIT_SERVICE " %s", faxinitWritten ? "written" : "not written whole");
         written &= faxinitWritten;
     }
     if (bfax == SERVICE_UNKNOWN || faxinit == SERVICE_UNKNOWN) written = 0;

@@ -6,6 +6,7 @@
 
 #include "core/file_guards.h"
 #include "core/format.h"
+#include "core/names.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "core/text.h"
@@ -13,11 +14,8 @@
 
 namespace {
 
-const char* const DRIVER_SERVICE = "bfax";
-const char* const INIT_SERVICE = "faxinit";
 const char* const SYSTEM_ROOT = "%SystemRoot%";  // resolved by the service control manager
-const char* const DRIVER_DIRECTORY = "bfax";
-const char* const DRIVER_FILE = "bfax.sys";
+const char* const DRIVER_FILE = DRIVER_SERVICE ".sys";
 const char* const INIT_FILE = "runfaxin.exe";
 
 const int DEPENDENCY_LIST_SIZE = 256;
@@ -77,7 +75,7 @@ void WaitWhileStopPending(SC_HANDLE service) {
 }
 
 void ImagePath(char* path, std::size_t size, const char* file) {
-    FormatText(path, size, "%s\\%s\\%s", SYSTEM_ROOT, DRIVER_DIRECTORY, file);
+    FormatText(path, size, "%s\\" DRIVER_DIRECTORY "\\%s", SYSTEM_ROOT, file);
 }
 
 }  // namespace
@@ -92,35 +90,23 @@ ServicePresence FindDriverService(const char* name) {
 
 int ServiceExists(const char* name) { return FindDriverService(name) == SERVICE_PRESENT ? 1 : 0; }
 
-int CreateKernelDriverService(const char* name, const char* imagePath) {
-    char dependencies[DEPENDENCY_LIST_SIZE];
-    std::memset(dependencies, 0, sizeof dependencies);
-    return CreateDriverPackageService(name, imagePath, SERVICE_KERNEL_DRIVER, dependencies);
-}
-
-int CreateDependentService(const char* name, const char* imagePath) {
+int CreateDriverServices() {
+    if (!ServicesManaged(setupState.osFamily)) return 1;
+    char path[MAX_PATH];
     // A zero-filled list: one name is followed by the two zero bytes that end it.
-    char dependencies[DEPENDENCY_LIST_SIZE];
-    std::memset(dependencies, 0, sizeof dependencies);
+    char dependencies[DEPENDENCY_LIST_SIZE] = {};
+    ImagePath(path, sizeof path, DRIVER_FILE);
+    if (!CreateDriverPackageService(DRIVER_SERVICE, path, SERVICE_KERNEL_DRIVER, dependencies)) return 0;
+    Sleep(SERVICE_PAUSE_MS);
+    // The user abandoned the installation during the pause.
+    if (setupState.abortRequested) return 0;
     // Created without a dependency it should have, the service would start
     // before its driver.
     ServicePresence driver = FindDriverService(DRIVER_SERVICE);
     if (driver == SERVICE_UNKNOWN) return 0;
     if (driver == SERVICE_PRESENT) CopyText(dependencies, sizeof dependencies, DRIVER_SERVICE);
-    return CreateDriverPackageService(name, imagePath, SERVICE_WIN32_OWN_PROCESS, dependencies);
-}
-
-int CreateDriverServices() {
-    if (!ServicesManaged(setupState.osFamily)) return 1;
-    char driverPath[MAX_PATH];
-    char initPath[MAX_PATH];
-    ImagePath(driverPath, sizeof driverPath, DRIVER_FILE);
-    ImagePath(initPath, sizeof initPath, INIT_FILE);
-    if (!CreateKernelDriverService(DRIVER_SERVICE, driverPath)) return 0;
-    Sleep(SERVICE_PAUSE_MS);
-    // The user abandoned the installation during the pause.
-    if (setupState.abortRequested) return 0;
-    if (!CreateDependentService(INIT_SERVICE, initPath)) return 0;
+    ImagePath(path, sizeof path, INIT_FILE);
+    if (!CreateDriverPackageService(INIT_SERVICE, path, SERVICE_WIN32_OWN_PROCESS, dependencies)) return 0;
     Sleep(SERVICE_PAUSE_MS);
     return 1;
 }
@@ -202,7 +188,7 @@ int ReadServiceConfig(const char* name, ServiceConfig* config) {
         char path[MAX_PATH];
         KeyGuard key;
         DWORD size = 0;
-        FormatText(path, sizeof path, "System\\CurrentControlSet\\Services\\%s", name);
+        FormatText(path, sizeof path, SERVICES_PATH "\\%s", name);
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.Receive()) == ERROR_SUCCESS &&
             RegQueryValueExA(key.Get(), "DependOnService", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS &&
             (config->blocks[1] = LocalAlloc(LPTR, size + 2)) != nullptr &&
@@ -237,12 +223,11 @@ int CreateServiceFromConfig(const char* name, const ServiceConfig* config) {
     return 1;
 }
 
-int StartDriverServices() {
-    if (!ServicesManaged(setupState.osFamily)) return 1;
+void StartDriverServices() {
+    if (!ServicesManaged(setupState.osFamily)) return;
     WaitCursor wait;
     StartDriverService(DRIVER_SERVICE);
     Sleep(SERVICE_PAUSE_MS);
     StartDriverService(INIT_SERVICE);
     Sleep(SERVICE_PAUSE_MS);
-    return 1;
 }

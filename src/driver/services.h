@@ -27,10 +27,9 @@ enum ServicePresence { SERVICE_UNKNOWN = -1, SERVICE_ABSENT = 0, SERVICE_PRESENT
 ServicePresence FindDriverService(const char* name);
 // 1 only for SERVICE_PRESENT.
 int ServiceExists(const char* name);
-int CreateKernelDriverService(const char* name, const char* imagePath);
-// 0 also when it cannot be told whether "bfax", its dependency, is there.
-int CreateDependentService(const char* name, const char* imagePath);
-// 1 when both were created, or when services are not managed on this system.
+// 1 when both were created, or when services are not managed on this system;
+// 0 also when it cannot be told whether the driver, the other's dependency,
+// is there.
 int CreateDriverServices();
 void StopAndDeleteService(const char* name);
 // 1 when the service was started.
@@ -62,6 +61,6 @@ struct ServiceConfig {
 int ReadServiceConfig(const char* name, ServiceConfig* config);
 // Creates the service with the configuration read; 1 when it was created.
 int CreateServiceFromConfig(const char* name, const ServiceConfig* config);
-int StartDriverServices();
+void StartDriverServices();
 
 #endif

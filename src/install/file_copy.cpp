@@ -62,63 +62,26 @@ bool DestinationExists(const char* destination) {
     return probe.IsOpen();
 }
 
-// One distribution file being read: the compressed form through the
-// expander when it can be opened, else the plain file.
-class CopySource {
-public:
-    bool Open(const char* compressed, const char* plain) {
-        // A file without a packed form (the program) is read as it is.
-        if (std::strcmp(compressed, plain) != 0) lz_.Reset(OpenThroughExpander(compressed));
-        if (lz_.IsOpen()) {
-            path_ = compressed;
-            LONG size = LZSeek(lz_.Get(), 0, 2);
-            size_ = size < 0 ? 0 : static_cast<std::uint32_t>(size);
-            LZSeek(lz_.Get(), 0, 0);
-            return true;
-        }
-        file_.Reset(CreateFileA(plain, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-        if (!file_.IsOpen()) return false;
-        path_ = plain;
-        size_ = GetFileSize(file_.Get(), nullptr);
-        return true;
-    }
-
-    // Bytes read, 0 when the reading has stopped. The expander reports its
-    // end (and a damaged file) with a value below 0 on Windows.
-    DWORD Read(char* buffer, DWORD size) {
-        if (lz_.IsOpen()) {
-            INT got = LZRead(lz_.Get(), buffer, static_cast<INT>(size));
-            return got > 0 ? static_cast<DWORD>(got) : 0;
-        }
-        DWORD got = 0;
-        if (!ReadFile(file_.Get(), buffer, size, &got, nullptr)) {
-            failed_ = true;
-            return 0;
-        }
-        return got;
-    }
-
-    // The whole file came through: as many bytes as its size, from the
-    // header for a compressed file.
-    bool Complete(std::uint64_t copied) const { return !failed_ && copied >= size_; }
-    const char* Path() const { return path_; }
-    void Close() {
-        lz_.Close();
-        file_.Close();
-    }
-
-private:
-    LzFileGuard lz_;
-    FileGuard file_;
-    const char* path_ = "";
-    std::uint32_t size_ = 0;
-    bool failed_ = false;
-};
+// Opens a distribution file for reading through the expander, as LZOpenFileA
+// would but with paths up to MAX_PATH: a compressed file expands, any other
+// comes through as stored. A handle for LZSeek, LZRead and LZClose, or a
+// value below 0.
+INT OpenThroughExpander(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LZERROR_BADINHANDLE;
+    // LZ32 takes kernel handles as 32-bit numbers, as OpenFile hands them out.
+    INT handle = static_cast<INT>(reinterpret_cast<ULONG_PTR>(file));
+    INT expander = LZInit(handle);
+    // Another compression mode comes through as stored, as from LZOpenFileA.
+    if (expander == LZERROR_UNKNOWNALG) return handle;
+    if (expander < 0) CloseHandle(file);
+    return expander;
+}
 
 enum CopyOutcome { COPY_COMPLETE, COPY_SOURCE_FAILED, COPY_WRITE_FAILED, COPY_ABORTED };
 
-CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND owner, std::uint32_t* bytesDone) {
+CopyOutcome CopyData(DistributionFile* source, HANDLE destination, char* buffer, HWND owner, std::uint32_t* bytesDone) {
     std::uint64_t copied = 0;
     while (DWORD got = source->Read(buffer, COPY_BUFFER_SIZE)) {
         // The user abandoned the installation: stop between two chunks.
@@ -129,9 +92,7 @@ CopyOutcome CopyData(CopySource* source, HANDLE destination, char* buffer, HWND 
         *bytesDone += got;
         if (setupState.totalBytes != 0) ShowProgress(owner, ProgressPermille(*bytesDone, setupState.totalBytes));
     }
-    if (!source->Complete(copied)) return COPY_SOURCE_FAILED;
-    // The data must be on the disk before the move makes it the installed file.
-    return FlushFileBuffers(destination) ? COPY_COMPLETE : COPY_WRITE_FAILED;
+    return source->Complete(copied) ? COPY_COMPLETE : COPY_SOURCE_FAILED;
 }
 
 // How far an installed copy can be replaced.
@@ -166,7 +127,7 @@ int IsSafeDestinationName(const char* name) {
 }
 
 int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* plainSource, char* destination,
-                   char* destinationName, int createDirectories) {
+                   int createDirectories) {
     if (!entry || !compressedSource || !plainSource || !destination) return 0;
     const char* name = DestinationNameOf(entry->name);
     char directory[FILE_PATH_SIZE];
@@ -175,42 +136,67 @@ int BuildFilePaths(const ManifestEntry* entry, char* compressedSource, char* pla
     DWORD programLength = program ? GetModuleFileNameA(nullptr, plainSource, FILE_PATH_SIZE) : 0;
     int fits = program ? programLength > 0 && programLength < static_cast<DWORD>(FILE_PATH_SIZE)
                        : FormatText(plainSource, FILE_PATH_SIZE, "%s\\%s", setupState.setupDirectory, entry->name);
-    fits &= CopyText(compressedSource, FILE_PATH_SIZE, plainSource);
-    std::size_t length = std::strlen(compressedSource);
-    if (length >= 2 && !program) compressedSource[length - 1] = '_';
+    fits &= program ? CopyText(compressedSource, FILE_PATH_SIZE, plainSource)
+                    : CompressedName(plainSource, compressedSource, FILE_PATH_SIZE);
     if (entry->flags & ENTRY_SUBDIR) {
-        fits &= DriverPath(directory, sizeof directory, "morvik");
+        fits &= DriverPath(directory, sizeof directory, DRIVER_SUBDIRECTORY);
     } else {
         fits &= DriverPath(directory, sizeof directory, nullptr);
     }
     fits &= FormatText(destination, FILE_PATH_SIZE, "%s\\%s", directory, name);
-    if (destinationName) fits &= CopyText(destinationName, FILE_PATH_SIZE, name);
     // Paths cut short, or a name that would leave the directory, are not used.
     if (!fits || !IsSafeDestinationName(entry->name)) return 0;
     if (createDirectories) CreateDirectoriesOf(destination);
     return 1;
 }
 
-int CreateDriverDirectories() {
-    char path[FILE_PATH_SIZE];
-    DriverPath(path, sizeof path, nullptr);
-    CreateDirectoryA(path, nullptr);
-    DriverPath(path, sizeof path, "morvik");
-    CreateDirectoryA(path, nullptr);
+int CompressedName(const char* path, char* buffer, std::size_t size) {
+    if (!CopyText(buffer, size, path)) return 0;
+    std::size_t length = std::strlen(buffer);
+    if (length >= 2) buffer[length - 1] = '_';
     return 1;
 }
 
-INT OpenThroughExpander(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return LZERROR_BADINHANDLE;
-    // LZ32 takes kernel handles as 32-bit numbers, as OpenFile hands them out.
-    INT handle = static_cast<INT>(reinterpret_cast<ULONG_PTR>(file));
-    INT expander = LZInit(handle);
-    // Another compression mode comes through as stored, as from LZOpenFileA.
-    if (expander == LZERROR_UNKNOWNALG) return handle;
-    if (expander < 0) CloseHandle(file);
-    return expander;
+void CreateDriverDirectories() {
+    char path[FILE_PATH_SIZE];
+    DriverPath(path, sizeof path, nullptr);
+    CreateDirectoryA(path, nullptr);
+    DriverPath(path, sizeof path, DRIVER_SUBDIRECTORY);
+    CreateDirectoryA(path, nullptr);
+}
+
+bool DistributionFile::Open(const char* compressed, const char* plain, bool reading) {
+    if (!reading || std::strcmp(compressed, plain) != 0) lz_.Reset(OpenThroughExpander(compressed));
+    if (lz_.IsOpen()) {
+        path_ = compressed;
+        LONG size = LZSeek(lz_.Get(), 0, 2);
+        size_ = size < 0 ? 0 : static_cast<std::uint32_t>(size);
+        if (reading) LZSeek(lz_.Get(), 0, 0);
+        return true;
+    }
+    file_.Reset(CreateFileA(plain, reading ? GENERIC_READ : 0, FILE_SHARE_READ | (reading ? 0 : FILE_SHARE_WRITE),
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_.IsOpen()) return false;
+    path_ = plain;
+    size_ = GetFileSize(file_.Get(), nullptr);
+    // A size that cannot be read counts as none: the file is only measured.
+    if (!reading && size_ == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) size_ = 0;
+    return true;
+}
+
+// The expander reports its end (and a damaged file) with a value below 0 on
+// Windows.
+DWORD DistributionFile::Read(char* buffer, DWORD size) {
+    if (lz_.IsOpen()) {
+        INT got = LZRead(lz_.Get(), buffer, static_cast<INT>(size));
+        return got > 0 ? static_cast<DWORD>(got) : 0;
+    }
+    DWORD got = 0;
+    if (!ReadFile(file_.Get(), buffer, size, &got, nullptr)) {
+        failed_ = true;
+        return 0;
+    }
+    return got;
 }
 
 int CopyManifestFiles(HWND owner) {
@@ -227,7 +213,7 @@ int CopyManifestFiles(HWND owner) {
         char plain[FILE_PATH_SIZE];
         char destination[FILE_PATH_SIZE];
         char partial[FILE_PATH_SIZE];
-        if (!BuildFilePaths(entry, compressed, plain, destination, nullptr, 1) ||
+        if (!BuildFilePaths(entry, compressed, plain, destination, 1) ||
             !TemporaryFileName(destination, partial, sizeof partial)) {
             LogLine("Skipped %s: no usable path", entry->name);
             continue;
@@ -245,8 +231,8 @@ int CopyManifestFiles(HWND owner) {
         FormatText(status, sizeof status, LoadText(IDS_INSTALLING_FILE), entry->name);
         SetControlText(owner, IDC_STATUS, status);
 
-        CopySource source;
-        if (!source.Open(compressed, plain)) {
+        DistributionFile source;
+        if (!source.Open(compressed, plain, true)) {
             LogLine("Missing %s: neither %s nor %s can be opened", entry->name, compressed, plain);
             stopped = !AskToContinue(owner, compressed);
             continue;
@@ -260,10 +246,7 @@ int CopyManifestFiles(HWND owner) {
             continue;
         }
         FileGuard target;
-        if (present != DESTINATION_LOCKED) {
-            target.Reset(
-                CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        }
+        if (present != DESTINATION_LOCKED) target.Reset(CreateTemporaryFile(partial));
         if (!target.IsOpen()) {
             LogLine("Skipped %s: %s cannot be written (error %lu)", entry->name, destination,
                     static_cast<unsigned long>(GetLastError()));
@@ -276,14 +259,9 @@ int CopyManifestFiles(HWND owner) {
         // The installed copy is replaced only by a whole new one: whatever
         // fails before the move leaves it as it was.
         CopyOutcome outcome = CopyData(&source, target.Get(), buffer, owner, &bytesDone);
-        if (!target.Close() && outcome == COPY_COMPLETE) outcome = COPY_WRITE_FAILED;
         source.Close();
-        Commit commit = COMMIT_NOT_SET_ASIDE;
-        if (outcome == COPY_COMPLETE) {
-            commit = CommitTemporaryFile(partial, destination);
-        } else {
-            DeleteFileA(partial);
-        }
+        Commit commit = FinishTemporaryFile(&target, partial, destination, outcome == COPY_COMPLETE);
+        if (outcome == COPY_COMPLETE && commit == COMMIT_NOT_WRITTEN) outcome = COPY_WRITE_FAILED;
         if (commit == COMMIT_DONE) {
             LogLine("%s %s to %s", source.Path() == compressed ? "Expanded" : "Copied", source.Path(), destination);
             continue;

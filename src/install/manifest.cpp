@@ -1,7 +1,5 @@
 #include "install/manifest.h"
 
-#include <lzexpand.h>
-
 #include <cstring>
 
 #include "core/file_guards.h"
@@ -20,7 +18,7 @@ const char FILE_LIST_NAME[] = "Files.ini";
 const int LINE_LIMIT = 1023;  // bytes of a line that count
 const DWORD READ_CHUNK = 1024;
 const int MAX_FIELDS = 32;
-const std::size_t EXPANDED_PATH_SIZE = 256;  // the work buffer of GetExpandedSize
+const std::size_t SOURCE_PATH_LIMIT = 256;  // a listed file's path in the distribution stays below
 
 // The list being read; the tail makes every append O(1).
 struct ListBuilder {
@@ -37,7 +35,7 @@ void ProcessLine(char* line, ListBuilder* list) {
     const char* name = fields[0];
     std::size_t length = std::strlen(name);
     if (length >= static_cast<std::size_t>(MANIFEST_NAME_SIZE)) return;
-    if (std::strlen(setupState.setupDirectory) + 1 + length >= EXPANDED_PATH_SIZE) return;
+    if (std::strlen(setupState.setupDirectory) + 1 + length >= SOURCE_PATH_LIMIT) return;
     if (!IsSafeDestinationName(name)) return;
 
     ManifestEntry* entry = static_cast<ManifestEntry*>(LocalAlloc(LPTR, sizeof(ManifestEntry)));
@@ -68,6 +66,20 @@ void ShowListDamaged(HWND owner, const char* path) {
     char text[2 * FILE_PATH_SIZE];
     FormatText(text, sizeof text, LoadText(IDS_FILE_LIST_DAMAGED), path);
     ShowMessage(owner, text, MB_OK | MB_ICONWARNING);
+}
+
+void MeasureManifest(HWND owner, int count) {
+    int measured = 0;
+    for (ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
+        char path[FILE_PATH_SIZE];
+        char compressed[FILE_PATH_SIZE];
+        DistributionFile file;
+        int opened = FormatText(path, sizeof path, "%s\\%s", setupState.setupDirectory, entry->name) &&
+                     CompressedName(path, compressed, sizeof compressed) && file.Open(compressed, path, false);
+        entry->expandedSize = opened ? file.Size() : 0;
+        ++measured;
+        if (count > 0) ShowProgress(owner, ProgressPermille(measured, count));
+    }
 }
 
 }  // namespace
@@ -119,34 +131,6 @@ int ReadFileManifest(HWND owner) {
     return 0;
 }
 
-void MeasureManifest(HWND owner, int count) {
-    int measured = 0;
-    for (ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
-        char path[FILE_PATH_SIZE];
-        int fits = FormatText(path, sizeof path, "%s\\%s", setupState.setupDirectory, entry->name);
-        entry->expandedSize = fits ? GetExpandedSize(path) : 0;
-        ++measured;
-        if (count > 0) ShowProgress(owner, ProgressPermille(measured, count));
-    }
-}
-
-std::uint32_t GetExpandedSize(const char* path) {
-    char compressed[EXPANDED_PATH_SIZE];
-    // A path that does not fit is not measured under a cut name.
-    if (!path || !CopyText(compressed, sizeof compressed, path)) return 0;
-    std::size_t length = std::strlen(compressed);
-    if (length >= 2) compressed[length - 1] = '_';
-
-    // The expander reads the size from the header; a file under that name
-    // that is not compressed comes through as it is.
-    LzFileGuard lz(OpenThroughExpander(compressed));
-    if (lz.IsOpen()) {
-        LONG size = LZSeek(lz.Get(), 0, 2);
-        return size < 0 ? 0 : static_cast<std::uint32_t>(size);
-    }
-    return PlainFileSize(path);
-}
-
 std::uint32_t PlainFileSize(const char* path) {
     FileGuard file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -162,7 +146,7 @@ void AddProgramEntry() {
     char packed[FILE_PATH_SIZE];
     char source[FILE_PATH_SIZE];
     char destination[FILE_PATH_SIZE];
-    if (!BuildFilePaths(&program, packed, source, destination, nullptr, 0)) return;
+    if (!BuildFilePaths(&program, packed, source, destination, 0)) return;
     if (SameName(source, std::strlen(source), destination)) {
         LogLine("%s runs from the driver directory and stays as it is", source);
         return;

@@ -36,10 +36,12 @@ namespace {
 // only when complete: the tail of a write cut short did nothing.
 const char HEADER[] = "Loxbrine update record\t2\r\n";
 const char* const RECORD_FILE = "restore.lst";
-const char* const FILES_FOLDER = "files";  // the files set aside, laid out as in the driver directory
+// The files set aside, laid out as in the driver directory.
+#define FILES_FOLDER "files"
+const char* const FOLDERS_INSIDE[] = {FILES_FOLDER, FILES_FOLDER "\\" DRIVER_SUBDIRECTORY};
 const int BACKUP_NAMES = 10;               // backup, backup.1 .. backup.9
 // In the order of creation; they are removed the other way round.
-const char* const SERVICE_NAMES[] = {"bfax", "faxinit"};
+const char* const SERVICE_NAMES[] = {DRIVER_SERVICE, INIT_SERVICE};
 const DWORD SERVICE_TYPES[] = {SERVICE_KERNEL_DRIVER, SERVICE_WIN32_OWN_PROCESS};
 const int SERVICE_COUNT = 2;
 const std::size_t DISPLAY_NAME_LIMIT = 256;  // what the service manager takes
@@ -57,13 +59,13 @@ struct OwnedKey {
 const OwnedKey OWNED_KEYS[] = {
     {HKEY_LOCAL_MACHINE, "%s", false},
     {HKEY_CURRENT_USER, "%s", false},
-    {HKEY_USERS, ".DEFAULT\\%s", false},
-    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\bfax\\Parameters", false},
-    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\faxinit\\Parameters", false},
+    {HKEY_USERS, DEFAULT_PROFILE "\\%s", false},
+    {HKEY_LOCAL_MACHINE, DRIVER_PARAMETERS_KEY, false},
+    {HKEY_LOCAL_MACHINE, INIT_PARAMETERS_KEY, false},
     {HKEY_LOCAL_MACHINE, UNINSTALL_KEY, false},
     {HKEY_LOCAL_MACHINE, "%s", true},
     {HKEY_CURRENT_USER, "%s", true},
-    {HKEY_USERS, ".DEFAULT\\%s", true},
+    {HKEY_USERS, DEFAULT_PROFILE "\\%s", true},
 };
 
 const char* RootName(const OwnedKey& key) {
@@ -72,10 +74,7 @@ const char* RootName(const OwnedKey& key) {
 
 int OwnedKeyPath(const OwnedKey& key, char* path, std::size_t size) {
     char product[MAX_PATH];
-    if (!FormatText(product, sizeof product, setupState.productKeyFormat, setupState.productName)) return 0;
-    char* last = std::strrchr(product, '\\');
-    if (key.parent && last) *last = '\0';
-    return FormatText(path, size, key.format, product);
+    return ProductKeyPath(product, sizeof product, key.parent) && FormatText(path, size, key.format, product);
 }
 
 int HexDigit(char c) {
@@ -317,7 +316,8 @@ Found ReadRecord(const char* folder, Record* record) {
 // ---- what the installation owns ----------------------------------------------------------------
 // A file Files.ini could list, by its name or as morvik\NAME.
 bool IsOwnedFile(const char* relative) {
-    const char* name = SameName(relative, 7, "morvik\\") ? relative + 7 : relative;
+    const std::size_t inside = sizeof DRIVER_SUBDIRECTORY;
+    const char* name = SameName(relative, inside, DRIVER_SUBDIRECTORY "\\") ? relative + inside : relative;
     return *name && !std::strpbrk(name, "\\/") && IsSafeDestinationName(name);
 }
 
@@ -404,7 +404,7 @@ void RecordedServices(const Record& record, ServiceConfig* recorded, bool* liste
 bool MarkedForDeletion(const char* name) {
     char key[MAX_PATH];
     DWORD flag = 0;
-    FormatText(key, sizeof key, "System\\CurrentControlSet\\Services\\%s", name);
+    FormatText(key, sizeof key, SERVICES_PATH "\\%s", name);
     return ReadRegistryValue(HKEY_LOCAL_MACHINE, key, "DeleteFlag", REG_DWORD, &flag, sizeof flag) && flag;
 }
 
@@ -444,14 +444,14 @@ int EarlierInstallation() {
         if (opened != ERROR_FILE_NOT_FOUND) return opened == ERROR_SUCCESS ? 1 : -1;
     }
     char path[FILE_PATH_SIZE];
-    if ((DriverPath(path, sizeof path, "faxinit.cfg") && FileThere(path)) ||
-        (DriverPath(path, sizeof path, "morvik\\btcall.cfg") && FileThere(path))) {
+    if ((DriverPath(path, sizeof path, FAXINIT_FILE) && FileThere(path)) ||
+        (DriverPath(path, sizeof path, BTCALL_FILE) && FileThere(path))) {
         return 1;
     }
     for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
         char compressed[FILE_PATH_SIZE];
         char plain[FILE_PATH_SIZE];
-        if (BuildFilePaths(entry, compressed, plain, path, nullptr, 0) && FileThere(path)) return 1;
+        if (BuildFilePaths(entry, compressed, plain, path, 0) && FileThere(path)) return 1;
     }
     return 0;
 }
@@ -786,9 +786,8 @@ int Restore(Record* record, const char* folder, bool atStartUp) {
 // The folder once nothing in it is needed.
 void RemoveBackup(const char* folder) {
     char path[MAX_PATH];
-    const char* const inside[] = {"files\\morvik", FILES_FOLDER};
-    for (const char* name : inside) {
-        if (FormatText(path, sizeof path, "%s\\%s", folder, name)) RemoveDirectoryA(path);
+    for (int i = 1; i >= 0; --i) {
+        if (FormatText(path, sizeof path, "%s\\%s", folder, FOLDERS_INSIDE[i])) RemoveDirectoryA(path);
     }
     if (!FormatText(path, sizeof path, "%s\\%s", folder, RECORD_FILE) || !Gone(path) || !RemoveDirectoryA(folder)) {
         LogLine("%s cannot be removed (error %lu)", folder, LastError());
@@ -840,8 +839,7 @@ int BeginRollback() {
     DriverPath(path, sizeof path, nullptr);
     CreateDirectoryA(path, nullptr);
     if (!MakeBackupFolder()) return RefuseRecord("no backup folder", false);
-    const char* const inside[] = {FILES_FOLDER, "files\\morvik"};
-    for (const char* name : inside) {
+    for (const char* name : FOLDERS_INSIDE) {
         if (!FormatText(path, sizeof path, "%s\\%s", backupFolder, name) || !CreateDirectoryA(path, nullptr)) {
             return RefuseRecord(path, true);
         }

@@ -49,18 +49,18 @@ void RunInstallation(HWND owner) {
     setupState.installSucceeded = EndRollback(InstallationSteps(owner));
 }
 
-int RemoveDrivers() {
+void RemoveDrivers() {
     WaitCursor wait;
     if (ServicesManaged(setupState.osFamily)) {
         // The dependent service goes first: while "faxinit" runs, the service
         // control manager refuses to stop "bfax", whose deletion would then
         // stay pending and block the new "bfax".
-        StopAndDeleteService("faxinit");
+        StopAndDeleteService(INIT_SERVICE);
         Sleep(SERVICE_PAUSE_MS);
         // An abandoned installation keeps what is left: the product key
         // still tells the next run that there is something to remove.
-        if (Abandoned()) return 1;
-        StopAndDeleteService("bfax");
+        if (Abandoned()) return;
+        StopAndDeleteService(DRIVER_SERVICE);
         Sleep(SERVICE_PAUSE_MS);
     }
     // The entry goes first: a removal cut off here leaves the product key,
@@ -71,7 +71,6 @@ int RemoveDrivers() {
     DeleteProductKey("BaseDirectory");
     DeleteProductKey("InstallDate");
     DeleteProductKey("InstallTime");
-    return 1;
 }
 
 int AskAndRemoveDrivers(HWND owner) {

@@ -6,7 +6,7 @@
 
 // Outcome in setupState.installSucceeded.
 void RunInstallation(HWND owner);
-int RemoveDrivers();
+void RemoveDrivers();
 // The removal as the user chooses it: question 20018 (No the default; Yes
 // in a silent run), then RemoveDrivers and report 20033. 1 when removed.
 int AskAndRemoveDrivers(HWND owner);

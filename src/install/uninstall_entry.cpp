@@ -23,19 +23,21 @@ struct EntryValue {
     const void* data;
 };
 
-}  // namespace
-
+// The installed files in KiB, rounded up, as they lie now: every listed
+// file (btcall.cfg and the copy of the program among them) and faxinit.cfg.
 DWORD InstalledKilobytes() {
     char path[FILE_PATH_SIZE];
-    DriverPath(path, sizeof path, "faxinit.cfg");
+    DriverPath(path, sizeof path, FAXINIT_FILE);
     std::uint64_t bytes = PlainFileSize(path);
     for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
         char packed[FILE_PATH_SIZE];
         char source[FILE_PATH_SIZE];
-        if (BuildFilePaths(entry, packed, source, path, nullptr, 0)) bytes += PlainFileSize(path);
+        if (BuildFilePaths(entry, packed, source, path, 0)) bytes += PlainFileSize(path);
     }
     return static_cast<DWORD>((bytes + 1023) / 1024);
 }
+
+}  // namespace
 
 void WriteUninstallEntry() {
     char location[FILE_PATH_SIZE];

@@ -6,10 +6,6 @@
 
 #include <windows.h>
 
-// The installed files in KiB, rounded up, as they lie now: every listed
-// file (btcall.cfg and the copy of the program among them) and faxinit.cfg.
-DWORD InstalledKilobytes();
-
 // Writes the entry under HKLM\UNINSTALL_KEY, whole or not at all (the key
 // goes again when a value cannot be set); the log says how it went. No
 // fallback to the user's profile: Programs and Features lists what HKLM holds.
