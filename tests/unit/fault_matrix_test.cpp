@@ -106,11 +106,6 @@ std::vector<Row> Rows() {
         std::string bytes = BinaryBytes(65536);
         hostwin::SetValue(HKEY_LOCAL_MACHINE, whole_run::BFAX_PARAMETERS, "Table", REG_BINARY, bytes.data(), 65536);
     };
-    rows.push_back({"BinaryParameterOf64KiB", "bfax\\Parameters holds 64 KiB of binary data", {INSTALLED}});
-    rows.back().inject = [] {
-        std::string bytes = BinaryBytes(65536);
-        hostwin::SetValue(HKEY_LOCAL_MACHINE, whole_run::BFAX_PARAMETERS, "Table", REG_BINARY, bytes.data(), 65536);
-    };
 
     // ---- what the update sets aside --------------------------------------------------------
     rows.push_back({"ThreeHundredListedFiles", "Files.ini lists 300 more files", {INSTALLED}, [](Scenario* scenario) {
