@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/setup_log.h"
+#include "core/setup_state.h"
+#include "driver/services.h"
 #include "install/rollback.h"
 #include "install/run.h"
 #include "support/fixture.h"
@@ -41,8 +43,8 @@ TEST(RollbackTest, WhatCannotComeBackKeepsTheRecord) {
     } cases[] = {
         {moved, false, LEFT_BACKUP_RESTORED, "old bfax.sys", "The earlier installation is restored"},
         {"moved\tbfax.sys\r\n" + moved, false, LEFT_BACKUP_RESTORED, "old bfax.sys", "is not understood; skipped"},
-        {"new\t..\\win.ini\t..\\win.ini.part\r\n" + moved, false, LEFT_BACKUP_RESTORED, "old bfax.sys",
-         "does not own; ignored"},
+        {"service\tbfax\t1\t0\t1\t3\t1\tC:\\evil\\bfax.sys\tbfax\t\t\t\r\n" + moved, false, LEFT_BACKUP_RESTORED,
+         "old bfax.sys", "A service line of the record names what the installation does not own"},
         {moved, true, LEFT_BACKUP_FAILED, "new bfax.sys", "not restored whole; what is missing stays in"},  // last
     };
     for (const Case& c : cases) {
@@ -75,6 +77,23 @@ TEST(RollbackTest, FilesAloneAreAnEarlierInstallation) {
     EXPECT_EQ(0, EndRollback(0));
     EXPECT_EQ("old", FileText(BFAX + "runfaxin.exe"));
     EXPECT_EQ(0, BackupLeft());
+}
+
+// Services are put back only where they changed; one that cannot go before
+// Windows restarts keeps the record.
+TEST(RollbackTest, ServicesComeBackOnlyWhereTheyChanged) {
+    ResetAll();
+    whole_run::Prepare(whole_run::StandardScenario(true));
+    InitRun();
+    ASSERT_EQ(1, BeginRollback());
+    EXPECT_EQ(0, EndRollback(0));
+    for (const hostwin::ServiceCall& call : hostwin::ServiceCalls()) EXPECT_NE("DeleteService", call.call);
+    ASSERT_EQ(1, BeginRollback());
+    hostwin::SetStopPendingPolls("faxinit", -1);
+    StopAndDeleteService("faxinit");
+    EXPECT_EQ(0, EndRollback(0));
+    EXPECT_EQ(1, BackupLeft());
+    EXPECT_EQ(1, setupState.restartNeeded);
 }
 
 #endif
