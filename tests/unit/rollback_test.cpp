@@ -2,6 +2,7 @@
 // what cannot come back now keeps the folder for the next run, and the log
 // says which.
 #include <string>
+#include <vector>
 
 #include "core/setup_log.h"
 #include "install/rollback.h"
@@ -59,6 +60,17 @@ TEST(RollbackTest, WhatCannotComeBackKeepsTheRecord) {
     // The next run puts it back.
     EXPECT_EQ(LEFT_BACKUP_RESTORED, RestoreLeftBackup());
     EXPECT_EQ("old bfax.sys", FileText(BFAX + "bfax.sys"));
+    // Nor are services that cannot be looked at taken for put back.
+    const std::string absent = "service\tbfax\t0\t0\t1\t3\t1\t\t\t\t\t\r\n" + moved;
+    LeaveUpdate(absent);
+    hostwin::CountCalls();
+    RestoreLeftBackup();
+    const std::vector<hostwin::FallibleCall>& calls = hostwin::FallibleCalls();
+    int manager = 1;
+    while (manager <= static_cast<int>(calls.size()) && calls[manager - 1].call != "OpenSCManagerA") ++manager;
+    LeaveUpdate(absent);
+    hostwin::CountCalls(manager);
+    EXPECT_EQ(LEFT_BACKUP_FAILED, RestoreLeftBackup());
 }
 
 // An installation that left only its files is recorded before an update too.
