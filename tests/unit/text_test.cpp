@@ -41,6 +41,7 @@ TEST(TextTest, FormatFitsOrCutsAndSaysWhich) {
         std::memset(buffer, 0x5A, sizeof buffer);
         EXPECT_EQ(c.result, FormatText(buffer, c.size, "%s", c.text)) << c.text << " in " << c.size;
         EXPECT_STREQ(c.expected, buffer) << c.text << " in " << c.size;
+        EXPECT_EQ('\x5A', buffer[c.size]) << "written past the buffer of " << c.size;
     }
     EXPECT_EQ(0, FormatText(buffer, 0, "%s", "x"));
     EXPECT_EQ(0, FormatText(nullptr, 8, "%s", "x"));

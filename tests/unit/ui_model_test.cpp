@@ -1,8 +1,11 @@
 // The window-free computations of the main window: where the title lines go.
 #include <string>
+#include <vector>
 
 #include "core/setup_state.h"
+#include "install/progress.h"
 #include "ui/model/background.h"
+#include "ui/model/placement.h"
 #include "support/fixture.h"
 
 namespace {
@@ -37,6 +40,28 @@ TEST_F(UiModelTest, TitleLinesByClientWidth) {
                               c.y2 + 3, 740};
         for (int i = 0; i < 11; ++i) EXPECT_EQ(wanted[i], seen[i]) << c.width << " value " << i;
     }
+}
+
+// A 200 x 100 window centred on the 1024 x 768 screen or on the main window,
+// kept right of x = 10; a main window of no sane size leaves it where it is.
+TEST(PlacementTest, CentredOnTheScreenOrTheMainWindow) {
+    struct Case {
+        RECT main;
+        bool hasMain;
+        std::vector<int> expected;  // move, x, y
+    } cases[] = {
+        {{}, false, {1, 412, 334}},
+        {{100, 50, 100, 650}, true, {1, 10, 300}},  // no width yet
+        {{0, 0, -1, 600}, true, {0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        WindowPosition seen = ComputeCenteredPosition(RECT{0, 0, 200, 100}, c.hasMain ? &c.main : nullptr, 1024, 768,
+                                                      CenterRequest{0, 0, 10, 0});
+        EXPECT_EQ(c.expected, (std::vector<int>{seen.move, seen.x, seen.y})) << c.main.left << "," << c.main.right;
+    }
+    // Rounded to the nearest, never past the end.
+    EXPECT_EQ((std::vector<int>{999, 667, 1000}),
+              (std::vector<int>{ProgressPermille(999, 1000), ProgressPermille(2, 3), ProgressPermille(5, 4)}));
 }
 
 }  // namespace
