@@ -176,6 +176,14 @@ TEST_F(AnswersFileTest, GoodAndBadFiles) {
         }
     }
     EXPECT_EQ(0, ReadAnswersFile(Dir("missing.ini").c_str(), nullptr, 0));
+    EXPECT_EQ(0, WriteAnswersFile(Dir("no\\folder\\saved.ini").c_str()));
+    // More lines than the list of a section holds is refused, not read in part.
+    std::string many = "[Boards]\r\nBoard1=TR114 PCI\r\n";
+    for (int n = 0; n < 900; ++n) many += "Key" + std::to_string(n) + "=\r\n";
+    ASSERT_TRUE(PutFile(path, many));
+    char reason[ANSWERS_REASON_SIZE];
+    EXPECT_EQ(0, ReadAnswersFile(path.c_str(), reason, sizeof reason));
+    EXPECT_NE(nullptr, std::strstr(reason, "too many lines.")) << reason;
 }
 
 #ifndef _WIN32
