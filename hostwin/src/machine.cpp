@@ -15,6 +15,7 @@ struct Machine {
     std::map<ULONG_PTR, std::shared_ptr<internal::KernelObject>> handles;
     std::uint64_t now = 0;
     std::vector<DWORD> sleeps;
+    std::function<void()> onSleep;
     std::vector<FallibleCall> calls;
     int failAt = 0;
     bool persist = false;
@@ -131,6 +132,7 @@ void Reset() { HOSTWIN_LOCK(); for (auto& hook : ResetHooks()) hook(); }
 int OpenHandleCount() { HOSTWIN_LOCK(); return static_cast<int>(TheMachine().handles.size()); }
 std::uint64_t Now() { HOSTWIN_LOCK(); return TheMachine().now; }
 const std::vector<DWORD>& Sleeps() { return TheMachine().sleeps; }
+void SetSleepHook(std::function<void()> hook) { TheMachine().onSleep = std::move(hook); }
 
 void CountCalls(int failAt, bool persist) {
     HOSTWIN_LOCK();
@@ -169,9 +171,14 @@ DWORD WINAPI GetLastError(void) { return lastError; }
 void WINAPI SetLastError(DWORD error) { lastError = error; }
 
 void WINAPI Sleep(DWORD milliseconds) {
-    HOSTWIN_LOCK();
-    TheMachine().now += milliseconds;
-    TheMachine().sleeps.push_back(milliseconds);
+    std::function<void()> hook;
+    {
+        HOSTWIN_LOCK();
+        TheMachine().now += milliseconds;
+        TheMachine().sleeps.push_back(milliseconds);
+        hook = TheMachine().onSleep;
+    }
+    if (hook) hook();
 }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time) { *time = SYSTEMTIME{2026, 12, 0, 6, 12, 0, 0, 0}; }

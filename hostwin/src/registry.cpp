@@ -293,8 +293,12 @@ LSTATUS WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD, LPDWORD 
     return status;
 }
 
-LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
+LSTATUS WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                              DWORD size) {
     HOSTWIN_LOCK();
+    // Documented as "must be zero": refused here, so that no caller relies on
+    // a Windows version ignoring it.
+    if (reserved) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<Key> key;
     if (LONG status = UsableKey(handle, KEY_SET_VALUE, &key)) return status;
     internal::FaultPoint fallible("RegSetValueExA", PathOf(key, valueName), ERROR_KEY_DELETED);

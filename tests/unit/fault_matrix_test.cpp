@@ -149,6 +149,7 @@ std::vector<Row> Rows() {
                         stored.resize(stored.size() / 2);
                     }});
     rows.back().files = {{DRIVER, OLD}};
+    rows.back().logged = "the source cannot be read whole; nothing replaced";
 
     // The whole data is written; progress stops at 1000.
     rows.push_back(

@@ -74,6 +74,7 @@ TEST_F(FileCopyTest, TheProgramCopiesItselfButNotOntoItself) {
     AddProgramEntry();
     ComputeTotalBytes();
     EXPECT_EQ(Fixture("text.txt").size() + 11, setupState.totalBytes);
+    EXPECT_EQ(0u, PlainFileSize(Dist("gone.exe").c_str()));
     EXPECT_EQ(2, CopyManifestFiles(Owner()));
     EXPECT_EQ("the program", FileText(Bfax("setup.exe")));
     hostwin::SetModuleFileName(Bfax("SETUP.EXE").c_str());

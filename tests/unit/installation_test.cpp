@@ -12,6 +12,7 @@
 #include "driver/board_settings.h"
 #include "driver/services.h"
 #include "install/manifest.h"
+#include "install/run.h"
 #include "install/sequences.h"
 #include "support/fixture.h"
 #include "support/whole_run.h"
@@ -228,6 +229,16 @@ const VersionRow VERSIONS[] = {
 std::string VersionName(const ::testing::TestParamInfo<VersionRow>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionTest, ::testing::ValuesIn(VERSIONS), VersionName);
+
+// Abandoned during the pause after the driver's service is made: the
+// dependent service is not made and the step says it stopped.
+TEST_F(SetupTest, AbandonedDuringTheServicePause) {
+    whole_run::Prepare(whole_run::StandardScenario(false));
+    InitRun();
+    hostwin::SetSleepHook([] { setupState.abortRequested = 1; });
+    EXPECT_EQ(0, CreateDriverServices());
+    EXPECT_EQ(0, ServiceExists(INIT_SERVICE));
+}
 
 #endif  // ON_STAND_IN
 

@@ -65,6 +65,8 @@ void HideExport(const char* name);
 // Virtual clock: Sleep advances it instead of waiting.
 std::uint64_t Now();
 const std::vector<DWORD>& Sleeps();
+// Runs after every Sleep, as another thread would act during the pause.
+void SetSleepHook(std::function<void()> hook);
 
 // ---- message boxes ----------------------------------------------------------
 struct MessageBoxRecord { HWND owner; std::string text, caption; UINT type; int answer; };
