@@ -28,8 +28,9 @@ int StartRun(const char* text, CommandLine* line);
 int InitRun();
 
 // The Preparing dialog's work: Windows supported, an administrator (or who
-// says to go on), Files.ini read, every file measured (preparationDone set
-// before the measuring). RUN_GOES_ON, or the exit code with *result for the log.
+// says to go on), Files.ini read and every file measured, the program's own
+// entry added (then preparationDone is set), the total counted. RUN_GOES_ON,
+// or the exit code with *result for the log.
 int PrepareInstallation(HWND owner, const char** result);
 
 // The Settings page's last question (20016), Yes in a silent run: 1 for Yes.
