@@ -175,6 +175,12 @@ TEST_F(BtcallTest, AnInstallationsEditsTellNothingToDoFromFailure) {
         EXPECT_EQ(c.result, EditBtcallForInstallation()) << c.before;
         EXPECT_EQ(c.after, Content());
     }
+    // Nor can a file that another program holds, not shared.
+    Write("path %windir%\r\n");
+    HANDLE held = CreateFileA((windows_ + "\\bfax\\morvik\\btcall.cfg").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(0, EditBtcallForInstallation());
+    CloseHandle(held);
 }
 
 }  // namespace

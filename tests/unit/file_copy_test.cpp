@@ -47,21 +47,6 @@ TEST_F(FileCopyTest, PresentFilesStayUnlessMarkedForOverwriting) {
     EXPECT_EQ(1000, setupState.progress);
 }
 
-TEST_F(FileCopyTest, NothingMeasuredLeavesProgressAloneUntilTheEnd) {
-    REQUIRE_STAND_IN();
-    ASSERT_TRUE(PutFile(Dist("empty.sys"), ""));
-    WriteList("empty.sys,x,1\nlate.sys,x,1\n");
-    ASSERT_EQ(2, ReadFileManifest(Owner()));
-    ComputeTotalBytes();
-    ASSERT_EQ(0u, setupState.totalBytes);
-    ASSERT_TRUE(PutFile(Dist("late.sys"), "appeared after measuring"));
-    setupState.progress = 0;
-    progressAtRedraws.clear();
-    EXPECT_EQ(2, CopyManifestFiles(Owner()));
-    EXPECT_EQ((std::vector<int>{1000}), progressAtRedraws);
-    EXPECT_EQ("appeared after measuring", FileText(Bfax("late.sys")));
-}
-
 #if ON_STAND_IN
 // The program adds itself last, to be copied as it is (not from a packed
 // file of its name) and counted; run from that copy, it stays out.

@@ -329,22 +329,6 @@ TEST_F(SilentRunTest, ExitCodes) {
     }
 }
 
-// Who is not an administrator is asked before an update left behind is put
-// back, and only once: No leaves it as it is.
-TEST_F(SilentRunTest, UnprivilegedStartUpAsksFirst) {
-    for (int answer : {IDNO, IDYES}) {
-        ResetAll();
-        hostwin::SetAdministrator(false);
-        LeaveBackup();
-        hostwin::QueueMessageBoxAnswers({answer});
-        int started = InitRun();
-        // Yes: the Preparing dialog's check does not ask again. No: nothing is put back.
-        EXPECT_EQ(answer == IDYES, answer == IDYES ? ConfirmAdministrator(nullptr) : started);
-        EXPECT_TRUE(answer == IDYES || FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst"));
-        EXPECT_EQ(1u, hostwin::MessageBoxes().size()) << answer;
-    }
-}
-
 // A log is only appended to a plain file of the user's, the administrators'
 // or SYSTEM's; anything else is left as it was, and the run goes on without.
 TEST_F(SetupTest, LogOnlyToPlainFilesOfOurOwn) {
@@ -425,28 +409,6 @@ TEST_F(SetupTest, DllSearchRestrictedFirst) {
         }
         CloseSetupLog();
     }
-}
-
-#else
-
-// On the platform's loader: once the search is restricted, a DLL beside the
-// program is not even looked at, and COMCTL32 brings what the wizard calls.
-TEST_F(SetupTest, DllSearchLeavesTheProgramsFolder) {
-    if (!GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")) {
-        GTEST_SKIP() << "no SetDefaultDllDirectories: the preloads stand for it";
-    }
-    char program[MAX_PATH];
-    std::string probe(program, GetModuleFileNameA(nullptr, program, sizeof program));
-    probe = probe.substr(0, probe.rfind('\\') + 1) + "dllprobe.dll";
-    ASSERT_TRUE(PutFile(probe, "no program"));
-    RestrictDllSearch();
-    EXPECT_EQ(nullptr, LoadLibraryA("dllprobe.dll"));
-    EXPECT_EQ(126u, GetLastError());  // ERROR_MOD_NOT_FOUND; found, it would be 193, not a program
-    DeleteFileA(probe.c_str());
-    ClassifyWindows();
-    HMODULE controls = LoadCommonControls();
-    EXPECT_NE(nullptr, GetProcAddress(controls, MAKEINTRESOURCEA(17)));
-    EXPECT_NE(nullptr, GetProcAddress(controls, "PropertySheetA"));
 }
 
 #endif  // _WIN32

@@ -218,6 +218,7 @@ Snapshot TakeSnapshot() {
     AddKeys(&snapshot, HKEY_LOCAL_MACHINE, "HKLM", UNINSTALL_KEY);
     for (const char* service : {"bfax", "faxinit"}) {
         AddKeys(&snapshot, HKEY_LOCAL_MACHINE, "HKLM", std::string(SERVICES_KEY) + "\\" + service);
+        AddKeys(&snapshot, HKEY_CURRENT_USER, "HKCU", std::string(SERVICES_KEY) + "\\" + service);  // never ours
     }
     for (const std::string& name : hostwin::ServiceNames()) {
         hostwin::ServiceRecord record;
@@ -246,39 +247,16 @@ Snapshot TakeSnapshot() {
     return snapshot;
 }
 
-std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected, const Snapshot& before,
-                                     const std::vector<std::string>& mayStay) {
-    auto held = [](const Snapshot& snapshot, const std::string& key) {
-        auto found = snapshot.find(key);
-        return found == snapshot.end() ? std::string("(gone)") : "=" + found->second;
-    };
+std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected) {
     std::vector<std::string> differences;
-    std::vector<std::string> keys;
-    for (const auto& entry : after) keys.push_back(entry.first);
-    for (const auto& entry : expected) {
-        if (!after.count(entry.first)) keys.push_back(entry.first);
+    for (const auto& entry : after) {
+        auto found = expected.find(entry.first);
+        if (found == expected.end() || found->second != entry.second) differences.push_back(entry.first);
     }
-    for (const std::string& key : keys) {
-        std::string found = held(after, key);
-        if (found == held(expected, key)) continue;
-        bool mayHaveStayed = std::find(mayStay.begin(), mayStay.end(), key.substr(key.find(':') + 1)) != mayStay.end();
-        if (mayHaveStayed && found == held(before, key)) continue;
-        differences.push_back(found == "(gone)" ? key + " (gone)" : key);
+    for (const auto& entry : expected) {
+        if (!after.count(entry.first)) differences.push_back(entry.first + " (gone)");
     }
     return differences;
-}
-
-std::vector<std::string> Strays(const Scenario& scenario, const Snapshot& before, const Snapshot& after) {
-    std::vector<std::string> strays;
-    for (const auto& entry : after) {
-        if (!StartsWith(entry.first, "file:") || before.count(entry.first) || entry.first == "file:bfax\\faxinit.cfg") {
-            continue;
-        }
-        bool listed = false;
-        for (const DistributionFile& file : scenario.files) listed |= entry.first == "file:" + file.Destination();
-        if (!listed) strays.push_back(entry.first.substr(5));
-    }
-    return strays;
 }
 
 std::vector<std::string> LeftOpen() {

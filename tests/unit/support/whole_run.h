@@ -55,9 +55,8 @@ Scenario StandardScenario(bool earlierInstallation);
 std::string ListOf(const std::vector<DistributionFile>& files);
 DistributionFile* FindFile(Scenario* scenario, const std::string& name);
 
-extern const char* const SOURCE_BTCALL;  // the distribution's btcall.cfg
-extern const char* const NEW_FAXINIT;    // faxinit.cfg for the standard boards
-// btcall.cfg as installed from SOURCE_BTCALL with the default DID settings
+extern const char* const NEW_FAXINIT;  // faxinit.cfg for the standard boards
+// btcall.cfg as installed from the distribution's with the default DID settings
 // (4 digits, fixed, wink start) into the Windows directory.
 std::string InstalledBtcall(std::string windowsDirectory = setupState.windowsDirectory);
 
@@ -90,12 +89,8 @@ Run RunProgram();
 // keys, "service:NAME" (its configuration) and "state:NAME" (running or not).
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot();
-// The entries of after that differ from expected (a missing one as "NAME
-// (gone)"), but for files in mayStay that hold what before held.
-std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected, const Snapshot& before = {},
-                                     const std::vector<std::string>& mayStay = {});
-// Files below bfax that were not there before and that no installation leaves.
-std::vector<std::string> Strays(const Scenario& scenario, const Snapshot& before, const Snapshot& after);
+// The entries of after that differ from expected (a missing one as "NAME (gone)").
+std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected);
 // Handles and memory blocks the run left.
 std::vector<std::string> LeftOpen();
 
