@@ -134,14 +134,12 @@ std::uint64_t Now() { HOSTWIN_LOCK(); return TheMachine().now; }
 const std::vector<DWORD>& Sleeps() { return TheMachine().sleeps; }
 void SetSleepHook(std::function<void()> hook) { TheMachine().onSleep = std::move(hook); }
 
-void CountCalls(int failAt, bool persist) {
+void CountCalls(int failAt) {
     HOSTWIN_LOCK();
     TheMachine().calls.clear();
     TheMachine().failAt = failAt;
-    TheMachine().persist = persist;
+    TheMachine().persist = false;
 }
-
-void StopFailingCalls() { HOSTWIN_LOCK(); TheMachine().failAt = 0; }
 
 void CutPowerAt(const char* path, std::uint64_t byte) {
     HOSTWIN_LOCK();

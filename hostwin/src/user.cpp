@@ -20,7 +20,6 @@ struct User {
     std::map<HWND, Window> windows;
     ULONG_PTR nextWindow = 0x10010;
     std::deque<int> answers;
-    std::function<int(const MessageBoxRecord&)> handler;
     std::function<void(HWND, BOOL)> redrawHandler;
     std::vector<MessageBoxRecord> boxes;
     int cursor = 32512;
@@ -92,7 +91,6 @@ void QueueMessageBoxAnswers(std::initializer_list<int> answers) {
     HOSTWIN_LOCK();
     Usr().answers.insert(Usr().answers.end(), answers.begin(), answers.end());
 }
-void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler) { HOSTWIN_LOCK(); Usr().handler = handler; }
 const std::vector<MessageBoxRecord>& MessageBoxes() { return Usr().boxes; }
 void ClearMessageBoxes() { HOSTWIN_LOCK(); Usr().boxes.clear(); }
 const std::vector<int>& CursorHistory() { return Usr().cursorHistory; }
@@ -138,19 +136,11 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR) {
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     internal::NoteLoaderCall("MessageBoxA");
-    std::function<int(const MessageBoxRecord&)> handler;
-    MessageBoxRecord record;
-    {
-        HOSTWIN_LOCK();
-        if (owner && !Find(owner)) return 0;
-        record = {owner, text ? text : "", caption ? caption : "Error", type, 0};
-        handler = Usr().handler;
-    }
-    // The handler runs unlocked: it may look at the machine or act on it,
-    // as a user looking at the screen could.
-    int answer = handler ? handler(record) : 0;
     HOSTWIN_LOCK();
-    if (answer == 0 && !Usr().answers.empty()) {
+    if (owner && !Find(owner)) return 0;
+    MessageBoxRecord record = {owner, text ? text : "", caption ? caption : "Error", type, 0};
+    int answer = 0;
+    if (!Usr().answers.empty()) {
         answer = Usr().answers.front();
         Usr().answers.pop_front();
     }

@@ -28,8 +28,8 @@ bool StartsWith(const std::string& text, const std::string& start) { return text
 // that depends on how they start.
 std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected) {
     std::vector<std::string> found = whole_run::Differences(after, expected);
-    found.erase(std::remove_if(found.begin(), found.end(), [](const std::string& d) { return StartsWith(d, "state:"); }),
-                found.end());
+    auto running = [](const std::string& difference) { return StartsWith(difference, "state:"); };
+    found.erase(std::remove_if(found.begin(), found.end(), running), found.end());
     return found;
 }
 

@@ -70,10 +70,9 @@ void SetSleepHook(std::function<void()> hook);
 
 // ---- message boxes ----------------------------------------------------------
 struct MessageBoxRecord { HWND owner; std::string text, caption; UINT type; int answer; };
-// A box is answered by the handler (unless it returns 0), else by the next
-// queued answer, else with its default button (as if Enter was pressed).
+// A box is answered by the next queued answer, else with its default button
+// (as if Enter was pressed).
 void QueueMessageBoxAnswers(std::initializer_list<int> answers);
-void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler);
 const std::vector<MessageBoxRecord>& MessageBoxes();
 void ClearMessageBoxes();
 
@@ -101,14 +100,13 @@ struct FallibleCall {
     DWORD injected;      // the error it was made to fail with; 0 when it ran as usual
 };
 // Starts counting afresh (number 1 is the next call). With failAt > 0 that
-// call fails, and with persist every call after it too.
-void CountCalls(int failAt = 0, bool persist = false);
-void StopFailingCalls();  // the log is kept and grows
+// call fails.
+void CountCalls(int failAt = 0);
 const std::vector<FallibleCall>& FallibleCalls();
 // The power goes as the byte-th byte written to path (counted over every
 // write to it from now on; 0: never) would reach the disk: that write keeps
 // the bytes before it and fails, and so does every fallible call after it,
-// as with CountCalls' persist, until Restart.
+// until Restart.
 void CutPowerAt(const char* path, std::uint64_t byte);
 std::uint64_t BytesWrittenTo();  // the path's bytes since CutPowerAt
 // Windows starts again: every handle of the programs that ran is gone (files

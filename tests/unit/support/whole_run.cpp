@@ -218,7 +218,7 @@ Snapshot TakeSnapshot() {
     AddKeys(&snapshot, HKEY_LOCAL_MACHINE, "HKLM", UNINSTALL_KEY);
     for (const char* service : {"bfax", "faxinit"}) {
         AddKeys(&snapshot, HKEY_LOCAL_MACHINE, "HKLM", std::string(SERVICES_KEY) + "\\" + service);
-        AddKeys(&snapshot, HKEY_CURRENT_USER, "HKCU", std::string(SERVICES_KEY) + "\\" + service);  // never ours
+        AddKeys(&snapshot, HKEY_CURRENT_USER, "HKCU", std::string(SERVICES_KEY) + "\\" + service);  // must stay empty
     }
     for (const std::string& name : hostwin::ServiceNames()) {
         hostwin::ServiceRecord record;
