@@ -90,6 +90,27 @@ TEST(RollbackTest, FilesAloneAreAnEarlierInstallation) {
     FreeManifestEntries();
 }
 
+// An installed file that cannot be set aside is not replaced, and the log says why.
+TEST(RollbackTest, AFileThatCannotBeSetAsideIsLogged) {
+    // The first run counts the calls; the second fails the move that sets bfax.sys aside.
+    size_t setAside = 0;
+    for (int run = 0; run < 2; ++run) {
+        ResetAll();
+        whole_run::Prepare(whole_run::StandardScenario(true));
+        OpenSetupLog(LOG.c_str());
+        hostwin::CountCalls(static_cast<int>(setAside));
+        whole_run::RunProgram();
+        CloseSetupLog();
+        FreeManifestEntries();
+        const std::vector<hostwin::FallibleCall>& calls = hostwin::FallibleCalls();
+        if (run == 0) {
+            while (setAside < calls.size() && calls[setAside].target != BFAX + "backup\\files\\bfax.sys") ++setAside;
+            ASSERT_LT(setAside++, calls.size());  // numbered from 1
+        }
+    }
+    EXPECT_NE(std::string::npos, FileText(LOG).find(BFAX + "bfax.sys cannot be set aside (error 5)")) << FileText(LOG);
+}
+
 // Services are put back only where they changed: a running driver is not
 // stopped and deleted for nothing.
 TEST(RollbackTest, ServicesComeBackOnlyWhereTheyChanged) {
