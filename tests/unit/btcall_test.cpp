@@ -116,28 +116,6 @@ TEST_F(BtcallTest, LinesAreRewrittenInPlace) {
     }
 }
 
-TEST_F(BtcallTest, ReadDidSettingsTakesOnlyAcceptableValues) {
-    struct Case {
-        const char* file;
-        int result, variable, digits, wink;  // from 0, 9, 1
-    } cases[] = {
-        {"did_variable 1\r\ndid_digits\t63\r\nimmediate\r\n", 1, 1, 63, 0},
-        {"did_variable 2\r\ndid_digits 64\r\n", 1, 0, 9, 1},
-        {"did_digits -1\r\n", 1, 0, 9, 1}, {"did_digits 99999999999999999999\r\n", 1, 0, 9, 1},
-        {"did_digits 0x\r\n", 1, 0, 0, 1},
-        {"immediate\r\nwink\r\n", 1, 0, 9, 1},  // both start lines: wink start wins
-        {"immediate\r\n", 1, 0, 9, 0},
-        {"", 0, 0, 9, 1}, {"; nothing of ours\r\n", 0, 0, 9, 1},
-    };
-    for (const Case& c : cases) {
-        Write(c.file);
-        setupState.did = DidSettings{0, 9, 1};
-        const DidSettings& did = setupState.did;
-        std::vector<int> seen{ReadDidSettings(), did.didVariable, did.didDigits, did.winkStart};  // in this order
-        EXPECT_EQ((std::vector<int>{c.result, c.variable, c.digits, c.wink}), seen) << c.file;
-    }
-}
-
 TEST_F(BtcallTest, WindirIsExpandedInLowerCase) {
     EXPECT_EQ(0, ExpandWindirInBtcall());  // no file
     Use("B\xDCRO");                         // BÜRO

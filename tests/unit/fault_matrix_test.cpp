@@ -1,19 +1,17 @@
-// The fault matrix: whole updates, each with one fault - a file in use or
-// write-protected, a damaged list or compressed file, a hostile btcall.cfg,
-// missing rights, services that will not go, what an earlier installation or
-// another program left - and what the run must come to: its messages,
-// nothing left open, and the machine as the run without the fault leaves it
-// (but for the files the fault touches) or, once what stood in the way is
-// gone, as it was before. Then the start-up facing hostile records.
+// The fault matrix: whole updates, each with one fault - a write-protected
+// file, no name for the backup folder, a damaged compressed file, a service
+// that will not stop, missing rights - and what the run must come to: its
+// messages, nothing left open, and the machine as the run without the fault
+// leaves it (but for the files the fault touches) or, once what stood in the
+// way is gone, as it was before. Then the start-up facing hostile records.
 #include <functional>
-#include <map>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/names.h"
 #include "core/setup_log.h"
+#include "core/text.h"
 #include "install/run.h"
 #include "support/fixture.h"
 #include "support/whole_run.h"
@@ -26,9 +24,6 @@ using whole_run::Scenario;
 
 const char* const DRIVER = "bfax\\bfax.sys";
 const char* const FAXINIT = "bfax\\faxinit.cfg";
-const char* const BTCALL = "bfax\\morvik\\btcall.cfg";
-const char* const COPY = "bfax\\setup.exe";
-const char* const OLD = "(as before)";
 
 struct Row {
     Row(const char* id, const char* fault, std::vector<UINT> messages, std::function<void(Scenario*)> arrange = nullptr)
@@ -42,8 +37,8 @@ struct Row {
     // After the run: what another program lets go of, or what stood in the
     // way going, and the next start-up.
     std::function<void()> release;
-    // Installed: files that hold other than the run without the fault leaves.
-    std::map<std::string, std::string> files;
+    // Installed: files left as they were, where the run without the fault replaces them.
+    std::vector<std::string> kept;
     const char* logged = nullptr;   // a line of the run's log
 };
 
@@ -58,12 +53,19 @@ std::string BinaryBytes(size_t size) {
     return bytes;
 }
 
-// The distribution's btcall.cfg, a plain file.
-std::function<void(Scenario*)> DistributionBtcall(const std::string& text) {
-    return [text](Scenario* scenario) {
-        whole_run::DistributionFile* btcall = whole_run::FindFile(scenario, "btcall.cfg");
-        btcall->stored = btcall->installed = text;
-    };
+// The messages of a run by their string ids (0 for any other text): the
+// template's text before its first "%s".
+std::vector<UINT> MessageIds(const std::vector<hostwin::MessageBoxRecord>& boxes) {
+    std::vector<UINT> ids;
+    for (const hostwin::MessageBoxRecord& box : boxes) {
+        ids.push_back(0);
+        for (UINT id : {IDS_CANNOT_OPEN_FILE, IDS_INSTALL_FAILED, IDS_INSTALL_SUCCEEDED, IDS_NOT_ADMINISTRATOR,
+                        IDS_RESTART_NEEDED}) {
+            std::string text = LoadText(id);
+            if (box.text.rfind(text.substr(0, text.find("%s")), 0) == 0) ids.back() = id;
+        }
+    }
+    return ids;
 }
 
 std::vector<Row> Rows() {
@@ -71,15 +73,7 @@ std::vector<Row> Rows() {
     const UINT INSTALLED = IDS_INSTALL_SUCCEEDED;
     std::vector<Row> rows;
 
-    // ---- files in use, write protection ---------------------------------------------------
-    // Asked about as any file; going on, the earlier copy stays.
-    rows.push_back({"ProgramFileUnreadable",
-                    "another program holds the running setup.exe open, not shared",
-                    {IDS_CANNOT_OPEN_FILE, INSTALLED}});
-    rows.back().inject = [] { hostwin::HoldOpen("C:\\DIST\\setup.exe"); };
-    rows.back().files = {{COPY, OLD}};
-    rows.back().logged = "Message: The file C:\\DIST\\setup.exe cannot be opened.";
-
+    // ---- write protection -------------------------------------------------------------------
     // Put back by values: the sub-key of the fax server's stays, and so does
     // a binary parameter of 64 KiB.
     rows.push_back({"ReadOnlyFaxinitCfg", "faxinit.cfg is write-protected, the product key has a sub-key", {FAILED}});
@@ -106,46 +100,19 @@ std::vector<Row> Rows() {
                         std::string& stored = whole_run::FindFile(scenario, "bfax.sys")->stored;
                         stored.resize(stored.size() / 2);
                     }});
-    rows.back().files = {{DRIVER, OLD}};
+    rows.back().kept = {DRIVER};
     rows.back().logged = "the source cannot be read whole; nothing replaced";
-
-    // ---- btcall.cfg as the distribution has it --------------------------------------------
-    rows.push_back({"BtcallCfgOf0Bytes", "btcall.cfg is empty", {INSTALLED}, DistributionBtcall("")});
-    rows.back().files = {{BTCALL, ""}};
-
-    // The text ends at the first zero byte: the line before it is edited
-    // and every byte after it kept.
-    std::string binary = std::string(1, '\0') + BinaryBytes(3000) + "path %windir%\r\n";
-    rows.push_back({"BtcallCfgBinary", "btcall.cfg holds binary data", {INSTALLED},
-                    DistributionBtcall("did_digits 9\r\n" + binary)});
-    rows.back().files = {{BTCALL, "did_digits              4\r\n" + binary}};
-
-    // A placeholder that cannot be expanded without losing what follows the
-    // zero byte: the installation fails.
-    rows.push_back({"BtcallCfgBinaryWithThePlaceholderFirst",
-                    "btcall.cfg holds %windir%, then binary data",
-                    {FAILED},
-                    DistributionBtcall("path %windir%\r\n" + binary)});
 
     // ---- rights and services --------------------------------------------------------------
     // faxinit never stops (given up after 30 s); bfax, which it needs,
-    // cannot stop either, so neither can be created anew, nor again before
-    // Windows restarts; the first start-up after that puts them back.
-    const auto restartAndStartUp = [] {
+    // cannot stop either, so neither can be created anew before Windows
+    // restarts; the first start-up after that puts them back.
+    rows.push_back({"ServiceStuckInStopPending", "faxinit stays in stop pending", {IDS_RESTART_NEEDED, FAILED}});
+    rows.back().inject = [] { hostwin::SetStopPendingPolls("faxinit", -1); };
+    rows.back().release = [] {
         hostwin::Restart();
         InitRun();
     };
-    rows.push_back({"ServiceStuckInStopPending", "faxinit stays in stop pending", {IDS_RESTART_NEEDED, FAILED}});
-    rows.back().inject = [] { hostwin::SetStopPendingPolls("faxinit", -1); };
-    rows.back().release = restartAndStartUp;
-
-    // Held by another program, bfax stays marked for deletion: neither
-    // service can come back before Windows restarts.
-    rows.push_back({"ServiceMarkedForDeletion", "another program holds bfax open", {IDS_RESTART_NEEDED, FAILED}});
-    rows.back().inject = [] {
-        OpenServiceA(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), "bfax", SERVICE_ALL_ACCESS);
-    };
-    rows.back().release = restartAndStartUp;
 
     // The services are created, the record goes to the user's profiles,
     // the driver parameters nowhere: no installation; the old services come
@@ -194,7 +161,7 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
     whole_run::Snapshot after = whole_run::TakeSnapshot();
 
     EXPECT_EQ(std::vector<std::string>(), whole_run::LeftOpen());
-    EXPECT_EQ(row.messages, whole_run::MessageIds(run.boxes));
+    EXPECT_EQ(row.messages, MessageIds(run.boxes));
     EXPECT_EQ(row.messages.back() == IDS_INSTALL_SUCCEEDED, run.installSucceeded == 1);
     EXPECT_LE(run.maxProgress, 1000);
     const std::string log = FileText("C:\\setup.log");
@@ -203,9 +170,7 @@ TEST_P(FaultMatrixTest, EndsAsDescribed) {
     whole_run::Snapshot expected = before;
     if (run.installSucceeded) {
         expected = reference;
-        for (const auto& file : row.files) {
-            expected["file:" + file.first] = file.second == OLD ? before["file:" + file.first] : file.second;
-        }
+        for (const std::string& file : row.kept) expected["file:" + file] = before["file:" + file];
     }
     EXPECT_EQ(std::vector<std::string>(), whole_run::Differences(after, expected));
 }

@@ -19,7 +19,6 @@ protected:
         EXPECT_GT(ReadFileManifest(Owner()), 0);
         ComputeTotalBytes();
         setupState.progress = 0;
-        progressAtRedraws.clear();
         CreateDriverDirectories();
         return CopyManifestFiles(Owner());
     }

@@ -1,4 +1,4 @@
-// The text helpers: trimming, case mapping and formatting into fixed buffers.
+// The text helpers: formatting into fixed buffers.
 #include <cstring>
 #include <string>
 
@@ -7,26 +7,6 @@
 #include "support/fixture.h"
 
 namespace {
-
-std::string Trimmed(std::string text) {
-    TrimText(&text[0]);
-    return text.c_str();
-}
-
-TEST(TextTest, TrimAndCaseMapping) {
-    EXPECT_EQ("abc", Trimmed("\t abc \r\n"));
-    EXPECT_EQ("", Trimmed("   "));
-    EXPECT_EQ("a \x01 b\x7F", Trimmed("\x1F" "a \x01 b\x7F "));  // 127 is not blank
-    EXPECT_EQ("\xA0x", Trimmed(" \xA0x"));                      // nor a no-break space
-    TrimText(nullptr);
-
-    char upper[] = "stra\xDF" "e \xE4\xF6\xFC \xE9 az{`";
-    UpperCaseText(upper);
-    EXPECT_STREQ("STRA\xDF" "E \xC4\xD6\xDC \xE9 AZ{`", upper);
-    char lower[] = "\xC4\xD6\xDC \xC9 ABZ[@";
-    LowerCaseText(lower);
-    EXPECT_STREQ("\xE4\xF6\xFC \xC9 abz[@", lower);
-}
 
 // The system's C runtime under Wine, the C library natively: the same answers.
 TEST(TextTest, FormatFitsOrCutsAndSaysWhich) {

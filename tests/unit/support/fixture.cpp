@@ -120,12 +120,7 @@ void InstallTest::SetUp() {
     }
 #else
     owner_ = hostwin::CreateWindow("SetupInstallTest", "Installing");
-    HWND bar = hostwin::CreateControl(owner_, 1022);
-    hostwin::CreateControl(owner_, 1023);
-    hostwin::SetRedrawHandler([this, bar](HWND window, BOOL erase) {
-        EXPECT_FALSE(erase);
-        if (window == bar) progressAtRedraws.push_back(setupState.progress);
-    });
+    for (int id : {1022, 1023}) hostwin::CreateControl(owner_, id);
 #endif
 }
 
@@ -134,7 +129,6 @@ void InstallTest::TearDown() {
 #ifdef _WIN32
     DestroyWindow(owner_);
 #else
-    hostwin::SetRedrawHandler(nullptr);
     hostwin::DestroyWindow(owner_);
 #endif
     ScratchTest::TearDown();

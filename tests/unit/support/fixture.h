@@ -67,8 +67,6 @@ protected:
     static std::vector<std::string> EntryNames();  // the manifest as read, in order
     HWND Owner() const { return owner_; }
     std::string Status() const;
-    // Progress at each redraw request of control 1022 (stand-in only).
-    std::vector<int> progressAtRedraws;
 
 private:
     HWND owner_ = nullptr;

@@ -17,30 +17,21 @@
 #include "install/sequences.h"
 #include "support/fixture.h"
 
+#ifndef _WIN32
+
 namespace whole_run {
 
+namespace {
+
+const char* const DISTRIBUTION = "C:\\DIST";
+const char* const WINDOWS = "C:\\WINDOWS";
+const char* const SERVICES_KEY = "System\\CurrentControlSet\\Services";
+const char* const COMPANY_KEY = "Software\\Morvik Communication";
 const char* const SOURCE_BTCALL =
-    "; call control configuration\r\n"
-    "path %windir%\\bfax\\morvik\\\r\n"
-    "log %WINDIR%\\unchanged\r\n"
-    "did_variable 0\r\n"
-    "did_digits\t8\r\n"
-    "immediate\r\n"
-    "channels 4\r\n";
+    "; call control configuration\r\npath %windir%\\bfax\\morvik\\\r\nlog %WINDIR%\\unchanged\r\n"
+    "did_variable 0\r\ndid_digits\t8\r\nimmediate\r\nchannels 4\r\n";
 
-const char* const NEW_FAXINIT = "addrs 304 4\r\naddrs 344 2\r\n";
-
-std::string InstalledBtcall(std::string directory) {
-    for (char& c : directory) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return "; call control configuration\r\npath " + directory +
-           "\\bfax\\morvik\\\r\nlog %WINDIR%\\unchanged\r\n"
-           "did_variable            0\r\ndid_digits              4\r\nwink\r\nchannels 4\r\n";
-}
-
-std::string DistributionFile::Destination() const {
-    std::string base = name.substr(name.find_last_of("\\/") == std::string::npos ? 0 : name.find_last_of("\\/") + 1);
-    return (placement.find('A') != std::string::npos ? "bfax\\morvik\\" : "bfax\\") + base;
-}
+bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
 
 std::string ListOf(const std::vector<DistributionFile>& files) {
     std::string list;
@@ -48,60 +39,21 @@ std::string ListOf(const std::vector<DistributionFile>& files) {
     return list;
 }
 
-DistributionFile* FindFile(Scenario* scenario, const std::string& name) {
-    for (DistributionFile& file : scenario->files) {
-        if (file.name == name) return &file;
-    }
-    ADD_FAILURE() << "no distribution file " << name;
-    return nullptr;
-}
-
-Scenario StandardScenario(bool earlierInstallation) {
-    Scenario scenario;
-    scenario.earlierInstallation = earlierInstallation;
-    scenario.files = {
-        {"bfax.sys", "x", "1", "bfax.sy_", Fixture("window.bi_"), Fixture("window.bin")},
-        {"runfaxin.exe", "x", "1", "runfaxin.exe", Fixture("blanks.dat"), Fixture("blanks.dat")},
-        {"drivers\\bfaxdll.dll", "x", "0", "drivers\\bfaxdll.dl_", Fixture("text.tx_"), Fixture("text.txt")},
-        {"notes.txt", "x", "1", "notes.tx_", Fixture("small.ini"), Fixture("small.ini")},
-        {"btcall.cfg", "A", "1", "btcall.cfg", SOURCE_BTCALL, SOURCE_BTCALL},
-        {"readme.txt", "A", "0", "readme.txt", "read me\r\n", "read me\r\n"},
-    };
-    // Three entries in the first 1024-byte chunk of the list, three after
-    // a long comment in the second.
-    std::vector<DistributionFile> first(scenario.files.begin(), scenario.files.begin() + 3);
-    std::vector<DistributionFile> second(scenario.files.begin() + 3, scenario.files.end());
-    scenario.list = "[Files]\r\n" + ListOf(first) + "; " + std::string(1000, '-') + "\r\n" + ListOf(second);
-    // Not listed: the program copies itself.
-    scenario.files.push_back({"setup.exe", "x", "1", "setup.exe", "MZ setup program", "MZ setup program"});
-    return scenario;
-}
-
+// Board 1 TR114 PCI; boards 2 and 5 TR114 ISA at 300 (4 channels) and 340
+// (2 channels); IRQ 5, DMA 1.
 BoardForm StandardBoards() {
     BoardForm form;
     std::memset(&form, 0, sizeof form);
     form.rows[0].typeSelection = BOARD_TR114_PCI;
-    form.rows[1].typeSelection = BOARD_TR114_ISA;
-    CopyText(form.rows[1].ioBaseText, BOARD_TEXT_SIZE, "300");
-    CopyText(form.rows[1].channelsText, BOARD_TEXT_SIZE, "4");
-    form.rows[4].typeSelection = BOARD_TR114_ISA;
-    CopyText(form.rows[4].ioBaseText, BOARD_TEXT_SIZE, "340");
-    CopyText(form.rows[4].channelsText, BOARD_TEXT_SIZE, "2");
+    for (int row : {1, 4}) {
+        form.rows[row].typeSelection = BOARD_TR114_ISA;
+        CopyText(form.rows[row].ioBaseText, BOARD_TEXT_SIZE, row == 1 ? "300" : "340");
+        CopyText(form.rows[row].channelsText, BOARD_TEXT_SIZE, row == 1 ? "4" : "2");
+    }
     CopyText(form.irqText, BOARD_TEXT_SIZE, "5");
     CopyText(form.dmaText, BOARD_TEXT_SIZE, "1");
     return form;
 }
-
-#ifndef _WIN32
-
-const char* const DISTRIBUTION = "C:\\DIST";
-
-namespace {
-
-const char* const WINDOWS = "C:\\WINDOWS";
-bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
-const char* const SERVICES_KEY = "System\\CurrentControlSet\\Services";
-const char* const COMPANY_KEY = "Software\\Morvik Communication";
 
 void Put(const std::string& relative, const std::string& bytes) {
     EXPECT_TRUE(PutFile(std::string(WINDOWS) + "\\" + relative, bytes)) << relative;
@@ -133,7 +85,7 @@ void EarlierInstallation() {
         hostwin::AddService(record);
     }
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, BFAX_PARAMETERS, "NBFAX", 16);
-    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, FAXINIT_PARAMETERS, "CMD_LINE", "-n faxinit.cfg");
+    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, (std::string(SERVICES_KEY) + "\\faxinit\\Parameters").c_str(), "CMD_LINE", "-n faxinit.cfg");
     hostwin::SetStringValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory", "C:\\WINDOWS\\bfax");
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate", 20010101);
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallTime", 101);
@@ -159,6 +111,35 @@ void AddKeys(Snapshot* snapshot, HKEY root, const char* rootName, const std::str
 
 }  // namespace
 
+DistributionFile* FindFile(Scenario* scenario, const std::string& name) {
+    for (DistributionFile& file : scenario->files) {
+        if (file.name == name) return &file;
+    }
+    ADD_FAILURE() << "no distribution file " << name;
+    return nullptr;
+}
+
+Scenario StandardScenario(bool earlierInstallation) {
+    Scenario scenario;
+    scenario.earlierInstallation = earlierInstallation;
+    scenario.files = {
+        {"bfax.sys", "x", "1", "bfax.sy_", Fixture("window.bi_")},
+        {"runfaxin.exe", "x", "1", "runfaxin.exe", Fixture("blanks.dat")},
+        {"drivers\\bfaxdll.dll", "x", "0", "drivers\\bfaxdll.dl_", Fixture("text.tx_")},
+        {"notes.txt", "x", "1", "notes.tx_", Fixture("small.ini")},
+        {"btcall.cfg", "A", "1", "btcall.cfg", SOURCE_BTCALL},
+        {"readme.txt", "A", "0", "readme.txt", "read me\r\n"},
+    };
+    // Three entries in the first 1024-byte chunk of the list, three after
+    // a long comment in the second.
+    std::vector<DistributionFile> first(scenario.files.begin(), scenario.files.begin() + 3);
+    std::vector<DistributionFile> second(scenario.files.begin() + 3, scenario.files.end());
+    scenario.list = "[Files]\r\n" + ListOf(first) + "; " + std::string(1000, '-') + "\r\n" + ListOf(second);
+    // Not listed: the program copies itself.
+    scenario.files.push_back({"setup.exe", "x", "1", "setup.exe", "MZ setup program"});
+    return scenario;
+}
+
 void Prepare(const Scenario& scenario) {
     hostwin::SetModuleFileName((std::string(DISTRIBUTION) + "\\setup.exe").c_str());
     hostwin::MakeDirectories(DISTRIBUTION);
@@ -183,8 +164,7 @@ Run RunProgram() {
     // Start-up, then the preparation worker.
     InitRun();
     const char* result = "";
-    run.prepared = PrepareInstallation(owner, &result) == RUN_GOES_ON;
-    if (run.prepared) {
+    if (PrepareInstallation(owner, &result) == RUN_GOES_ON) {
         // The Settings page accepts the boards; the installation worker runs.
         EXPECT_EQ(1, ValidateBoardSettings(StandardBoards(), setupState.boards).accepted);
         setupState.progress = 0;
@@ -288,27 +268,6 @@ std::string ServiceSummary() {
     return summary.empty() ? "none" : summary;
 }
 
-std::vector<UINT> MessageIds(const std::vector<hostwin::MessageBoxRecord>& boxes) {
-    std::vector<UINT> ids;
-    for (const hostwin::MessageBoxRecord& box : boxes) {
-        UINT found = 0;
-        for (UINT id : {IDS_CANNOT_OPEN_FILE, IDS_INSTALL_FAILED, IDS_INSTALL_SUCCEEDED, IDS_FILE_LIST_DAMAGED,
-                        IDS_NOT_ADMINISTRATOR, IDS_RESTART_NEEDED}) {
-            // The text before the template's first "%s" and after its last.
-            std::string pattern = LoadText(id);
-            std::string head = pattern.substr(0, pattern.find("%s"));
-            size_t last = pattern.rfind("%s");
-            std::string tail = last == std::string::npos ? "" : pattern.substr(last + 2);
-            if (StartsWith(box.text, head) && box.text.size() >= head.size() + tail.size() &&
-                box.text.compare(box.text.size() - tail.size(), tail.size(), tail) == 0) {
-                found = id;
-            }
-        }
-        ids.push_back(found);
-    }
-    return ids;
-}
+}  // namespace whole_run
 
 #endif  // _WIN32
-
-}  // namespace whole_run
