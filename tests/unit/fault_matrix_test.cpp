@@ -84,6 +84,7 @@ std::vector<Row> Rows() {
         std::string bytes = BinaryBytes(65536);
         hostwin::SetValue(HKEY_LOCAL_MACHINE, whole_run::BFAX_PARAMETERS, "Table", REG_BINARY, bytes.data(), 65536);
     };
+    rows.back().logged = "faxinit.cfg cannot be written";  // the update began
 
     // ---- what the update sets aside --------------------------------------------------------
     // No free name for the backup folder: no update without its record.
