@@ -172,6 +172,13 @@ int SameName(const char* text, std::size_t length, const char* name) {
     return 1;
 }
 
+int CompareNames(const char* a, const char* b) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+    while (*x && UpperByte(*x) == UpperByte(*y)) ++x, ++y;
+    return UpperByte(*x) - UpperByte(*y);
+}
+
 void UpperCaseText(char* text) {
     if (!text) return;
     for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p; ++p) *p = UpperByte(*p);

@@ -21,6 +21,8 @@ inline bool IsBlank(unsigned char c) { return c >= 1 && c <= 32; }
 void TrimText(char* text);
 // Whether the first length bytes of text are name, whole, ignoring case.
 int SameName(const char* text, std::size_t length, const char* name);
+// Orders names as SameName tells them apart: 0 for the same name.
+int CompareNames(const char* a, const char* b);
 void UpperCaseText(char* text);
 void LowerCaseText(char* text);
 

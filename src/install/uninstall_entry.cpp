@@ -1,6 +1,7 @@
 #include "install/uninstall_entry.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/file_guards.h"
@@ -8,6 +9,7 @@
 #include "core/names.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
+#include "core/text.h"
 #include "driver/config_file.h"
 #include "install/file_copy.h"
 #include "install/manifest.h"
@@ -23,16 +25,35 @@ struct EntryValue {
     const void* data;
 };
 
-// The installed files in KiB, rounded up, as they lie now: every listed
-// file (btcall.cfg and the copy of the program among them) and faxinit.cfg.
+// Installed in the same place: the same folder and the same name.
+int CompareDestinations(const void* a, const void* b) {
+    const ManifestEntry* x = *static_cast<const ManifestEntry* const*>(a);
+    const ManifestEntry* y = *static_cast<const ManifestEntry* const*>(b);
+    int folders = static_cast<int>(x->flags & ENTRY_SUBDIR) - static_cast<int>(y->flags & ENTRY_SUBDIR);
+    return folders ? folders : CompareNames(DestinationNameOf(x->name), DestinationNameOf(y->name));
+}
+
+// The installed files in KiB, rounded up, as they lie now: faxinit.cfg and
+// every file the list installs (btcall.cfg and the copy of the program among
+// them), each once however often the list names it, so that a list of many
+// repeated lines neither counts a file again nor looks at it again.
 DWORD InstalledKilobytes() {
+    std::size_t count = 0;
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) ++count;
+    LocalBlock block((count + 1) * sizeof(const ManifestEntry*));
+    const ManifestEntry** sorted = reinterpret_cast<const ManifestEntry**>(block.Get());
+    if (!sorted) return 0;
+    count = 0;
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) sorted[count++] = entry;
+    std::qsort(sorted, count, sizeof *sorted, CompareDestinations);
     char path[FILE_PATH_SIZE];
     DriverPath(path, sizeof path, FAXINIT_FILE);
     std::uint64_t bytes = PlainFileSize(path);
-    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) {
+    for (std::size_t i = 0; i < count; ++i) {
         char packed[FILE_PATH_SIZE];
         char source[FILE_PATH_SIZE];
-        if (BuildFilePaths(entry, packed, source, path, 0)) bytes += PlainFileSize(path);
+        if (i > 0 && CompareDestinations(&sorted[i - 1], &sorted[i]) == 0) continue;
+        if (BuildFilePaths(sorted[i], packed, source, path, 0)) bytes += PlainFileSize(path);
     }
     return static_cast<DWORD>((bytes + 1023) / 1024);
 }

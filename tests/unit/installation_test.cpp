@@ -88,13 +88,17 @@ TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
               ReadText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory"));
     EXPECT_EQ(20261206u, ReadDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate"));
     // The entry in Programs and Features (each of its values: the end-to-end
-    // checks) in HKLM only, and the copy it names is the program that ran.
+    // checks) in HKLM only, its size each installed file once, and the copy
+    // it names is the program that ran.
+    const whole_run::Snapshot after = whole_run::TakeSnapshot();
     EXPECT_EQ(row.administrator ? "20261206" : "(missing)", ReadText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "InstallDate"));
+    auto size = after.find(std::string("value:HKLM\\") + UNINSTALL_KEY + "\\EstimatedSize");
+    EXPECT_EQ(row.administrator ? "the installed files in KiB" : "(none)", size == after.end() ? "(none)" : size->second);
     // The driver's parameters for IRQ 5 and DMA 1, the ISA boards at 300 and
     // 340 in faxinit.cfg, btcall.cfg with the default DID settings.
     std::string parameters;
     const std::string key = std::string("value:HKLM\\") + whole_run::BFAX_PARAMETERS + "\\";
-    for (const auto& item : whole_run::TakeSnapshot()) {
+    for (const auto& item : after) {
         DWORD value;  // "4:" and its bytes
         if (item.first.rfind(key, 0) != 0 || item.second.size() != 6) continue;
         std::memcpy(&value, item.second.data() + 2, 4);

@@ -131,10 +131,11 @@ Scenario StandardScenario(bool earlierInstallation) {
         {"readme.txt", "A", "0", "readme.txt", "read me\r\n"},
     };
     // Three entries in the first 1024-byte chunk of the list, three after
-    // a long comment in the second.
+    // a long comment in the second; the file in the sub-folder is listed twice.
     std::vector<DistributionFile> first(scenario.files.begin(), scenario.files.begin() + 3);
     std::vector<DistributionFile> second(scenario.files.begin() + 3, scenario.files.end());
-    scenario.list = "[Files]\r\n" + ListOf(first) + "; " + std::string(1000, '-') + "\r\n" + ListOf(second);
+    scenario.list = "[Files]\r\n" + ListOf(first) + "; " + std::string(1000, '-') + "\r\n" + ListOf(second) +
+                    ListOf({first.back()});
     // Not listed: the program copies itself.
     scenario.files.push_back({"setup.exe", "x", "1", "setup.exe", "MZ setup program"});
     return scenario;

@@ -40,8 +40,9 @@ struct Scenario {
 
 // The usual distribution: a compressed driver, a plain program, a compressed
 // file of several copy chunks in a sub-folder, a plain file stored under its
-// compressed name, btcall.cfg and a read-me that is never replaced; Files.ini
-// opens with a long comment so that its lines cross its read chunks.
+// compressed name (the sub-folder's file listed twice), btcall.cfg and a
+// read-me that is never replaced; Files.ini opens with a long comment so that
+// its lines cross its read chunks.
 Scenario StandardScenario(bool earlierInstallation);
 DistributionFile* FindFile(Scenario* scenario, const std::string& name);
 
