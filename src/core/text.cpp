@@ -241,30 +241,15 @@ int ReplaceAll(char* text, const char* pattern, const char* replacement, std::si
     if (count == 0) return 0;
     if (outLength + 1 > capacity) return 0;
 
-    if (replacementLength <= patternLength) {
-        // The output never overtakes the input: build it in place.
-        std::size_t out = 0;
-        ScanReplacing(
-            text, pattern, patternLength,
-            [&](std::size_t from, std::size_t n) {
-                std::memmove(text + out, text + from, n);
-                out += n;
-            },
-            [&] {
-                std::memcpy(text + out, replacement, replacementLength);
-                out += replacementLength;
-            });
-        text[out] = '\0';
-        return count;
-    }
-
-    char* work = static_cast<char*>(std::malloc(outLength + 1));
+    // When no match grows, the output never overtakes the input and is built
+    // in place; otherwise in a block of its own.
+    char* work = replacementLength <= patternLength ? text : static_cast<char*>(std::malloc(outLength + 1));
     if (!work) return 0;
     std::size_t out = 0;
     ScanReplacing(
         text, pattern, patternLength,
         [&](std::size_t from, std::size_t n) {
-            std::memcpy(work + out, text + from, n);
+            std::memmove(work + out, text + from, n);
             out += n;
         },
         [&] {
@@ -272,8 +257,10 @@ int ReplaceAll(char* text, const char* pattern, const char* replacement, std::si
             out += replacementLength;
         });
     work[out] = '\0';
-    std::memcpy(text, work, out + 1);
-    std::free(work);
+    if (work != text) {
+        std::memcpy(text, work, out + 1);
+        std::free(work);
+    }
     return count;
 }
 

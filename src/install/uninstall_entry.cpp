@@ -34,9 +34,8 @@ int CompareDestinations(const void* a, const void* b) {
 }
 
 // The installed files in KiB, rounded up, as they lie now: faxinit.cfg and
-// every file the list installs (btcall.cfg and the copy of the program among
-// them), each once however often the list names it, so that a list of many
-// repeated lines neither counts a file again nor looks at it again.
+// every file the list installs (btcall.cfg and the program's copy among
+// them), each counted and looked at once however often the list names it.
 DWORD InstalledKilobytes() {
     std::size_t count = 0;
     for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) ++count;
@@ -47,13 +46,12 @@ DWORD InstalledKilobytes() {
     for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) sorted[count++] = entry;
     std::qsort(sorted, count, sizeof *sorted, CompareDestinations);
     char path[FILE_PATH_SIZE];
-    DriverPath(path, sizeof path, FAXINIT_FILE);
-    std::uint64_t bytes = PlainFileSize(path);
+    char packed[FILE_PATH_SIZE];
+    char source[FILE_PATH_SIZE];
+    std::uint64_t bytes = DriverPath(path, sizeof path, FAXINIT_FILE) ? PlainFileSize(path) : 0;
     for (std::size_t i = 0; i < count; ++i) {
-        char packed[FILE_PATH_SIZE];
-        char source[FILE_PATH_SIZE];
-        if (i > 0 && CompareDestinations(&sorted[i - 1], &sorted[i]) == 0) continue;
-        if (BuildFilePaths(sorted[i], packed, source, path, 0)) bytes += PlainFileSize(path);
+        bool again = i > 0 && CompareDestinations(&sorted[i - 1], &sorted[i]) == 0;
+        if (!again && BuildFilePaths(sorted[i], packed, source, path, 0)) bytes += PlainFileSize(path);
     }
     return static_cast<DWORD>((bytes + 1023) / 1024);
 }
