@@ -25,10 +25,15 @@ struct EntryValue {
     const void* data;
 };
 
+// An entry of the list, to be sorted by where it is installed.
+struct Placed {
+    const ManifestEntry* entry;
+};
+
 // Installed in the same place: the same folder and the same name.
 int CompareDestinations(const void* a, const void* b) {
-    const ManifestEntry* x = *static_cast<const ManifestEntry* const*>(a);
-    const ManifestEntry* y = *static_cast<const ManifestEntry* const*>(b);
+    const ManifestEntry* x = static_cast<const Placed*>(a)->entry;
+    const ManifestEntry* y = static_cast<const Placed*>(b)->entry;
     int folders = static_cast<int>(x->flags & ENTRY_SUBDIR) - static_cast<int>(y->flags & ENTRY_SUBDIR);
     return folders ? folders : CompareNames(DestinationNameOf(x->name), DestinationNameOf(y->name));
 }
@@ -39,19 +44,19 @@ int CompareDestinations(const void* a, const void* b) {
 DWORD InstalledKilobytes() {
     std::size_t count = 0;
     for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) ++count;
-    LocalBlock block((count + 1) * sizeof(const ManifestEntry*));
-    const ManifestEntry** sorted = reinterpret_cast<const ManifestEntry**>(block.Get());
+    LocalBlock block((count + 1) * sizeof(Placed));
+    Placed* sorted = reinterpret_cast<Placed*>(block.Get());
     if (!sorted) return 0;
     count = 0;
-    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) sorted[count++] = entry;
-    std::qsort(sorted, count, sizeof *sorted, CompareDestinations);
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) sorted[count++].entry = entry;
+    std::qsort(sorted, count, sizeof(Placed), CompareDestinations);
     char path[FILE_PATH_SIZE];
     char packed[FILE_PATH_SIZE];
     char source[FILE_PATH_SIZE];
     std::uint64_t bytes = DriverPath(path, sizeof path, FAXINIT_FILE) ? PlainFileSize(path) : 0;
     for (std::size_t i = 0; i < count; ++i) {
         bool again = i > 0 && CompareDestinations(&sorted[i - 1], &sorted[i]) == 0;
-        if (!again && BuildFilePaths(sorted[i], packed, source, path, 0)) bytes += PlainFileSize(path);
+        if (!again && BuildFilePaths(sorted[i].entry, packed, source, path, 0)) bytes += PlainFileSize(path);
     }
     return static_cast<DWORD>((bytes + 1023) / 1024);
 }
