@@ -6,7 +6,6 @@
 // old or new, none cut short (the copy's own file too, which it cannot
 // replace while it runs); the services, parameters, product key and entry
 // all of one of them.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -21,17 +20,6 @@ namespace {
 #if ON_STAND_IN
 
 using whole_run::Snapshot;
-
-bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
-
-// The differences but for which services run: after Windows started again
-// that depends on how they start.
-std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected) {
-    std::vector<std::string> found = whole_run::Differences(after, expected);
-    auto running = [](const std::string& difference) { return StartsWith(difference, "state:"); };
-    found.erase(std::remove_if(found.begin(), found.end(), running), found.end());
-    return found;
-}
 
 class PowerCutTest : public SetupTest {
 protected:
@@ -72,10 +60,11 @@ TEST_F(PowerCutTest, EveryCutLeavesOneInstallationWhole) {
             auto installed = reference.find(entry.first);
             bool kept = found != after.end() && (found->second == entry.second ||
                                                  (installed != reference.end() && found->second == installed->second));
-            lost += StartsWith(entry.first, "file:") && !kept;
+            lost += entry.first.rfind("file:", 0) == 0 && !kept;
         }
-        std::vector<std::string> old = Differences(after, before);
-        bool whole = Differences(after, reference).empty();
+        // Which services run after Windows started again depends on how they start.
+        std::vector<std::string> old = whole_run::Differences(after, before, "state:");
+        bool whole = whole_run::Differences(after, reference, "state:").empty();
         putBack += old.empty();
         completed += whole;
         if (!old.empty() && !whole) {

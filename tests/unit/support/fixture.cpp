@@ -14,32 +14,6 @@ void ResetAll([[maybe_unused]] bool freshMachine) {
     setupState.instance = GetModuleHandleA(nullptr);
 }
 
-namespace {
-
-#ifdef _WIN32
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-#endif
-
-}  // namespace
-
 bool PutFile(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -89,17 +63,13 @@ void ScratchTest::SetUp() {
     static int made = 0;
     char temp[MAX_PATH] = {0};
     GetTempPathA(sizeof temp, temp);
-    path_ = std::string(temp) + "setuptest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made);
-    RemoveTree(path_);
+    // A folder no earlier test made, though a process id comes again.
+    do {
+        path_ = std::string(temp) + "setuptest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made);
+    } while (!MakeDirectory(path_) && made < 10000);
 #else
     path_ = "C:\\TEST";  // on a fresh disk
-#endif
     MakeDirectory(path_);
-}
-
-void ScratchTest::TearDown() {
-#ifdef _WIN32
-    RemoveTree(path_);
 #endif
 }
 
@@ -131,7 +101,6 @@ void InstallTest::TearDown() {
 #else
     hostwin::DestroyWindow(owner_);
 #endif
-    ScratchTest::TearDown();
 }
 
 std::string InstallTest::Status() const {

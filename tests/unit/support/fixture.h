@@ -44,12 +44,11 @@ std::string Fixture(const std::string& name);
 void FreeManifestEntries();
 
 // A scratch directory, made after the machine is fresh: a folder on the
-// stand-in's fresh disk, or a new temporary folder under Windows (Wine) that
-// is removed afterwards.
+// stand-in's fresh disk, or a new temporary folder under Windows (Wine; the
+// test session's prefix is thrown away with it).
 class ScratchTest : public SetupTest {
 protected:
     void SetUp() override;
-    void TearDown() override;
     std::string Dir(const std::string& relative) const { return path_ + "\\" + relative; }
 
 private:

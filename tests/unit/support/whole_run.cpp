@@ -228,14 +228,17 @@ Snapshot TakeSnapshot() {
     return snapshot;
 }
 
-std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected) {
+std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected, const char* ignored) {
     std::vector<std::string> differences;
     for (const auto& entry : after) {
         auto found = expected.find(entry.first);
-        if (found == expected.end() || found->second != entry.second) differences.push_back(entry.first);
+        bool differs = found == expected.end() || found->second != entry.second;
+        if (differs && !(ignored && StartsWith(entry.first, ignored))) differences.push_back(entry.first);
     }
     for (const auto& entry : expected) {
-        if (!after.count(entry.first)) differences.push_back(entry.first + " (gone)");
+        if (!after.count(entry.first) && !(ignored && StartsWith(entry.first, ignored))) {
+            differences.push_back(entry.first + " (gone)");
+        }
     }
     return differences;
 }

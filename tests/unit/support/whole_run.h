@@ -65,8 +65,9 @@ Run RunProgram();
 // keys, "service:NAME" (its configuration) and "state:NAME" (running or not).
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot();
-// The entries of after that differ from expected (a missing one as "NAME (gone)").
-std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected);
+// The entries of after that differ from expected (a missing one as "NAME (gone)"),
+// but for those whose names begin with ignored.
+std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected, const char* ignored = nullptr);
 // Handles and memory blocks the run left.
 std::vector<std::string> LeftOpen();
 
