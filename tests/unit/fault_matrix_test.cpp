@@ -233,8 +233,8 @@ TEST_F(SetupTest, HostileRecordsTouchNothingElse) {
         EXPECT_EQ(1, InitRun()) << lines;
         EXPECT_EQ(outsideBefore, outside()) << lines;
         EXPECT_EQ(ours, !FileExists("C:\\WINDOWS\\bfax\\backup\\restore.lst")) << lines;
-        EXPECT_EQ(std::vector<std::string>(), whole_run::Differences(whole_run::TakeSnapshot(), before, "file:bfax\\backup\\"))
-            << lines;
+        const whole_run::Snapshot after = whole_run::TakeSnapshot();
+        EXPECT_EQ(std::vector<std::string>(), whole_run::Differences(after, before, "file:bfax\\backup\\")) << lines;
     }
 }
 

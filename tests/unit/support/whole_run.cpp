@@ -230,15 +230,15 @@ Snapshot TakeSnapshot() {
 
 std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expected, const char* ignored) {
     std::vector<std::string> differences;
+    auto note = [&](const std::string& name, const char* how) {
+        if (!ignored || !StartsWith(name, ignored)) differences.push_back(name + how);
+    };
     for (const auto& entry : after) {
         auto found = expected.find(entry.first);
-        bool differs = found == expected.end() || found->second != entry.second;
-        if (differs && !(ignored && StartsWith(entry.first, ignored))) differences.push_back(entry.first);
+        if (found == expected.end() || found->second != entry.second) note(entry.first, "");
     }
     for (const auto& entry : expected) {
-        if (!after.count(entry.first) && !(ignored && StartsWith(entry.first, ignored))) {
-            differences.push_back(entry.first + " (gone)");
-        }
+        if (!after.count(entry.first)) note(entry.first, " (gone)");
     }
     return differences;
 }
