@@ -292,7 +292,6 @@ std::shared_ptr<OpenFile> FindFile(HANDLE handle) {
 }  // namespace
 
 // ---- controls --------------------------------------------------------------------------
-std::string HostRoot() { HOSTWIN_LOCK(); return Root(); }
 
 std::string HostPath(const char* windowsPath) {
     HOSTWIN_LOCK();

@@ -122,7 +122,6 @@ void Restart();
 // names compared without regard to (ASCII) case but stored as first written.
 // A file deleted while open leaves its directory at once; no streams, device
 // names or short names.
-std::string HostRoot();
 // Existing parts found regardless of case, the rest appended as written;
 // empty for a path that is not valid or whose drive or share does not exist.
 std::string HostPath(const char* windowsPath);
