@@ -1,6 +1,6 @@
-// The fault matrix: whole updates, each with one fault - a write-protected
-// file, no name for the backup folder, a damaged compressed file, a service
-// that will not stop, missing rights - and what the run must come to: its
+// The fault matrix: whole updates, each with one fault - no name for the
+// backup folder, a damaged compressed file, a service that will not stop,
+// missing rights - and what the run must come to: its
 // messages, nothing left open, and the machine as the run without the fault
 // leaves it (but for the files the fault touches) or, once what stood in the
 // way is gone, as it was before. Then the start-up facing hostile records.
@@ -23,7 +23,6 @@ namespace {
 using whole_run::Scenario;
 
 const char* const DRIVER = "bfax\\bfax.sys";
-const char* const FAXINIT = "bfax\\faxinit.cfg";
 
 struct Row {
     Row(const char* id, const char* fault, std::vector<UINT> messages, std::function<void(Scenario*)> arrange = nullptr)
@@ -73,19 +72,6 @@ std::vector<Row> Rows() {
     const UINT INSTALLED = IDS_INSTALL_SUCCEEDED;
     std::vector<Row> rows;
 
-    // ---- write protection -------------------------------------------------------------------
-    // Put back by values: the sub-key of the fax server's stays, and so does
-    // a binary parameter of 64 KiB.
-    rows.push_back({"ReadOnlyFaxinitCfg", "faxinit.cfg is write-protected, the product key has a sub-key", {FAILED}});
-    rows.back().inject = [] {
-        SetFileAttributesA(Windows(FAXINIT).c_str(), FILE_ATTRIBUTE_READONLY);
-        std::string server = std::string(whole_run::PRODUCT_KEY) + "\\Server";
-        hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, server.c_str(), "Lines", 4);
-        std::string bytes = BinaryBytes(65536);
-        hostwin::SetValue(HKEY_LOCAL_MACHINE, whole_run::BFAX_PARAMETERS, "Table", REG_BINARY, bytes.data(), 65536);
-    };
-    rows.back().logged = "faxinit.cfg cannot be written";  // the update began
-
     // ---- what the update sets aside --------------------------------------------------------
     // No free name for the backup folder: no update without its record.
     rows.push_back({"EveryBackupNameTaken", "bfax\\backup and backup.1 to backup.9 are files", {FAILED}});
@@ -107,9 +93,17 @@ std::vector<Row> Rows() {
     // ---- rights and services --------------------------------------------------------------
     // faxinit never stops (given up after 30 s); bfax, which it needs,
     // cannot stop either, so neither can be created anew before Windows
-    // restarts; the first start-up after that puts them back.
+    // restarts; the first start-up after that puts them back, by values:
+    // the sub-key of the fax server's stays, and so does a binary parameter
+    // of 64 KiB.
     rows.push_back({"ServiceStuckInStopPending", "faxinit stays in stop pending", {IDS_RESTART_NEEDED, FAILED}});
-    rows.back().inject = [] { hostwin::SetStopPendingPolls("faxinit", -1); };
+    rows.back().inject = [] {
+        hostwin::SetStopPendingPolls("faxinit", -1);
+        std::string server = std::string(whole_run::PRODUCT_KEY) + "\\Server";
+        hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, server.c_str(), "Lines", 4);
+        std::string bytes = BinaryBytes(65536);
+        hostwin::SetValue(HKEY_LOCAL_MACHINE, whole_run::BFAX_PARAMETERS, "Table", REG_BINARY, bytes.data(), 65536);
+    };
     rows.back().release = [] {
         hostwin::Restart();
         InitRun();
@@ -202,7 +196,6 @@ TEST_F(SetupTest, HostileRecordsTouchNothingElse) {
         bfax + "%25SystemRoot%25\\bfax\\bfax.sys\t" + lots + "\t\t\t\r\nnew\t" + lots + "\t" + lots + ".part\r\n",
         "key\tHKLM\r\nvalue\t%zz\t1\t00\r\ndelete\tnotes.txt\r\n"
         "service\tbfax\t1\tx\t1\t2\t1\t%25SystemRoot%25\\bfax\\bfax.sys\tbfax\t\t\t\r\n",
-        "",   // only the header
         "-",  // an older program's record
     };
     for (const std::string& lines : records) {

@@ -19,12 +19,6 @@ namespace {
 
 using whole_run::PRODUCT_KEY;
 
-DWORD ReadDword(HKEY root, const char* path, const char* name) {
-    DWORD value = 0xA5A5A5A5;
-    EXPECT_EQ(1, ReadRegistryValue(root, path, name, REG_DWORD, &value, sizeof value)) << path << "\\" << name;
-    return value;
-}
-
 std::string ReadText(HKEY root, const char* path, const char* name) {
     char text[260];
     if (!ReadRegistryValue(root, path, name, REG_SZ, text, sizeof text)) return "(missing)";
@@ -86,7 +80,9 @@ TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
     EXPECT_EQ(!row.administrator, hostwin::KeyExists(HKEY_USERS, (std::string(".DEFAULT\\") + PRODUCT_KEY).c_str()));
     EXPECT_EQ(std::string(setupState.windowsDirectory) + "\\bfax",
               ReadText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory"));
-    EXPECT_EQ(20261206u, ReadDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate"));
+    DWORD date = 0;
+    EXPECT_EQ(1, ReadRegistryValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate", REG_DWORD, &date, sizeof date));
+    EXPECT_EQ(20261206u, date);
     // The entry in Programs and Features (each of its values: the end-to-end
     // checks) in HKLM only, its size each installed file once, and the copy
     // it names is the program that ran.

@@ -73,23 +73,6 @@ TEST(RollbackTest, WhatCannotComeBackKeepsTheRecord) {
     EXPECT_EQ(LEFT_BACKUP_FAILED, RestoreLeftBackup());
 }
 
-// An installation that left only its files is recorded before an update too.
-TEST(RollbackTest, FilesAloneAreAnEarlierInstallation) {
-    ResetAll();
-    whole_run::Prepare(whole_run::StandardScenario(false));
-    InitRun();
-    const char* result = "";
-    ASSERT_EQ(RUN_GOES_ON, PrepareInstallation(nullptr, &result));
-    hostwin::MakeDirectories((BFAX + "morvik").c_str());
-    PutFile(BFAX + "runfaxin.exe", "old");
-    EXPECT_EQ(1, BeginRollback());
-    EXPECT_EQ(1, BackupLeft());
-    EXPECT_EQ(0, EndRollback(0));
-    EXPECT_EQ("old", FileText(BFAX + "runfaxin.exe"));
-    EXPECT_EQ(0, BackupLeft());
-    FreeManifestEntries();
-}
-
 // An installed file that cannot be set aside is not replaced, and the log says why.
 TEST(RollbackTest, AFileThatCannotBeSetAsideIsLogged) {
     // The first run counts the calls; the second fails the move that sets bfax.sys aside.

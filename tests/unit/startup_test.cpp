@@ -37,7 +37,6 @@ TEST_F(StartupTest, DirectoriesOfTheProgramAndOfWindows) {
         {"C:\\SETUP\\setup.exe", "C:\\WINDOWS\\", "C:\\SETUP", "C:\\WINDOWS", "C: ok|C:\\SETUP ok|"},
         {"e:\\Setup.Files\\setup.exe", "C:\\", "e:\\Setup.Files", "C:", "E: ok|e:\\Setup.Files ok|"},
         {"\\\\server\\share\\dist\\setup.exe", "\\", "\\\\server\\share\\dist", "\\", "\\\\server\\share\\dist ok|"},
-        {"setup.exe", "C:\\WINDOWS", "", "C:\\WINDOWS", ""},
         {"C:\\DEEP\\setup.exe", "C:\\WINDOWS", "", "C:\\WINDOWS", ""},  // a path that does not fit
     };
     for (Case c : cases) {

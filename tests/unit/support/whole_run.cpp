@@ -245,16 +245,10 @@ std::vector<std::string> Differences(const Snapshot& after, const Snapshot& expe
 
 std::vector<std::string> LeftOpen() {
     std::vector<std::string> open = hostwin::OpenKeyPaths();
-    int entries = 0;
-    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) ++entries;
-    const std::pair<const char*, int> counts[] = {{"files", hostwin::OpenFileCount()},
-                                                  {"service handles", hostwin::OpenServiceHandleCount()},
-                                                  {"LZ files", hostwin::OpenLzFileCount()},
-                                                  {"memory blocks besides the list",
-                                                   hostwin::LiveLocalAllocations() - entries}};
-    for (const auto& count : counts) {
-        if (count.second) open.push_back(std::to_string(count.second) + " " + count.first);
-    }
+    int left = hostwin::OpenFileCount() + hostwin::OpenServiceHandleCount() + hostwin::OpenLzFileCount() +
+               hostwin::LiveLocalAllocations();
+    for (const ManifestEntry* entry = setupState.manifest; entry; entry = entry->next) --left;
+    if (left) open.push_back(std::to_string(left) + " files, service handles, LZ files or memory blocks");
     return open;
 }
 
