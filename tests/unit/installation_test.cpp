@@ -89,7 +89,8 @@ TEST_P(VersionTest, InstallsWithServicesOnlyWhereWindowsManagesThem) {
     const whole_run::Snapshot after = whole_run::TakeSnapshot();
     EXPECT_EQ(row.administrator ? "20261206" : "(missing)", ReadText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "InstallDate"));
     auto size = after.find(std::string("value:HKLM\\") + UNINSTALL_KEY + "\\EstimatedSize");
-    EXPECT_EQ(row.administrator ? "the installed files in KiB" : "(none)", size == after.end() ? "(none)" : size->second);
+    EXPECT_EQ(row.administrator ? "the installed files in KiB" : "(none)",
+              size == after.end() ? "(none)" : size->second);
     // The driver's parameters for IRQ 5 and DMA 1, the ISA boards at 300 and
     // 340 in faxinit.cfg, btcall.cfg with the default DID settings.
     std::string parameters;

@@ -85,7 +85,8 @@ void EarlierInstallation() {
         hostwin::AddService(record);
     }
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, BFAX_PARAMETERS, "NBFAX", 16);
-    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, (std::string(SERVICES_KEY) + "\\faxinit\\Parameters").c_str(), "CMD_LINE", "-n faxinit.cfg");
+    hostwin::SetStringValue(HKEY_LOCAL_MACHINE, (std::string(SERVICES_KEY) + "\\faxinit\\Parameters").c_str(),
+                            "CMD_LINE", "-n faxinit.cfg");
     hostwin::SetStringValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "BaseDirectory", "C:\\WINDOWS\\bfax");
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallDate", 20010101);
     hostwin::SetDwordValue(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallTime", 101);
