@@ -292,7 +292,6 @@ std::shared_ptr<OpenFile> FindFile(HANDLE handle) {
 }  // namespace
 
 // ---- controls --------------------------------------------------------------------------
-
 std::string HostPath(const char* windowsPath) {
     HOSTWIN_LOCK();
     Target target;
